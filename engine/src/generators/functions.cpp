@@ -1,0 +1,133 @@
+// Free functions and member functions.
+#include <array>
+
+#include "../internal.h"
+
+namespace quillmark {
+namespace {
+
+using detail::Mid;
+using detail::Rest;
+
+constexpr std::array<std::string_view, 12> kHeadDecorations = {
+    "__stdcall",
+    "_stdcall",
+    "WINAPI",
+    "STDAPI",
+    "AFXAPI",
+    "__cdecl",
+    "_cdecl",
+    "AFX_EXT_CLASS",
+    "__declspec(dllexport)",
+    "__declspec(dllimport)",
+    "CALLBACK",
+    "PASCAL",
+};
+
+void CleanHead(std::string& head) {
+  for (std::string_view decoration : kHeadDecorations) RemoveSubstring(head, decoration);
+  detail::BlankControlChars(head);
+}
+
+int LastIndexOf(const std::string& text, char byte, int before) {
+  if (before < 0) return -1;
+  const std::size_t pos = text.rfind(byte, static_cast<std::size_t>(before));
+  return pos == std::string::npos ? -1 : static_cast<int>(pos);
+}
+
+// Steps shared by both generators up to the head: returns the parenthesis
+// position and the head before it (empty when there is no parenthesis).
+int CutHead(std::string& text, TextSelection& selection, std::string& head) {
+  PrepareInsertionPoint(selection);
+  TrimDeclaration(text);
+  RemoveSubstring(text, "afx_msg");
+  RemoveSubstring(text, "static");
+  const int open = FindSubstring(text, "(");
+  head = open >= 0 ? text.substr(0, static_cast<std::size_t>(open)) : std::string();
+  return open;
+}
+
+// The parameters between the first "(" and the first ")"; nothing when the
+// ")" does not come after the "(".
+std::optional<JoinedItems> CutParams(const std::string& text, int open) {
+  const int close = FindSubstring(text, ")");
+  if (close <= open) return std::nullopt;
+  std::vector<std::string> items;
+  SplitParams(Mid(text, open + 1, close - open - 1), items);
+  return JoinItems(items);
+}
+
+}  // namespace
+
+int SplitFunctionHead(std::string& head, std::string& returnType, std::string& name) {
+  CleanHead(head);
+  if (head.empty()) return 0;
+  const std::size_t lastWordEnd = head.find_last_not_of(' ');
+  if (lastWordEnd == std::string::npos) return 0;
+  const int e = static_cast<int>(lastWordEnd);
+  const int b = LastIndexOf(head, ' ', e);
+  if (b < 0) {
+    name = head.substr(0, static_cast<std::size_t>(e) + 1);
+    return 1;
+  }
+  name = Mid(head, b + 1, e - b);
+  int t = b;
+  while (t >= 0 && head[static_cast<std::size_t>(t)] == ' ') --t;
+  if (t < 0) return 1;
+  const int u = LastIndexOf(head, ' ', t);
+  returnType = Mid(head, u + 1, t - u);
+  return 1;
+}
+
+int SplitMemberHead(std::string& head, std::string& className, std::string& returnType,
+                    std::string& functionName) {
+  CleanHead(head);
+  int first = -1, last = -1, beforeLast = -1, count = 0;
+  for (int pos = FindSubstring(head, "::"); pos >= 0; pos = FindSubstring(head, "::", pos + 2)) {
+    if (first < 0) first = pos;
+    beforeLast = last;
+    last = pos;
+    ++count;
+  }
+  if (count == 0) return 0;
+  functionName = Rest(head, last + 2);
+  std::string scope = head.substr(0, static_cast<std::size_t>(first));
+  const int result = SplitFunctionHead(scope, returnType, className);
+  if (result == 1 && count >= 2) className = Mid(head, beforeLast + 2, last - beforeLast - 2);
+  return result;
+}
+
+int CommentFunction(std::string& text, TextSelection& selection, const TemplateNode& node) {
+  std::string head;
+  const int open = CutHead(text, selection, head);
+  std::string returnType, name;
+  SplitFunctionHead(head, returnType, name);  // an empty head leaves both empty
+  std::optional<JoinedItems> params = CutParams(text, open);
+  if (!params) return 0;
+  const ExpansionStep leading[] = {{"%Function%", std::move(name)}};
+  const ExpansionStep trailing[] = {
+      {"%FunctionParam%", std::move(params->value), params->extraLines},
+      {"%ReturnValue%", std::move(returnType)},
+  };
+  text.clear();
+  return detail::ExpandAndInsert(selection, node, leading, trailing);
+}
+
+int CommentMemberFunction(std::string& text, TextSelection& selection, const TemplateNode& node) {
+  std::string head;
+  const int open = CutHead(text, selection, head);
+  std::string className, returnType, name;
+  if (SplitMemberHead(head, className, returnType, name) == 0) return 0;
+  std::optional<JoinedItems> params = CutParams(text, open);
+  if (!params) return 0;
+  const ExpansionStep leading[] = {{"%Function%", std::move(name)},
+                                   {"%ClassName%", std::move(className)}};
+  const ExpansionStep trailing[] = {
+      {"%FunctionParam%", std::move(params->value), params->extraLines},
+      {"%ReturnValue%", std::move(returnType)},
+  };
+  text.clear();
+  return detail::ExpandAndInsert(selection, node, leading, trailing);
+}
+
+}  // namespace quillmark

@@ -1,0 +1,32 @@
+// Helpers shared by the engine's sources; not part of the public interface.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "quillmark/engine.h"
+
+namespace quillmark::detail {
+
+LocalDate Today();
+
+// The n bytes from index `start`, clamped to the text like a string class's Mid:
+// a negative start reads from 0, a start past the end or a negative count gives "".
+std::string Mid(std::string_view text, int start, int count);
+// Everything from index `start` to the end, clamped the same way.
+std::string Rest(std::string_view text, int start);
+
+// Every TAB, then every LF, then every CR becomes a space; the length stays.
+void BlankControlChars(std::string& text);
+
+// Replaces every occurrence of `placeholder` in one left-to-right pass; the
+// inserted value is not searched again. Returns whether anything was replaced.
+bool ReplaceAll(std::string& line, std::string_view placeholder, std::string_view value);
+
+// Moves the caret to the insertion point, builds the block from the node's lines
+// and inserts it; returns 1. The general placeholders sit between the two lists.
+int ExpandAndInsert(TextSelection& selection, const TemplateNode& node,
+                    std::span<const ExpansionStep> leading,
+                    std::span<const ExpansionStep> trailing = {});
+
+}  // namespace quillmark::detail

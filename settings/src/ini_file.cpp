@@ -1,0 +1,215 @@
+// The INI store: sections and keys in creation order, exact bytes, no trimming.
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+#include "quillmark/settings.h"
+
+namespace quillmark {
+namespace {
+
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+bool HasNonAscii(std::string_view text) {
+  for (char c : text)
+    if (static_cast<unsigned char>(c) >= 0x80) return true;
+  return false;
+}
+
+FileEncoding CodePageEncoding(CodePage page) {
+  return page == CodePage::kUtf8 ? FileEncoding::kUtf8 : FileEncoding::kGbk;
+}
+
+// Converts between the file's encoding and the engine's code page.
+std::optional<std::string> Transcode(std::string_view text, FileEncoding from, FileEncoding to) {
+  const bool fromUtf8 = from != FileEncoding::kGbk;
+  const bool toUtf8 = to != FileEncoding::kGbk;
+  if (fromUtf8 == toUtf8 || !HasNonAscii(text)) return std::string(text);
+  return fromUtf8 ? EncodeFromUtf8(text, CodePage::kGbk) : DecodeToUtf8(text, CodePage::kGbk);
+}
+
+// The first "=" of a line, stepping over double-byte characters.
+std::size_t FindEquals(std::string_view line) {
+  const int pos = FindSubstring(line, "=");
+  return pos < 0 ? std::string_view::npos : static_cast<std::size_t>(pos);
+}
+
+}  // namespace
+
+bool IniFile::Read() {
+  std::string bytes;
+  std::error_code ec;
+  if (!ReadWholeFile(path, bytes)) {
+    missing = !std::filesystem::exists(std::filesystem::path(path), ec);
+    lastError = kUnableToOpen;
+    return false;
+  }
+  missing = false;
+  FileEncoding found = FileEncoding::kGbk;
+  std::string_view text = bytes;
+  if (text.starts_with(kUtf8Bom)) {
+    found = FileEncoding::kUtf8Bom;
+    text.remove_prefix(kUtf8Bom.size());
+  } else if (HasNonAscii(text) && IsValidUtf8(text)) {
+    found = FileEncoding::kUtf8;
+  }
+  const std::optional<std::string> converted =
+      Transcode(text, found, CodePageEncoding(GetCodePage()));
+  if (!converted) {
+    lastError = kUnableToConvert;
+    return false;
+  }
+  encoding = found;
+  Parse(*converted);
+  return true;
+}
+
+bool IniFile::Write() {
+  const std::optional<std::string> converted =
+      Transcode(Serialize(), CodePageEncoding(GetCodePage()), encoding);
+  if (!converted) {
+    lastError = kUnableToConvert;
+    return false;
+  }
+  std::string bytes = encoding == FileEncoding::kUtf8Bom ? std::string(kUtf8Bom) : std::string();
+  bytes += *converted;
+  if (!ReplaceFileAtomically(path, bytes)) {
+    lastError = kUnableToOpen;
+    return false;
+  }
+  return true;
+}
+
+void IniFile::Parse(std::string_view text) {
+  Clear();
+  std::string section;
+  while (!text.empty()) {
+    const std::size_t lf = text.find('\n');
+    std::string_view line = text.substr(0, lf);
+    text.remove_prefix(lf == std::string_view::npos ? text.size() : lf + 1);
+    if (lf != std::string_view::npos && line.ends_with('\r')) line.remove_suffix(1);
+    if (line.empty()) continue;
+    if (line.front() == '[' && line.back() == ']') {
+      // "[[x]]" names the same section as "[x]"; "[]" names the empty one.
+      const std::size_t first = line.find_first_not_of('[');
+      if (first == std::string_view::npos) {
+        section.clear();
+        continue;
+      }
+      line.remove_prefix(first);
+      line.remove_suffix(line.size() - 1 - line.find_last_not_of(']'));
+      section.assign(line);
+      continue;
+    }
+    const std::size_t equals = FindEquals(line);
+    if (equals == std::string_view::npos || equals == 0) continue;
+    SetValue(section, line.substr(0, equals), line.substr(equals + 1), true);
+  }
+}
+
+std::string IniFile::Serialize() const {
+  std::string out;
+  for (std::size_t s = 0; s < sections.size(); ++s) {
+    const SectionData& data = sections[s];
+    if (data.keys.empty()) continue;
+    out += '[';
+    out += sectionNames[s];
+    out += "]\r\n";
+    for (std::size_t k = 0; k < data.keys.size(); ++k) {
+      out += data.keys[k];
+      out += '=';
+      out += data.values[k];
+      out += "\r\n";
+    }
+    out += "\r\n";
+  }
+  return out;
+}
+
+bool IniFile::GetValue(std::string& out, std::string_view section, std::string_view key) {
+  const int s = FindSection(section);
+  if (s < 0) {
+    lastError = kKeyNotFound;
+    out.clear();
+    return false;
+  }
+  const int k = FindKey(s, key);
+  if (k < 0) {
+    lastError = kValueNotFound;
+    out.clear();
+    return false;
+  }
+  out = sections[static_cast<std::size_t>(s)].values[static_cast<std::size_t>(k)];
+  return true;
+}
+
+bool IniFile::SetValue(std::string_view section, std::string_view key, std::string_view value,
+                       bool create) {
+  int s = FindSection(section);
+  if (s < 0) {
+    if (!create) return false;
+    sectionNames.emplace_back(section);
+    sections.emplace_back();
+    s = static_cast<int>(sections.size()) - 1;
+  }
+  SectionData& data = sections[static_cast<std::size_t>(s)];
+  int k = FindKey(s, key);
+  if (k < 0) {
+    if (!create) return false;
+    k = static_cast<int>(data.keys.size());
+    data.keys.emplace_back(key);
+    data.values.emplace_back();
+    data.index.emplace(std::string(key), k);
+  }
+  data.values[static_cast<std::size_t>(k)].assign(value);
+  return true;
+}
+
+bool IniFile::GetIntValue(int& out, std::string_view section, std::string_view key) {
+  std::string text;
+  if (!GetValue(text, section, key)) {
+    out = 0;
+    return false;
+  }
+  // Read like C's atoi: blanks, a sign, digits up to the first other byte. A
+  // value out of range saturates instead of being undefined.
+  const char* p = text.c_str();
+  while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
+  const bool negative = *p == '-';
+  if (*p == '-' || *p == '+') ++p;
+  long long n = 0;
+  for (; *p >= '0' && *p <= '9'; ++p) {
+    n = n * 10 + (*p - '0');
+    if (n > 2147483648LL) n = 2147483648LL;
+  }
+  if (negative) n = -n;
+  if (n > 2147483647LL) n = 2147483647LL;
+  out = static_cast<int>(n);
+  return true;
+}
+
+bool IniFile::SetIntValue(std::string_view section, std::string_view key, int value, bool create) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%d", value);
+  return SetValue(section, key, text, create);
+}
+
+int IniFile::FindSection(std::string_view name) const {
+  for (std::size_t i = 0; i < sectionNames.size(); ++i)
+    if (sectionNames[i] == name) return static_cast<int>(i);
+  return -1;
+}
+
+int IniFile::FindKey(int section, std::string_view key) const {
+  if (section < 0 || static_cast<std::size_t>(section) >= sections.size()) return -1;
+  const SectionData& data = sections[static_cast<std::size_t>(section)];
+  const auto it = data.index.find(std::string(key));
+  return it == data.index.end() ? -1 : it->second;
+}
+
+void IniFile::Clear() {
+  sections.clear();
+  sectionNames.clear();
+}
+
+}  // namespace quillmark
