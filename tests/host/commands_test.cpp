@@ -1,0 +1,207 @@
+#include <filesystem>
+#include <fstream>
+
+#include "test_support.h"
+
+namespace quillmark {
+namespace {
+
+using testing::EngineTest;
+
+class FakeUi final : public UserInterface {
+ public:
+  void ShowMessage(std::string_view text) override { shown.emplace_back(text); }
+  void RunSettingsDialog(TemplateTree& tree) override {
+    ++settingsRuns;
+    if (throwInDialog) throw std::runtime_error("dialog failed");
+    tree.FindKindNode(DeclKind::Macro)->lines = {"// %MicroName%"};
+  }
+  void RunAboutDialog() override { ++aboutRuns; }
+  std::vector<std::string> shown;
+  int settingsRuns = 0;
+  int aboutRuns = 0;
+  bool throwInDialog = false;
+};
+
+// Counts SetModelessEnabled calls and can throw from the document query.
+class CountingEditor final : public EditorHost {
+ public:
+  void SetModelessEnabled(bool enabled) override { calls.push_back(enabled); }
+  TextDocument* GetActiveTextDocument() override {
+    if (throwOnDocument) throw std::runtime_error("host gone");
+    return document;
+  }
+  TextSelection* GetSelection(TextDocument& doc) override {
+    return giveSelection ? static_cast<MemoryDocument*>(&doc) : nullptr;
+  }
+  std::string GetDocumentName(TextDocument&) override { return "x.cpp"; }
+  std::optional<std::string> GetActiveProjectName() override { return std::nullopt; }
+  MemoryDocument* document = nullptr;
+  std::vector<bool> calls;
+  bool throwOnDocument = false;
+  bool giveSelection = true;
+};
+
+class CommandsTest : public EngineTest {
+ protected:
+  void SetUp() override {
+    EngineTest::SetUp();
+    dir_ = std::filesystem::temp_directory_path() /
+           ("qm_commands_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_);
+    profile_ = (dir_ / "Comment.ini").string();
+  }
+  void TearDown() override {
+    std::filesystem::remove_all(dir_);
+    EngineTest::TearDown();
+  }
+  std::filesystem::path dir_;
+  std::string profile_;
+};
+
+TEST_F(CommandsTest, ToggleWorkedExample) {
+  const std::string selected = "int a = 0;\r\n\r\n    f(a);\r\nreturn";
+  const std::string marked = "//DELETE!int a = 0;\r//DELETE!\r//DELETE!    f(a);\r//DELETE!return";
+  EXPECT_EQ(marked, ToggleDeletedText(selected));
+  // Selected again, the marked lines read with CR LF and come back as they were.
+  EXPECT_EQ("int a = 0;\r\r    f(a);\rreturn",
+            ToggleDeletedText(
+                "//DELETE!int a = 0;\r\n//DELETE!\r\n//DELETE!    f(a);\r\n//DELETE!return"));
+
+  const struct {
+    const char* selected;
+    const char* expected;
+    const char* why;
+  } kCases[] = {
+      {"a\r\n//DELETE!b\r\n", "//DELETE!a\r//DELETE!//DELETE!b\r", "unmarked first line marks all"},
+      {"//DELETE!a\r\nb\r\n//DELETE!//DELETE!c", "a\rb\r//DELETE!c",
+       "marked first line: one marker off, unmarked lines stay"},
+      {"  //DELETE!a\r\n//DELETE!b", "  //DELETE!a\rb", "marker not at the start stays"},
+      {"", "", "empty selection"},
+      {"x\r\n", "//DELETE!x\r", "no empty line after the last break"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.why);
+    EXPECT_EQ(c.expected, ToggleDeletedText(c.selected));
+  }
+}
+
+TEST_F(CommandsTest, DeleteCommandOnDocuments) {
+  const struct {
+    const char* text;
+    TextPosition anchor, caret;
+    const char* expected;
+    TextPosition after;
+    const char* why;
+  } kCases[] = {
+      {"int a = 0;\r\n\r\n    f(a);\r\nreturn x;\r\n",
+       {1, 1},
+       {4, 7},
+       "//DELETE!int a = 0;\r\n//DELETE!\r\n//DELETE!    f(a);\r\n//DELETE!return x;\r\n",
+       {4, 19},
+       "the worked example in a CR LF file"},
+      {"a\nb\nc\n",
+       {1, 1},
+       {3, 1},
+       "//DELETE!a\n//DELETE!b\nc\n",
+       {3, 2},
+       "whole lines with the break: the next line is not marked"},
+      {"xx yy\nzz\n",
+       {1, 4},
+       {2, 3},
+       "xx //DELETE!yy\n//DELETE!zz\n",
+       {2, 12},
+       "a selection starting mid-line"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.why);
+    FakeUi ui;
+    Commands commands(ui, profile_);
+    MemoryDocument doc(c.text);
+    MemoryEditor editor;
+    editor.Open(&doc);
+    commands.SetApplicationObject(&editor);
+    doc.Select(c.anchor, c.caret);
+    commands.CommentDeleteText();
+    EXPECT_EQ(c.expected, doc.Text());
+    EXPECT_EQ(c.after, doc.Caret());
+    EXPECT_TRUE(ui.shown.empty());
+  }
+}
+
+TEST_F(CommandsTest, MessagesAndModelessWindows) {
+  FakeUi ui;
+  Commands commands(ui, profile_);
+  CountingEditor editor;
+  commands.SetApplicationObject(&editor);
+
+  EXPECT_EQ(CommentOutcome::kNoDocument, commands.QuillmarkClassOrFunction());
+  commands.CommentFileNote();
+  commands.CommentDeleteText();
+  EXPECT_EQ((std::vector<std::string>{messages::kSelectDeclaration, messages::kOpenFile,
+                                      messages::kSelectDeleteText}),
+            ui.shown);
+
+  MemoryDocument doc("int a;\n");
+  editor.document = &doc;
+  editor.giveSelection = false;
+  EXPECT_EQ(CommentOutcome::kNoSelection, commands.QuillmarkClassOrFunction());
+  editor.giveSelection = true;
+  doc.Select({1, 1}, {1, 1});
+  commands.CommentDeleteText();  // empty selection: message, then the run goes on
+  EXPECT_EQ(messages::kSelectDeleteText, ui.shown.back());
+  EXPECT_EQ("int a;\n", doc.Text());
+
+  editor.throwOnDocument = true;
+  commands.QuillmarkClassOrFunction();
+  commands.CommentDeleteText();
+  ui.throwInDialog = true;
+  commands.QuillmarkSetting();
+  commands.QuillmarkAbout();
+  EXPECT_EQ(1, ui.aboutRuns);
+  // Every command switched the host's modeless windows off and on again.
+  ASSERT_EQ(18u, editor.calls.size());
+  for (std::size_t i = 0; i < editor.calls.size(); ++i) EXPECT_EQ(i % 2 == 1, editor.calls[i]);
+}
+
+TEST_F(CommandsTest, SettingsGoBackToTheFileAtTheEnd) {
+  {
+    FakeUi ui;
+    Commands commands(ui, profile_);
+    EXPECT_FALSE(commands.profileError());
+    commands.QuillmarkSetting();  // the fake dialog edits the macro template
+  }
+  FakeUi ui;
+  Commands commands(ui, profile_);
+  EXPECT_EQ(std::vector<std::string>{"// %MicroName%"},
+            commands.templateTree().FindKindNode(DeclKind::Macro)->lines);
+  MemoryDocument doc("#define N 1\n#define M 2\n");
+  MemoryEditor editor;
+  editor.Open(&doc);
+  commands.SetApplicationObject(&editor);
+  doc.Select({2, 1}, {2, 12});
+  commands.QuillmarkClassOrFunction();
+  EXPECT_EQ("#define N 1\n// M\n#define M 2\n", doc.Text());
+  EXPECT_EQ(&editor, GetHostApplication());
+}
+
+TEST_F(CommandsTest, UnreadableSettingsAreNeverOverwritten) {
+  // Code page 936 bytes that have no character: 0x80 0xFF.
+  const std::string bad = "[用户信息]\r\nAuthorName=\x81\x20\xFF\r\n";
+  std::ofstream(profile_, std::ios::binary) << bad;
+  {
+    FakeUi ui;
+    Commands commands(ui, profile_);
+    ASSERT_TRUE(commands.profileError());
+    EXPECT_TRUE(commands.profileError()->unreadable);
+  }
+  std::string after;
+  ASSERT_TRUE(ReadWholeFile(profile_, after));
+  EXPECT_EQ(bad, after);
+  EXPECT_EQ(nullptr, GetHostApplication());
+}
+
+}  // namespace
+}  // namespace quillmark

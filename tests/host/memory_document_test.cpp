@@ -1,0 +1,83 @@
+#include "test_support.h"
+
+namespace quillmark {
+namespace {
+
+using testing::EngineTest;
+
+class MemoryDocumentTest : public EngineTest {};
+
+TEST_F(MemoryDocumentTest, LinesAndBreaks) {
+  const struct {
+    const char* text;
+    int lines;
+    const char* style;
+  } kCases[] = {
+      {"", 1, "\n"},           {"a", 1, "\n"},      {"a\n", 2, "\n"},
+      {"a\r\nb", 2, "\r\n"},   {"a\rb\r", 3, "\r"}, {"a\nb\r\nc\rd", 4, "\n"},
+      {"\r\n\r\n", 3, "\r\n"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.text);
+    MemoryDocument doc(c.text);
+    EXPECT_EQ(c.lines, doc.LineCount());
+    EXPECT_EQ(c.style, doc.LineBreak());
+    EXPECT_EQ(c.text, doc.Text());  // round trip
+  }
+}
+
+TEST_F(MemoryDocumentTest, SelectionReadsCrLf) {
+  MemoryDocument doc("ab\ncd\r\nef\rgh");
+  doc.Select({1, 2}, {4, 2});
+  EXPECT_EQ("b\r\ncd\r\nef\r\ng", doc.GetSelectedText());
+  doc.Select({4, 2}, {1, 2});  // either direction
+  EXPECT_EQ("b\r\ncd\r\nef\r\ng", doc.GetSelectedText());
+}
+
+TEST_F(MemoryDocumentTest, EditsTakeTheDocumentStyleAndKeepTheRest) {
+  const struct {
+    const char* text;
+    TextPosition anchor, caret;
+    const char* insert;
+    const char* expected;
+    TextPosition after;
+  } kCases[] = {
+      {"a\nb\r\nc", {2, 1}, {2, 1}, "x\r\ny\rz\n", "a\nx\ny\nz\nb\r\nc", {5, 1}},
+      {"a\r\nb\nc", {1, 2}, {3, 1}, "-", "a-c", {1, 3}},
+      {"a\r\nb", {2, 2}, {2, 2}, "\n", "a\r\nb\r\n", {3, 1}},
+      {"one", {1, 1}, {1, 4}, "", "", {1, 1}},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.text);
+    MemoryDocument doc(c.text);
+    doc.Select(c.anchor, c.caret);
+    doc.ReplaceSelection(c.insert);
+    EXPECT_EQ(c.expected, doc.Text());
+    EXPECT_EQ(c.after, doc.Caret());
+    EXPECT_EQ(c.after, doc.Anchor());
+  }
+}
+
+TEST_F(MemoryDocumentTest, MovesClampAndDropTheSelection) {
+  MemoryDocument doc("long line\nab\nlonger line\n");
+  doc.Select({1, 1}, {2, 3});
+  doc.MoveUpLines(5);
+  EXPECT_EQ((TextPosition{1, 3}), doc.Caret());
+  EXPECT_EQ(doc.Caret(), doc.Anchor());
+  doc.MoveDownLines(99);
+  EXPECT_EQ((TextPosition{4, 1}), doc.Caret());
+  doc.MoveUpLines(2);
+  doc.MoveToLineEnd();
+  EXPECT_EQ((TextPosition{2, 3}), doc.Caret());
+  doc.MoveToLineStart();
+  EXPECT_EQ((TextPosition{2, 1}), doc.Caret());
+  doc.MoveToDocumentStart();
+  EXPECT_EQ((TextPosition{1, 1}), doc.Caret());
+  EXPECT_FALSE(doc.Modified());
+  doc.Select({9, 9}, {0, -3});
+  EXPECT_EQ((TextPosition{4, 1}), doc.Anchor());
+  EXPECT_EQ((TextPosition{1, 1}), doc.Caret());
+}
+
+}  // namespace
+}  // namespace quillmark

@@ -1,0 +1,81 @@
+// What every engine test starts from: UTF-8, a fixed date (17 September 2002),
+// no logon name (so the author is "Author Name"), no host application.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "quillmark/host.h"
+
+namespace quillmark::testing {
+
+class EngineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetCodePage(CodePage::kUtf8);
+    SetTextConverter(&IconvTextConverter());
+    SetDateSource([] { return LocalDate{2002, 9, 17}; });
+    SetLogonNameSource(nullptr);
+    SetHostApplication(nullptr);
+  }
+  void TearDown() override {
+    SetCodePage(CodePage::kUtf8);
+    SetDateSource(nullptr);
+    SetHostApplication(nullptr);
+  }
+};
+
+inline const std::string kRule(63, '/');
+
+// Lines joined with CR LF after each, as a generated block is.
+inline std::string Block(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\r\n";
+  return text;
+}
+
+inline std::string Gbk(std::string_view utf8) {
+  return IconvTextConverter().Utf8ToGbk(utf8).value();
+}
+
+}  // namespace quillmark::testing
+
+namespace quillmark::testing {
+
+// Records what a generator does to the selection.
+class RecordingSelection final : public TextSelection {
+ public:
+  std::string GetSelectedText() override { return selected; }
+  void ReplaceSelection(std::string_view text) override {
+    inserted += text;
+    log.push_back("replace");
+  }
+  void MoveUpLines(int count) override { log.push_back("up " + std::to_string(count)); }
+  void MoveDownLines(int count) override { log.push_back("down " + std::to_string(count)); }
+  void MoveToLineStart() override { log.push_back("start"); }
+  void MoveToLineEnd() override { log.push_back("end"); }
+  void MoveToDocumentStart() override { log.push_back("top"); }
+
+  std::string selected;
+  std::string inserted;
+  std::vector<std::string> log;
+};
+
+// Runs a generator over `text` with a one-node template; the inserted block,
+// or nothing when the generator refused the text.
+inline std::optional<std::string> Generate(Generator generator, const std::string& text,
+                                           std::vector<std::string> lines) {
+  RecordingSelection selection;
+  TemplateNode node;
+  node.lines = std::move(lines);
+  std::string copy = text;
+  if (generator(copy, selection, node) == 0) {
+    EXPECT_EQ("", selection.inserted) << "a refusing generator inserted text";
+    return std::nullopt;
+  }
+  return selection.inserted;
+}
+
+}  // namespace quillmark::testing
