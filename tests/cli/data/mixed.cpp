@@ -1,0 +1,3 @@
+int a;
+void CFoo::Bar(int a, int b)
+{}
