@@ -125,7 +125,7 @@ int RunDocumentCommand(DocumentCommand command, const Options& options) {
   if (!file) return Fail(error);
   SetCodePage(file->codePage);
 
-  MemoryDocument document(file->text, EncodedName(BaseName(file->path), file->codePage));
+  MemoryDocument document(std::move(file->text), EncodedName(BaseName(file->path), file->codePage));
   if (command != DocumentCommand::kHeader) {
     const auto selection = ParseSelection(options, document, error);
     if (!selection) return Fail(error);
@@ -164,7 +164,9 @@ int RunDocumentCommand(DocumentCommand command, const Options& options) {
     return kExitNothing;
   }
   const std::string target = options.output.empty() ? file->path : options.output;
-  if (!ReplaceFileAtomically(target, SourceBytes(*file, document.Text()), &error))
+  const std::string withBom = file->bom ? SourceBytes(*file, document.Text()) : std::string();
+  const std::string_view bytes = file->bom ? std::string_view(withBom) : document.Text();
+  if (!ReplaceFileAtomically(target, bytes, &error))
     return Fail("cannot write " + target + ": " + error);
   const TextPosition caret = document.Caret();
   std::cout << target << ':' << caret.line << ':'

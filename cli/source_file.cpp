@@ -16,8 +16,13 @@ std::optional<SourceFile> LoadSourceFile(const std::string& path, EncodingChoice
                                          std::string& error) {
   std::string bytes;
   std::string why;
-  if (!ReadWholeFile(path, bytes, &why)) {
+  if (!ReadWholeFile(path, bytes, &why, 1 << 16)) {
     error = "cannot read " + path + ": " + why;
+    return std::nullopt;
+  }
+  // Positions are int and line lengths 32-bit throughout; no source file comes near.
+  if (bytes.size() >= (std::size_t{1} << 30)) {
+    error = path + " is too large (1 GiB or more)";
     return std::nullopt;
   }
   if (bytes.find('\0') != std::string::npos) {
@@ -38,7 +43,8 @@ std::optional<SourceFile> LoadSourceFile(const std::string& path, EncodingChoice
   }
   const bool useUtf8 = choice == EncodingChoice::kUtf8 || (choice == EncodingChoice::kAuto && utf8);
   file.codePage = useUtf8 ? CodePage::kUtf8 : CodePage::kGbk;
-  file.text.assign(text);
+  if (file.bom) bytes.erase(0, kBom.size());
+  file.text = std::move(bytes);
   return file;
 }
 

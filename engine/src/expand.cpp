@@ -1,5 +1,6 @@
 // Turning a kind's template lines into a comment block and putting it into the
 // document above the declaration.
+#include <algorithm>
 #include <cstdio>
 
 #include "internal.h"
@@ -82,7 +83,11 @@ ExpandedBlock ExpandTemplate(const std::vector<std::string>& lines,
     if (FindSubstring(line, "%CurrentFileName%") >= 0)
       detail::ReplaceAll(line, "%CurrentFileName%", ActiveDocumentName());
     ExpandTime(line);
-    block.text += line;
+    if (block.text.empty()) {
+      block.text = std::move(line);
+    } else {
+      block.text += line;
+    }
     block.text += "\r\n";
     ++block.lineCount;
   }
@@ -99,6 +104,9 @@ void InsertBlockAndPlaceCaret(TextSelection& selection, const std::string& block
 
 JoinedItems JoinItems(const std::vector<std::string>& items) {
   JoinedItems joined;
+  std::size_t size = 0;
+  for (const std::string& item : items) size += item.size() + kItemSeparator.size();
+  joined.value.reserve(size);
   for (std::size_t i = 0; i < items.size(); ++i) {
     if (i > 0) joined.value += kItemSeparator;
     joined.value += items[i];
@@ -108,6 +116,10 @@ JoinedItems JoinItems(const std::vector<std::string>& items) {
 }
 
 void SplitParams(std::string text, std::vector<std::string>& items) {
+  // A comma is never the second byte of a double-byte character, so counting
+  // bytes gives the number of items.
+  items.reserve(items.size() + static_cast<std::size_t>(std::count(text.begin(), text.end(), ',')) +
+                1);
   std::size_t from = 0;
   int comma = FindSubstring(text, ",");
   while (comma >= 0) {

@@ -1,5 +1,6 @@
 // Code pages, the byte search every keyword test uses, and the process-wide
 // sources (clock, logon name, host application) the engine reads.
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <ctime>
@@ -58,34 +59,48 @@ std::size_t CharLengthAt(std::string_view text, std::size_t pos) {
 }
 
 bool IsValidUtf8(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    std::size_t n = 0;
-    std::uint32_t cp = 0;
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const auto* const end = p + text.size();
+  const auto cont = [](unsigned char b) { return (b & 0xC0) == 0x80; };
+  while (p < end) {
+    // ASCII eight bytes at a time, up to the first byte with its high bit set.
+    if (end - p >= 8) {
+      std::uint64_t chunk;
+      std::memcpy(&chunk, p, 8);
+      const std::uint64_t high = chunk & 0x8080808080808080ull;
+      if (high == 0) {
+        p += 8;
+        continue;
+      }
+      if constexpr (std::endian::native == std::endian::little) {
+        const int ascii = std::countr_zero(high) / 8;
+        if (ascii > 0) {
+          p += ascii;
+          continue;
+        }
+      }
+    }
+    const unsigned char c = *p;
     if (c < 0x80) {
-      ++i;
-      continue;
-    } else if (c >= 0xC2 && c <= 0xDF) {
-      n = 1, cp = c & 0x1F;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      n = 2, cp = c & 0x0F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      n = 3, cp = c & 0x07;
+      ++p;
+    } else if (c < 0xC2) {
+      return false;  // a continuation byte or an overlong two-byte form
+    } else if (c < 0xE0) {
+      if (end - p < 2 || !cont(p[1])) return false;
+      p += 2;
+    } else if (c < 0xF0) {
+      if (end - p < 3 || !cont(p[1]) || !cont(p[2])) return false;
+      if ((c == 0xE0 && p[1] < 0xA0) || (c == 0xED && p[1] >= 0xA0))
+        return false;  // overlong, surrogate
+      p += 3;
+    } else if (c < 0xF5) {
+      if (end - p < 4 || !cont(p[1]) || !cont(p[2]) || !cont(p[3])) return false;
+      if ((c == 0xF0 && p[1] < 0x90) || (c == 0xF4 && p[1] >= 0x90))
+        return false;  // overlong, > U+10FFFF
+      p += 4;
     } else {
       return false;
     }
-    for (std::size_t k = 1; k <= n; ++k) {
-      if (i + k >= text.size()) return false;
-      const auto t = static_cast<unsigned char>(text[i + k]);
-      if ((t & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (t & 0x3F);
-    }
-    // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
-    if ((n == 2 && cp < 0x800) || (n == 3 && cp < 0x10000) || cp > 0x10FFFF ||
-        (cp >= 0xD800 && cp <= 0xDFFF))
-      return false;
-    i += n + 1;
   }
   return true;
 }

@@ -1,5 +1,6 @@
 // The in-memory editor component.
 #include <algorithm>
+#include <cstring>
 
 #include "quillmark/host.h"
 
@@ -38,19 +39,59 @@ MemoryDocument::MemoryDocument(std::string text, std::string name)
 
 void MemoryDocument::IndexLines() {
   lines_.clear();
-  std::size_t start = 0;
-  const std::size_t size = buffer_.size();
+  // One allocation for the index: count the line feeds first.
+  std::size_t feeds = 0;
+  for (const char* p = buffer_.data();
+       (p = static_cast<const char*>(std::memchr(
+            p, '\n', buffer_.size() - static_cast<std::size_t>(p - buffer_.data())))) != nullptr;
+       ++p)
+    ++feeds;
+  lines_.reserve(feeds + 1);
+  IndexRange(0, buffer_.size(), true, lines_);
+}
+
+// Appends the lines of buffer_[begin, end), where `end` lies just behind a line
+// break or at the end of the buffer. With `final`, the line after the last
+// break follows too (a text ending in a break has a final empty line).
+void MemoryDocument::IndexRange(std::size_t begin, std::size_t end, bool final,
+                                std::vector<LineSpan>& out) const {
   const char* data = buffer_.data();
-  for (std::size_t i = 0; i < size; ++i) {
-    const char c = data[i];
-    if (c != '\r' && c != '\n') continue;
-    const std::size_t breakLength = (c == '\r' && i + 1 < size && data[i + 1] == '\n') ? 2 : 1;
-    lines_.push_back({start, i - start, breakLength});
-    i += breakLength - 1;
-    start = i + 1;
+  const std::size_t size = buffer_.size();
+  // Two memchr streams, one per break byte, so long lines cost no per-byte loop.
+  const auto next = [&](char c, std::size_t from) {
+    const void* hit = from < end ? std::memchr(data + from, c, end - from) : nullptr;
+    return hit == nullptr ? end : static_cast<std::size_t>(static_cast<const char*>(hit) - data);
+  };
+  std::size_t start = begin;
+  std::size_t lf = next('\n', begin);
+  std::size_t cr = next('\r', begin);
+  while (lf < end || cr < end) {
+    const std::size_t at = std::min(lf, cr);
+    const std::size_t breakLength = (at == cr && at + 1 < size && data[at + 1] == '\n') ? 2 : 1;
+    out.push_back(
+        {start, static_cast<std::uint32_t>(at - start), static_cast<std::uint32_t>(breakLength)});
+    start = at + breakLength;
+    if (lf < start) lf = next('\n', start);
+    if (cr < start) cr = next('\r', start);
   }
-  // A text ending in a line break has a final empty line.
-  lines_.push_back({start, size - start, 0});
+  if (final) out.push_back({start, static_cast<std::uint32_t>(end - start), 0});
+}
+
+// Lines before the edit keep their spans and lines after it shift; only the
+// edited lines, and the one before them, are scanned again.
+void MemoryDocument::ReindexAfterEdit(std::size_t from, std::size_t to, std::size_t inserted) {
+  const auto lastIndex = static_cast<std::size_t>(PositionAt(to).line) - 1;
+  const auto firstIndex = static_cast<std::size_t>(std::max(PositionAt(from).line - 2, 0));
+  const LineSpan& last = lines_[lastIndex];
+  const std::size_t oldEnd = last.start + last.length + last.breakLength;
+  const std::size_t newEnd = oldEnd - (to - from) + inserted;
+  std::vector<LineSpan> edited;
+  IndexRange(lines_[firstIndex].start, newEnd, lastIndex + 1 == lines_.size(), edited);
+  const auto first = lines_.begin() + static_cast<std::ptrdiff_t>(firstIndex);
+  const auto after = lines_.begin() + static_cast<std::ptrdiff_t>(lastIndex) + 1;
+  for (auto it = after; it != lines_.end(); ++it) it->start = it->start - (to - from) + inserted;
+  const auto kept = lines_.erase(first, after);
+  lines_.insert(kept, edited.begin(), edited.end());
 }
 
 std::string_view MemoryDocument::LineText(int line) const {
@@ -78,7 +119,7 @@ TextPosition MemoryDocument::PositionAt(std::size_t offset) const {
   const auto index =
       static_cast<std::size_t>(std::max<std::ptrdiff_t>(after - lines_.begin(), 1)) - 1;
   const LineSpan& span = lines_[index];
-  const std::size_t column = std::min(offset - span.start, span.length);
+  const std::size_t column = std::min<std::size_t>(offset - span.start, span.length);
   return {static_cast<int>(index) + 1, static_cast<int>(column) + 1};
 }
 
@@ -104,7 +145,7 @@ void MemoryDocument::ReplaceSelection(std::string_view text) {
   const std::string inserted = WithBreaks(text, lineBreak_);
   if (b > a || !inserted.empty()) {
     buffer_.replace(a, b - a, inserted);
-    IndexLines();
+    ReindexAfterEdit(a, b, inserted.size());
     modified_ = true;
   }
   MoveCaretTo(PositionAt(a + inserted.size()));

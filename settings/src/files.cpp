@@ -2,7 +2,6 @@
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <random>
 
 #include "quillmark/settings.h"
@@ -37,23 +36,37 @@ std::string UniqueSuffix() {
 
 }  // namespace
 
-bool ReadWholeFile(const std::string& path, std::string& bytes, std::string* error) {
+bool ReadWholeFile(const std::string& path, std::string& bytes, std::string* error,
+                   std::size_t spare) {
   std::error_code ec;
   if (fs::is_directory(fs::path(path), ec)) {
     SetError(error, "is a directory");
     return false;
   }
-  std::ifstream in(fs::path(path), std::ios::binary);
-  if (!in) {
+  std::FILE* in = std::fopen(path.c_str(), "rb");
+  if (in == nullptr) {
     SetError(error,
              fs::exists(fs::path(path), ec) ? "permission denied or locked" : "no such file");
     return false;
   }
-  std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) {
+  std::string content;
+  const std::uintmax_t expected = fs::file_size(fs::path(path), ec);
+  content.reserve((ec ? 0 : static_cast<std::size_t>(expected)) + spare);
+  content.resize(ec ? 0 : static_cast<std::size_t>(expected));
+  std::size_t got = std::fread(content.data(), 1, content.size(), in);
+  // Files that grow meanwhile, or report no size (pipes, /proc), read to their end.
+  char chunk[65536];
+  for (std::size_t n; got == content.size() && (n = std::fread(chunk, 1, sizeof chunk, in)) > 0;) {
+    content.append(chunk, n);
+    got += n;
+  }
+  const bool failed = std::ferror(in) != 0;
+  std::fclose(in);
+  if (failed) {
     SetError(error, "read error");
     return false;
   }
+  content.resize(got);
   bytes = std::move(content);
   return true;
 }
@@ -66,7 +79,9 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view bytes, std:
   fs::path temp;
   std::FILE* out = nullptr;
   for (int attempt = 0; attempt < 16 && out == nullptr; ++attempt) {
-    temp = dir / ("." + target.filename().string() + UniqueSuffix());
+    std::string name = ".";
+    name.append(target.filename().string()).append(UniqueSuffix());
+    temp = dir / name;
     out = std::fopen(temp.string().c_str(), "wbx");  // exclusive: never reuse another's file
     if (out == nullptr && !fs::exists(temp, ec)) break;
   }

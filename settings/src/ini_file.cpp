@@ -151,6 +151,7 @@ bool IniFile::SetValue(std::string_view section, std::string_view key, std::stri
     sectionNames.emplace_back(section);
     sections.emplace_back();
     s = static_cast<int>(sections.size()) - 1;
+    sectionIndex_.emplace(std::string(section), s);
   }
   SectionData& data = sections[static_cast<std::size_t>(s)];
   int k = FindKey(s, key);
@@ -195,9 +196,8 @@ bool IniFile::SetIntValue(std::string_view section, std::string_view key, int va
 }
 
 int IniFile::FindSection(std::string_view name) const {
-  for (std::size_t i = 0; i < sectionNames.size(); ++i)
-    if (sectionNames[i] == name) return static_cast<int>(i);
-  return -1;
+  const auto it = sectionIndex_.find(std::string(name));
+  return it == sectionIndex_.end() ? -1 : it->second;
 }
 
 int IniFile::FindKey(int section, std::string_view key) const {
@@ -210,6 +210,7 @@ int IniFile::FindKey(int section, std::string_view key) const {
 void IniFile::Clear() {
   sections.clear();
   sectionNames.clear();
+  sectionIndex_.clear();
 }
 
 }  // namespace quillmark

@@ -1,3 +1,5 @@
+#include <random>
+
 #include "test_support.h"
 
 namespace quillmark {
@@ -77,6 +79,39 @@ TEST_F(MemoryDocumentTest, MovesClampAndDropTheSelection) {
   doc.Select({9, 9}, {0, -3});
   EXPECT_EQ((TextPosition{4, 1}), doc.Anchor());
   EXPECT_EQ((TextPosition{1, 1}), doc.Caret());
+}
+
+}  // namespace
+}  // namespace quillmark
+
+namespace quillmark {
+namespace {
+
+// After any edit the lines are what indexing the new text from scratch gives.
+TEST_F(MemoryDocumentTest, EditsIndexLikeAFreshDocument) {
+  std::mt19937 random(7);
+  const char kAlphabet[] = {'a', 'b', '\r', '\n', ' '};
+  const auto text = [&](std::size_t max) {
+    std::string t(random() % (max + 1), ' ');
+    for (char& c : t) c = kAlphabet[random() % sizeof kAlphabet];
+    return t;
+  };
+  for (int round = 0; round < 2000; ++round) {
+    MemoryDocument doc(text(30));
+    for (int edit = 0; edit < 3; ++edit) {
+      const auto position = [&] {
+        const int line = 1 + static_cast<int>(random() % static_cast<unsigned>(doc.LineCount()));
+        const auto width = static_cast<unsigned>(doc.LineText(line).size()) + 1;
+        return TextPosition{line, 1 + static_cast<int>(random() % width)};
+      };
+      doc.Select(position(), position());
+      doc.ReplaceSelection(text(6));
+      const MemoryDocument fresh(doc.Text());
+      ASSERT_EQ(fresh.LineCount(), doc.LineCount()) << ::testing::PrintToString(doc.Text());
+      for (int line = 1; line <= doc.LineCount(); ++line)
+        ASSERT_EQ(fresh.LineText(line), doc.LineText(line)) << ::testing::PrintToString(doc.Text());
+    }
+  }
 }
 
 }  // namespace

@@ -26,6 +26,28 @@ int BaseItemStart(int segStart, int pub, int prot, int priv, int limit) {
   return segStart;
 }
 
+// Forward searches for one literal whose start never moves back: an
+// occurrence found earlier (or its absence) answers every later search it
+// covers, so a whole base list costs one pass per literal.
+class ForwardFinder {
+ public:
+  ForwardFinder(const std::string& text, std::string_view literal)
+      : text_(text), literal_(literal) {}
+  int Find(int from) {
+    if (from < searchedFrom_ || (found_ >= 0 && found_ < from)) {
+      searchedFrom_ = from;
+      found_ = FindSubstring(text_, literal_, from);
+    }
+    return found_;
+  }
+
+ private:
+  const std::string& text_;
+  std::string_view literal_;
+  int searchedFrom_ = 0x7FFFFFFF;
+  int found_ = -1;
+};
+
 int CommentNamedType(std::string& text, TextSelection& selection, const TemplateNode& node,
                      std::string_view keyword, std::string_view placeholder) {
   NormaliseTypeHead(text, selection);
@@ -51,17 +73,19 @@ int ParseClassHead(bool isClass, const std::string& text, std::string& name,
   if (colon - start <= 0) return 0;
   name = Mid(text, start, colon - start);
   int segStart = colon + 1;
+  ForwardFinder publics(text, "public"), protecteds(text, "protected"), privates(text, "private"),
+      commas(text, ","), commasAfterGt(text, ","), gts(text, ">"), lts(text, "<");
   for (;;) {
-    const int pub = FindSubstring(text, "public", segStart);
-    const int prot = FindSubstring(text, "protected", segStart);
-    const int priv = FindSubstring(text, "private", segStart);
-    int comma = FindSubstring(text, ",", segStart);
+    const int pub = publics.Find(segStart);
+    const int prot = protecteds.Find(segStart);
+    const int priv = privates.Find(segStart);
+    int comma = commas.Find(segStart);
     // A comma inside one level of template arguments does not end the item.
-    const int gt = FindSubstring(text, ">", segStart);
+    const int gt = gts.Find(segStart);
     if (gt >= 0 && (comma < 0 || gt > comma)) {
-      const int lt = FindSubstring(text, "<", segStart);
+      const int lt = lts.Find(segStart);
       if (lt < 0) return 0;
-      if (lt < comma) comma = FindSubstring(text, ",", gt);
+      if (lt < comma) comma = commasAfterGt.Find(gt);
     }
     if (comma < 0) {
       std::string item = Rest(text, BaseItemStart(segStart, pub, prot, priv, -1));

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <compare>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -53,10 +54,12 @@ class MemoryDocument final : public TextDocument, public TextSelection {
  private:
   struct LineSpan {
     std::size_t start;
-    std::size_t length;
-    std::size_t breakLength;
+    std::uint32_t length;  // a line of 4 GiB or more is not a source line
+    std::uint32_t breakLength;
   };
   void IndexLines();
+  void IndexRange(std::size_t begin, std::size_t end, bool final, std::vector<LineSpan>& out) const;
+  void ReindexAfterEdit(std::size_t from, std::size_t to, std::size_t inserted);
   TextPosition Clamp(TextPosition position) const;
   std::size_t Offset(TextPosition position) const;
   TextPosition PositionAt(std::size_t offset) const;

@@ -55,6 +55,9 @@ class IniFile {
   std::vector<std::string> sectionNames;
   FileEncoding encoding = FileEncoding::kGbk;  // found by Read, used by Write
   bool missing = false;                        // the last Read found no file
+
+ private:
+  std::unordered_map<std::string, int> sectionIndex_;  // name -> position in `sections`
 };
 
 inline constexpr char kUnableToOpen[] = "Unable to open ini file.";
@@ -67,7 +70,10 @@ inline constexpr char kValueNotFound[] = "Unable to locate specified value.";
 // writes through a symbolic link to its target.
 bool ReplaceFileAtomically(const std::string& path, std::string_view bytes,
                            std::string* error = nullptr);
-bool ReadWholeFile(const std::string& path, std::string& bytes, std::string* error = nullptr);
+// `spare` bytes of capacity are reserved beyond the file's size, so a later
+// edit of a large file need not move it.
+bool ReadWholeFile(const std::string& path, std::string& bytes, std::string* error = nullptr,
+                   std::size_t spare = 0);
 
 // The directory that holds the profile, with its trailing separator; the
 // platform layer sets it (the module's directory, or the user's config dir).

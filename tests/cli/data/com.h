@@ -1,8 +1,6 @@
-interface IMyHost : public IDispatch
-{
-    STDMETHOD_(ULONG, AddRef)(THIS) PURE;
+interface IMyHost : public IDispatch {
+  STDMETHOD_(ULONG, AddRef)(THIS) PURE;
 };
-STDMETHODIMP CMyObj::QueryInterface(REFIID riid, void** ppv)
-{
-    return S_OK;
+STDMETHODIMP CMyObj::QueryInterface(REFIID riid, void** ppv) {
+  return S_OK;
 }

@@ -3,5 +3,6 @@
 // ×î´óÖµ
 #define MAX(a, b) ((a) > (b) ? (a) : (b))
 #define MAX_LEN 256
-#define INIT {(0)}
+#define INIT \
+  { (0) }
 #endif

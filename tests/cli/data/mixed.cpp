@@ -1,3 +1,2 @@
 int a;
-void CFoo::Bar(int a, int b)
-{}
+void CFoo::Bar(int a, int b) {}
