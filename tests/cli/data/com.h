@@ -1,6 +1,8 @@
-interface IMyHost : public IDispatch {
-  STDMETHOD_(ULONG, AddRef)(THIS) PURE;
+interface IMyHost : public IDispatch
+{
+    STDMETHOD_(ULONG, AddRef)(THIS) PURE;
 };
-STDMETHODIMP CMyObj::QueryInterface(REFIID riid, void** ppv) {
-  return S_OK;
+STDMETHODIMP CMyObj::QueryInterface(REFIID riid, void** ppv)
+{
+    return S_OK;
 }

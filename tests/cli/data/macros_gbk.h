@@ -3,6 +3,5 @@
 // ×î´óÖµ
 #define MAX(a, b) ((a) > (b) ? (a) : (b))
 #define MAX_LEN 256
-#define INIT \
-  { (0) }
+#define INIT {(0)}
 #endif

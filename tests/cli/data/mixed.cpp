@@ -1,2 +1,3 @@
 int a;
-void CFoo::Bar(int a, int b) {}
+void CFoo::Bar(int a, int b)
+{}

@@ -1,7 +1,8 @@
 #pragma once
 
 // 视图类：负责绘制
-class AFX_EXT_CLASS CMyView : public CView, protected IHost {
- public:
-  int Draw(HDC hdc, const RECT& rc);
+class AFX_EXT_CLASS CMyView : public CView, protected IHost
+{
+public:
+    int Draw(HDC hdc, const RECT& rc);
 };
