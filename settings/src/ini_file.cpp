@@ -45,8 +45,11 @@ bool IniFile::Read() {
     return false;
   }
   missing = false;
+  return LoadBytes(bytes);
+}
+
+bool IniFile::LoadBytes(std::string_view text) {
   FileEncoding found = FileEncoding::kGbk;
-  std::string_view text = bytes;
   if (text.starts_with(kUtf8Bom)) {
     found = FileEncoding::kUtf8Bom;
     text.remove_prefix(kUtf8Bom.size());

@@ -43,6 +43,9 @@ class IniFile {
   int FindKey(int section, std::string_view key) const;
   void Clear();
 
+  // What Read does with the file's bytes: find their encoding, convert them to
+  // the engine's code page and parse them. False when they cannot be converted.
+  bool LoadBytes(std::string_view bytes);
   // The line rules of Read on text already in the engine's code page; a CR
   // before a line's LF is part of the break.
   void Parse(std::string_view text);

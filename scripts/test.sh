@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Builds and runs every test: the ordinary build (warnings are errors), the
+# AddressSanitizer+UndefinedBehaviorSanitizer build, and bounded fuzzing.
+#   scripts/test.sh [FUZZ_RUNS]     (default 20000 runs per fuzz target)
+set -eu
+cd "$(dirname "$0")/.."
+fuzz_runs=${1:-20000}
+jobs=$(nproc)
+
+bash scripts/install-deps.sh
+
+echo "== build and test"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake --build build -j "$jobs"
+ctest --test-dir build --output-on-failure -j "$jobs"
+
+echo "== sanitizers (ASan+UBSan)"
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILLMARK_SANITIZE=ON \
+  -DQUILLMARK_BUILD_BENCH=OFF >/dev/null
+cmake --build build-asan -j "$jobs"
+ctest --test-dir build-asan --output-on-failure -j "$jobs"
+# The settings file race, a few more times.
+ctest --test-dir build-asan --output-on-failure -R cli_concurrent_settings --repeat until-fail:3
+
+echo "== fuzzing ($fuzz_runs runs per target)"
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DQUILLMARK_BUILD_FUZZ=ON -DQUILLMARK_BUILD_TESTS=OFF -DQUILLMARK_BUILD_BENCH=OFF >/dev/null
+cmake --build build-fuzz -j "$jobs"
+for target in ini toggle; do
+  corpus=$(mktemp -d)
+  cp fuzz/corpus/$target/* "$corpus"/
+  build-fuzz/fuzz/${target}_fuzz -runs="$fuzz_runs" -max_len=1024 "$corpus" 2>&1 | tail -1
+  rm -rf "$corpus"
+done
+echo "all tests passed"
