@@ -2,25 +2,34 @@
 # Builds and runs every test: the ordinary build (warnings are errors), the
 # AddressSanitizer+UndefinedBehaviorSanitizer build, and bounded fuzzing.
 #   scripts/test.sh [FUZZ_RUNS]     (default 20000 runs per fuzz target)
-set -eu
+set -eu -o pipefail
 cd "$(dirname "$0")/.."
 fuzz_runs=${1:-20000}
 jobs=$(nproc)
+passed=0
+# Runs ctest and adds its test count to the total.
+run_ctest() {
+  local log
+  log=$(mktemp)
+  ctest "$@" --output-on-failure -j "$jobs" | tee "$log"
+  passed=$((passed + $(sed -n 's/.*tests failed out of \([0-9]*\)/\1/p' "$log" | tail -1)))
+  rm -f "$log"
+}
 
 bash scripts/install-deps.sh
 
 echo "== build and test"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build build -j "$jobs"
-ctest --test-dir build --output-on-failure -j "$jobs"
+run_ctest --test-dir build
 
 echo "== sanitizers (ASan+UBSan)"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILLMARK_SANITIZE=ON \
   -DQUILLMARK_BUILD_BENCH=OFF >/dev/null
 cmake --build build-asan -j "$jobs"
-ctest --test-dir build-asan --output-on-failure -j "$jobs"
+run_ctest --test-dir build-asan
 # The settings file race, a few more times.
-ctest --test-dir build-asan --output-on-failure -R cli_concurrent_settings --repeat until-fail:3
+run_ctest --test-dir build-asan -R cli_concurrent_settings --repeat until-fail:3
 
 echo "== fuzzing ($fuzz_runs runs per target)"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -31,5 +40,6 @@ for target in ini toggle; do
   cp fuzz/corpus/$target/* "$corpus"/
   build-fuzz/fuzz/${target}_fuzz -runs="$fuzz_runs" -max_len=1024 "$corpus" 2>&1 | tail -1
   rm -rf "$corpus"
+  passed=$((passed + 1))
 done
-echo "all tests passed"
+echo "tests: $passed passed, 0 failed"
