@@ -138,6 +138,12 @@ void SplitParams(std::string text, std::vector<std::string>& items) {
 
 namespace detail {
 
+JoinedItems SplitAndJoin(std::string params) {
+  std::vector<std::string> items;
+  SplitParams(std::move(params), items);
+  return JoinItems(items);
+}
+
 int ExpandAndInsert(TextSelection& selection, const TemplateNode& node,
                     std::span<const ExpansionStep> leading,
                     std::span<const ExpansionStep> trailing) {

@@ -19,6 +19,9 @@ std::string Rest(std::string_view text, int start);
 // Every TAB, then every LF, then every CR becomes a space; the length stays.
 void BlankControlChars(std::string& text);
 
+// A parameter text cut at its commas and joined into one multi-line value.
+JoinedItems SplitAndJoin(std::string params);
+
 // Replaces every occurrence of `placeholder` in one left-to-right pass; the
 // inserted value is not searched again. Returns whether anything was replaced.
 bool ReplaceAll(std::string& line, std::string_view placeholder, std::string_view value);

@@ -34,16 +34,21 @@ void StoreUserInfo(IniFile& file) {
   file.SetValue(section, "CompanyName", user != nullptr ? user->companyName : "", true);
 }
 
-// A new file holding the tree's settings alone.
-bool WriteFreshFile(const TemplateTree& tree, const std::string& path, SettingsError* error) {
-  IniFile file(path);
+// Puts the tree's settings into `file` and writes it.
+bool StoreAndWrite(const TemplateTree& tree, IniFile& file, SettingsError* error) {
   SaveTemplateLines(file, tree.root.get());
   StoreUserInfo(file);
   if (!file.Write()) {
-    Fail(error, path, file.lastError);
+    Fail(error, file.path, file.lastError);
     return false;
   }
   return true;
+}
+
+// A new file holding the tree's settings alone.
+bool WriteFreshFile(const TemplateTree& tree, const std::string& path, SettingsError* error) {
+  IniFile file(path);
+  return StoreAndWrite(tree, file, error);
 }
 
 }  // namespace
@@ -119,13 +124,7 @@ bool SaveSettings(const TemplateTree& tree, const std::string& path, SettingsErr
     Fail(error, path, file.missing ? "no such file" : file.lastError);
     return false;
   }
-  SaveTemplateLines(file, tree.root.get());
-  StoreUserInfo(file);
-  if (!file.Write()) {
-    Fail(error, path, file.lastError);
-    return false;
-  }
-  return true;
+  return StoreAndWrite(tree, file, error);
 }
 
 bool SaveSettingsAs(const TemplateTree& tree, const std::string& path, SettingsError* error) {

@@ -52,9 +52,7 @@ int CutHead(std::string& text, TextSelection& selection, std::string& head) {
 std::optional<JoinedItems> CutParams(const std::string& text, int open) {
   const int close = FindSubstring(text, ")");
   if (close <= open) return std::nullopt;
-  std::vector<std::string> items;
-  SplitParams(Mid(text, open + 1, close - open - 1), items);
-  return JoinItems(items);
+  return detail::SplitAndJoin(Mid(text, open + 1, close - open - 1));
 }
 
 }  // namespace

@@ -34,6 +34,19 @@ std::optional<std::string> MacroArguments(const std::string& text, int macro) {
   return Mid(text, open + 1, close - open - 1);
 }
 
+// The common end of both method generators: parameters and return type.
+int InsertMethodBlock(std::string& text, TextSelection& selection, const TemplateNode& node,
+                      std::span<const ExpansionStep> leading, std::string params,
+                      std::string returnType) {
+  JoinedItems joined = detail::SplitAndJoin(std::move(params));
+  const ExpansionStep trailing[] = {
+      {"%FunctionParam%", std::move(joined.value), joined.extraLines},
+      {"%ReturnValue%", std::move(returnType)},
+  };
+  text.clear();
+  return detail::ExpandAndInsert(selection, node, leading, trailing);
+}
+
 }  // namespace
 
 int ParseInterfaceHead(const std::string& text, std::string& interfaceName,
@@ -110,16 +123,9 @@ int CommentMethodDecl(std::string& text, TextSelection& selection, const Templat
   }
   const std::optional<Parens> second = FindParens(text, first->close);
   if (!second) return 0;
-  std::vector<std::string> items;
-  SplitParams(Inside(text, *second), items);
-  JoinedItems params = JoinItems(items);
   const ExpansionStep leading[] = {{"%MethodName%", std::move(method)}};
-  const ExpansionStep trailing[] = {
-      {"%FunctionParam%", std::move(params.value), params.extraLines},
-      {"%ReturnValue%", std::move(returnType)},
-  };
-  text.clear();
-  return detail::ExpandAndInsert(selection, node, leading, trailing);
+  return InsertMethodBlock(text, selection, node, leading, Inside(text, *second),
+                           std::move(returnType));
 }
 
 int CommentMethodImpl(std::string& text, TextSelection& selection, const TemplateNode& node) {
@@ -145,17 +151,10 @@ int CommentMethodImpl(std::string& text, TextSelection& selection, const Templat
   std::string method = Mid(text, scope + 2, params->open - scope - 2);
   // A head spread over two lines still gives a one-word class name.
   RemoveWhitespace(interfaceName);
-  std::vector<std::string> items;
-  SplitParams(Inside(text, *params), items);
-  JoinedItems joined = JoinItems(items);
   const ExpansionStep leading[] = {{"%Interface%", std::move(interfaceName)},
                                    {"%MethodName%", std::move(method)}};
-  const ExpansionStep trailing[] = {
-      {"%FunctionParam%", std::move(joined.value), joined.extraLines},
-      {"%ReturnValue%", std::move(returnType)},
-  };
-  text.clear();
-  return detail::ExpandAndInsert(selection, node, leading, trailing);
+  return InsertMethodBlock(text, selection, node, leading, Inside(text, *params),
+                           std::move(returnType));
 }
 
 int CommentFileHeader(std::string& text, TextSelection& selection, const TemplateNode& node) {

@@ -33,9 +33,7 @@ int CommentParamMacro(std::string& text, TextSelection& selection, const Templat
   const int open = FindSubstring(text, "(");
   const int close = FindSubstring(text, ")");
   if (open < 0 || close < 0 || close <= open) return 0;
-  std::vector<std::string> items;
-  SplitParams(detail::Mid(text, open + 1, close - open - 1), items);
-  JoinedItems params = JoinItems(items);
+  JoinedItems params = detail::SplitAndJoin(detail::Mid(text, open + 1, close - open - 1));
   const ExpansionStep leading[] = {{"%MicroName%", MacroName(text.substr(0, open))}};
   const ExpansionStep trailing[] = {
       {"%FunctionParam%", std::move(params.value), params.extraLines}};
