@@ -109,8 +109,6 @@ class TemplateTree {
   TemplateTree& operator=(const TemplateTree&) = delete;
 
   TemplateNode* FindKindNode(DeclKind kind) const;
-  // Appends a kind node under `group` (or a group node when `group` is null).
-  TemplateNode* AppendNode(TemplateNode* group, TemplateNode* previous, std::string name);
 
   std::string profilePath;
   std::map<int, TemplateNode*> kindTable;
@@ -118,6 +116,9 @@ class TemplateTree {
 
  private:
   void BuildDefaultTemplates();
+  // Links a new node as `previous`'s next sibling, else as `group`'s first
+  // child, else as the root.
+  TemplateNode* AppendNode(TemplateNode* group, TemplateNode* previous, std::string name);
 };
 
 // ---------------------------------------------------------------------------
