@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -77,5 +79,29 @@ inline std::optional<std::string> Generate(Generator generator, const std::strin
   }
   return selection.inserted;
 }
+
+}  // namespace quillmark::testing
+
+namespace quillmark::testing {
+
+// An EngineTest with an empty directory of its own and a settings path in it.
+class ScratchDirTest : public EngineTest {
+ protected:
+  void SetUp() override {
+    EngineTest::SetUp();
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    dir_ = std::filesystem::temp_directory_path() /
+           ("qm_" + std::string(info->test_suite_name()) + "_" + info->name() + "_" +
+            std::to_string(std::random_device{}()));
+    std::filesystem::create_directories(dir_);
+    profile_ = (dir_ / "Comment.ini").string();
+  }
+  void TearDown() override {
+    std::filesystem::remove_all(dir_);
+    EngineTest::TearDown();
+  }
+  std::filesystem::path dir_;
+  std::string profile_;
+};
 
 }  // namespace quillmark::testing

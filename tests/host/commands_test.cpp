@@ -42,24 +42,7 @@ class CountingEditor final : public EditorHost {
   bool giveSelection = true;
 };
 
-class CommandsTest : public EngineTest {
- protected:
-  void SetUp() override {
-    EngineTest::SetUp();
-    dir_ = std::filesystem::temp_directory_path() /
-           ("qm_commands_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
-    profile_ = (dir_ / "Comment.ini").string();
-  }
-  void TearDown() override {
-    std::filesystem::remove_all(dir_);
-    EngineTest::TearDown();
-  }
-  std::filesystem::path dir_;
-  std::string profile_;
-};
+class CommandsTest : public testing::ScratchDirTest {};
 
 TEST_F(CommandsTest, ToggleWorkedExample) {
   const std::string selected = "int a = 0;\r\n\r\n    f(a);\r\nreturn";

@@ -9,21 +9,8 @@ namespace {
 using testing::EngineTest;
 using testing::Gbk;
 
-class ProfileTest : public EngineTest {
+class ProfileTest : public testing::ScratchDirTest {
  protected:
-  void SetUp() override {
-    EngineTest::SetUp();
-    dir_ = std::filesystem::temp_directory_path() /
-           ("qm_profile_" +
-            std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
-    path_ = (dir_ / "Comment.ini").string();
-  }
-  void TearDown() override {
-    std::filesystem::remove_all(dir_);
-    EngineTest::TearDown();
-  }
   std::string Read(const std::string& path) {
     std::string bytes;
     EXPECT_TRUE(ReadWholeFile(path, bytes));
@@ -32,8 +19,6 @@ class ProfileTest : public EngineTest {
   void WriteFile(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
   }
-  std::filesystem::path dir_;
-  std::string path_;
 };
 
 // The first-start file, in code page 936 with CR LF line ends.
@@ -95,11 +80,11 @@ std::string FirstStartFile() {
 
 TEST_F(ProfileTest, FirstStartCreatesTheDefaultFile) {
   TemplateTree tree;
-  ASSERT_TRUE(LoadSettings(tree, path_, true));
-  EXPECT_EQ(FirstStartFile(), Read(path_));
+  ASSERT_TRUE(LoadSettings(tree, profile_, true));
+  EXPECT_EQ(FirstStartFile(), Read(profile_));
   // Saving unchanged settings rewrites the same bytes.
-  ASSERT_TRUE(SaveSettings(tree, path_));
-  EXPECT_EQ(FirstStartFile(), Read(path_));
+  ASSERT_TRUE(SaveSettings(tree, profile_));
+  EXPECT_EQ(FirstStartFile(), Read(profile_));
 }
 
 TEST_F(ProfileTest, ProfilePathUsesTheLogonName) {
@@ -139,9 +124,9 @@ TEST_F(ProfileTest, LoadingEditedFiles) {
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.why);
-    WriteFile(path_, Gbk(c.file));
+    WriteFile(profile_, Gbk(c.file));
     TemplateTree tree;
-    ASSERT_TRUE(LoadSettings(tree, path_, false));
+    ASSERT_TRUE(LoadSettings(tree, profile_, false));
     const TemplateNode* node = nullptr;
     for (const auto& [kind, n] : tree.kindTable)
       if (n->name == c.kind) node = n;
@@ -152,12 +137,12 @@ TEST_F(ProfileTest, LoadingEditedFiles) {
 }
 
 TEST_F(ProfileTest, SaveKeepsUnknownEntriesAndStaleLines) {
-  WriteFile(path_,
+  WriteFile(profile_,
             Gbk("[mine]\r\nkeep=1\r\n[普通宏注释]\r\nCommentLineCount=9\r\nLine8=stale\r\n"));
   TemplateTree tree;
   tree.FindKindNode(DeclKind::Macro)->lines = {"x"};
-  ASSERT_TRUE(SaveSettings(tree, path_));
-  const std::string saved = Read(path_);
+  ASSERT_TRUE(SaveSettings(tree, profile_));
+  const std::string saved = Read(profile_);
   EXPECT_EQ(0u, saved.find(Gbk("[mine]\r\nkeep=1\r\n\r\n[普通宏注释]\r\nCommentLineCount=1\r\n"
                                "Line8=stale\r\nLine0=x\r\n\r\n[类声明注释]\r\n")));
   EXPECT_FALSE(SaveSettings(tree, (dir_ / "absent.ini").string()));
@@ -168,40 +153,40 @@ TEST_F(ProfileTest, Encodings) {
   // A UTF-8 file is read as UTF-8 and written back as UTF-8, BOM included.
   for (const std::string bom : {"", "\xEF\xBB\xBF"}) {
     SCOPED_TRACE(bom.empty() ? "UTF-8" : "UTF-8 with BOM");
-    WriteFile(path_, bom + "[用户信息]\r\nAuthorName=张三\r\n");
+    WriteFile(profile_, bom + "[用户信息]\r\nAuthorName=张三\r\n");
     TemplateTree tree;
-    ASSERT_TRUE(LoadSettings(tree, path_, true));
+    ASSERT_TRUE(LoadSettings(tree, profile_, true));
     EXPECT_EQ("张三", GetUserInfo()->authorName);
-    ASSERT_TRUE(SaveSettings(tree, path_));
-    const std::string saved = Read(path_);
+    ASSERT_TRUE(SaveSettings(tree, profile_));
+    const std::string saved = Read(profile_);
     EXPECT_EQ(0u, saved.find(bom + "[用户信息]\r\nAuthorName=张三\r\n"));
     EXPECT_NE(std::string::npos, saved.find("[类声明注释]"));
   }
   // A code page 936 file read by a code page 936 engine needs no conversion.
   SetCodePage(CodePage::kGbk);
-  WriteFile(path_, Gbk("[用户信息]\r\nAuthorName=张三\r\n"));
+  WriteFile(profile_, Gbk("[用户信息]\r\nAuthorName=张三\r\n"));
   {
     TemplateTree tree;
-    ASSERT_TRUE(LoadSettings(tree, path_, true));
+    ASSERT_TRUE(LoadSettings(tree, profile_, true));
     EXPECT_EQ(Gbk("张三"), GetUserInfo()->authorName);
   }
   // Bytes with no character fail the load and are left alone.
   SetCodePage(CodePage::kUtf8);
-  WriteFile(path_, "AuthorName=\x81\x20\r\n");
+  WriteFile(profile_, "AuthorName=\x81\x20\r\n");
   TemplateTree tree;
   SettingsError error;
-  EXPECT_FALSE(LoadSettings(tree, path_, true, &error));
+  EXPECT_FALSE(LoadSettings(tree, profile_, true, &error));
   EXPECT_TRUE(error.unreadable);
-  EXPECT_EQ("AuthorName=\x81\x20\r\n", Read(path_));
+  EXPECT_EQ("AuthorName=\x81\x20\r\n", Read(profile_));
 }
 
 TEST_F(ProfileTest, ZeroByteFileIsFilledAndUnwritablePathsFail) {
-  WriteFile(path_, "");
+  WriteFile(profile_, "");
   {
     TemplateTree tree;
-    ASSERT_TRUE(LoadSettings(tree, path_, true));
+    ASSERT_TRUE(LoadSettings(tree, profile_, true));
   }
-  EXPECT_EQ(FirstStartFile(), Read(path_));
+  EXPECT_EQ(FirstStartFile(), Read(profile_));
   TemplateTree tree;
   SettingsError error;
   EXPECT_FALSE(LoadSettings(tree, (dir_ / "no" / "such" / "dir.ini").string(), true, &error));
