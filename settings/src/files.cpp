@@ -36,8 +36,7 @@ std::string UniqueSuffix() {
 
 }  // namespace
 
-bool ReadWholeFile(const std::string& path, std::string& bytes, std::string* error,
-                   std::size_t spare) {
+bool ReadWholeFile(const std::string& path, std::string& bytes, std::string* error) {
   std::error_code ec;
   if (fs::is_directory(fs::path(path), ec)) {
     SetError(error, "is a directory");
@@ -51,7 +50,6 @@ bool ReadWholeFile(const std::string& path, std::string& bytes, std::string* err
   }
   std::string content;
   const std::uintmax_t expected = fs::file_size(fs::path(path), ec);
-  content.reserve((ec ? 0 : static_cast<std::size_t>(expected)) + spare);
   content.resize(ec ? 0 : static_cast<std::size_t>(expected));
   std::size_t got = std::fread(content.data(), 1, content.size(), in);
   // Files that grow meanwhile, or report no size (pipes, /proc), read to their end.

@@ -73,10 +73,7 @@ inline constexpr char kValueNotFound[] = "Unable to locate specified value.";
 // writes through a symbolic link to its target.
 bool ReplaceFileAtomically(const std::string& path, std::string_view bytes,
                            std::string* error = nullptr);
-// `spare` bytes of capacity are reserved beyond the file's size, so a later
-// edit of a large file need not move it.
-bool ReadWholeFile(const std::string& path, std::string& bytes, std::string* error = nullptr,
-                   std::size_t spare = 0);
+bool ReadWholeFile(const std::string& path, std::string& bytes, std::string* error = nullptr);
 
 // The directory that holds the profile, with its trailing separator; the
 // platform layer sets it (the module's directory, or the user's config dir).
