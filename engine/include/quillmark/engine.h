@@ -15,24 +15,13 @@
 #include <string_view>
 #include <vector>
 
-#include "quillmark/editor_host.h"
+#include "quillmark/editor_port.h"
+#include "quillmark/platform.h"
 
 namespace quillmark {
 
 // ---------------------------------------------------------------------------
 // Code pages
-
-enum class CodePage { kUtf8, kGbk };
-
-// Converts between UTF-8 and the double-byte code page 936. The platform layer
-// supplies one (iconv on Linux); the engine itself carries no tables.
-class TextConverter {
- public:
-  virtual ~TextConverter() = default;
-  // Both return nothing when a character cannot be represented.
-  virtual std::optional<std::string> Utf8ToGbk(std::string_view utf8) const = 0;
-  virtual std::optional<std::string> GbkToUtf8(std::string_view gbk) const = 0;
-};
 
 // The code page of every engine text. Process-wide, like the ANSI code page.
 void SetCodePage(CodePage page);
@@ -124,11 +113,8 @@ class TemplateTree {
 // ---------------------------------------------------------------------------
 // Operating-system sources the engine reads; tests and hosts replace them.
 
-struct LocalDate {
-  int year = 0;   // full year
-  int month = 0;  // 1..12
-  int day = 0;    // 1..31
-};
+EditorHost* GetHostApplication();
+void SetHostApplication(EditorHost* application);
 void SetDateSource(std::function<LocalDate()> source);  // empty restores the real clock
 // The logon name in UTF-8, or nothing when it cannot be read.
 void SetLogonNameSource(std::function<std::optional<std::string>()> source);

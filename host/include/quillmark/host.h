@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "quillmark/editor_host.h"
+#include "quillmark/editor_port.h"
 #include "quillmark/engine.h"
 #include "quillmark/settings.h"
 

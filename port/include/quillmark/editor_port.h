@@ -1,7 +1,8 @@
-// The operations Quillmark uses on an editor. The IDE's object model sits behind
-// them on Windows; on Linux the in-memory editor of host.h does.
+// The editor port: the operations Quillmark uses on an editor. The IDE's object
+// model sits behind them in the Windows module; on Linux the in-memory editor
+// (host/) does, fed by the command line, the editor plugins or the language server.
 //
-// Texts cross as byte strings in the engine's code page. Results of moves and
+// Texts cross as byte strings in the document's code page. Results of moves and
 // replacements are never examined by callers.
 #pragma once
 
@@ -46,11 +47,6 @@ class EditorHost {
   // Nothing when no project is open or the query fails.
   virtual std::optional<std::string> GetActiveProjectName() = 0;
 };
-
-// The application the commands were connected to, or null. Set by the command
-// object when it receives the application and cleared when it goes.
-EditorHost* GetHostApplication();
-void SetHostApplication(EditorHost* application);
 
 // Modal message boxes (OK button, exclamation icon). Texts are UTF-8.
 class MessageSink {

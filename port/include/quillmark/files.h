@@ -1,0 +1,37 @@
+// Reading a file whole and replacing it atomically: the operating system's
+// part of never losing a user's file. Paths are UTF-8. One implementation per
+// system (platform/posix/files.cpp, platform/win32/files.cpp).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace quillmark {
+
+// Which file a read saw, so a later replacement can tell whether someone else
+// replaced or changed it meanwhile.
+struct FileIdentity {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;  // the file index on Windows
+  std::uint64_t size = 0;
+  std::int64_t modified = 0;  // nanoseconds (POSIX) or 100 ns ticks (Windows)
+  bool known = false;
+};
+
+// The largest file either reader accepts; the size is checked before reading.
+inline constexpr std::uint64_t kMaxFileBytes = std::uint64_t{1} << 30;
+
+// Reads a regular file (symbolic links followed) whole. Anything else (a
+// directory, FIFO, device, socket) and a file larger than `limit` are refused
+// before a byte is read. On failure `error` says why in English.
+bool ReadWholeFile(const std::string& path, std::string& bytes, std::string* error,
+                   FileIdentity* identity = nullptr, std::uint64_t limit = kMaxFileBytes);
+
+// Writes `bytes` to a new sibling temporary file created with the final mode,
+// flushes it to disk and renames it over `path` (through a symbolic link, to its
+// target). With `expected`, refuses when the file is no longer the one read.
+bool ReplaceFileAtomically(const std::string& path, std::string_view bytes, std::string* error,
+                           const FileIdentity* expected = nullptr);
+
+}  // namespace quillmark
