@@ -32,8 +32,11 @@ std::string FirstLineBreak(std::string_view text) {
 
 }  // namespace
 
-MemoryDocument::MemoryDocument(std::string text, std::string name)
-    : buffer_(std::move(text)), name_(std::move(name)), lineBreak_(FirstLineBreak(buffer_)) {
+MemoryDocument::MemoryDocument(std::string text, std::string name, CodePage codePage)
+    : buffer_(std::move(text)),
+      name_(std::move(name)),
+      codePage_(codePage),
+      lineBreak_(FirstLineBreak(buffer_)) {
   IndexLines();
 }
 
@@ -177,6 +180,10 @@ TextSelection* MemoryEditor::GetSelection(TextDocument& document) {
 
 std::string MemoryEditor::GetDocumentName(TextDocument& document) {
   return static_cast<MemoryDocument&>(document).Name();
+}
+
+CodePage MemoryEditor::GetDocumentCodePage(TextDocument& document) {
+  return static_cast<MemoryDocument&>(document).GetCodePage();
 }
 
 }  // namespace quillmark

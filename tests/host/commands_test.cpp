@@ -35,6 +35,7 @@ class CountingEditor final : public EditorHost {
     return giveSelection ? static_cast<MemoryDocument*>(&doc) : nullptr;
   }
   std::string GetDocumentName(TextDocument&) override { return "x.cpp"; }
+  CodePage GetDocumentCodePage(TextDocument&) override { return CodePage::kUtf8; }
   std::optional<std::string> GetActiveProjectName() override { return std::nullopt; }
   MemoryDocument* document = nullptr;
   std::vector<bool> calls;

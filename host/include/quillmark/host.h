@@ -28,10 +28,12 @@ struct TextPosition {
 // the document's style: its first line break, or "\n" when it has none.
 class MemoryDocument final : public TextDocument, public TextSelection {
  public:
-  explicit MemoryDocument(std::string text = {}, std::string name = {});
+  explicit MemoryDocument(std::string text = {}, std::string name = {},
+                          CodePage codePage = CodePage::kUtf8);
 
   const std::string& Text() const { return buffer_; }
   const std::string& Name() const { return name_; }
+  CodePage GetCodePage() const { return codePage_; }
   std::string_view LineBreak() const { return lineBreak_; }
   int LineCount() const { return static_cast<int>(lines_.size()); }
   // The line's text without its break; empty for a line that does not exist.
@@ -67,6 +69,7 @@ class MemoryDocument final : public TextDocument, public TextSelection {
 
   std::string buffer_;
   std::string name_;
+  CodePage codePage_;
   std::string lineBreak_;
   std::vector<LineSpan> lines_;
   TextPosition anchor_;
@@ -85,6 +88,7 @@ class MemoryEditor final : public EditorHost {
   TextDocument* GetActiveTextDocument() override { return document_; }
   TextSelection* GetSelection(TextDocument& document) override;
   std::string GetDocumentName(TextDocument& document) override;
+  CodePage GetDocumentCodePage(TextDocument& document) override;
   std::optional<std::string> GetActiveProjectName() override { return projectName_; }
 
  private:

@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "quillmark/platform.h"
+
 namespace quillmark {
 
 class TextSelection {
@@ -42,8 +44,10 @@ class EditorHost {
   // Null when no document is open or the active one is not text.
   virtual TextDocument* GetActiveTextDocument() = 0;
   virtual TextSelection* GetSelection(TextDocument& document) = 0;
-  // The document's file name without its directory.
+  // The document's file name without its directory, in the document's code page.
   virtual std::string GetDocumentName(TextDocument& document) = 0;
+  // The encoding of the document's text as the selection hands it over.
+  virtual CodePage GetDocumentCodePage(TextDocument& document) = 0;
   // Nothing when no project is open or the query fails.
   virtual std::optional<std::string> GetActiveProjectName() = 0;
 };
