@@ -79,8 +79,11 @@ TSNode Named(TSNode n, uint32_t i) {
 // Reads node texts out of one source.
 class Reader {
  public:
-  Reader(std::string_view src, const std::vector<detail::Marker>& markers, std::ptrdiff_t shift)
-      : src_(src), markers_(markers), shift_(shift) {}
+  // `written` is `src` as the user wrote it (same offsets, macros not removed),
+  // where the parameters are read.
+  Reader(std::string_view src, std::string_view written, const std::vector<detail::Marker>& markers,
+         std::ptrdiff_t shift)
+      : src_(src), written_(written), markers_(markers), shift_(shift) {}
 
   std::string_view Raw(TSNode n) const {
     const uint32_t b = ts_node_start_byte(n), e = ts_node_end_byte(n);
@@ -112,7 +115,13 @@ class Reader {
   bool FillType(TSNode spec, ParsedDeclaration* out) const;
   void FillParameters(TSNode list, ParsedDeclaration* out) const;
 
+  std::string WrittenBetween(std::size_t b, std::size_t e) const {
+    if (b >= e || b >= written_.size()) return Between(b, e);
+    return Clean(written_.substr(b, std::min(e, written_.size()) - b));
+  }
+
   std::string_view src_;
+  std::string_view written_;
   const std::vector<detail::Marker>& markers_;
   std::ptrdiff_t shift_;  // where the marked text starts in `src_`
 };
@@ -200,10 +209,10 @@ void Reader::FillParameters(TSNode list, ParsedDeclaration* out) const {
         TSNode e = Child(c, k);
         if (Type(e) == "=") eq = ts_node_start_byte(e);
       }
-      p.text = Between(ts_node_start_byte(c), eq);
-      p.defaultValue = Text(def);
+      p.text = WrittenBetween(ts_node_start_byte(c), eq);
+      p.defaultValue = WrittenBetween(ts_node_start_byte(def), ts_node_end_byte(def));
     } else {
-      p.text = Text(c);
+      p.text = WrittenBetween(ts_node_start_byte(c), ts_node_end_byte(c));
     }
     if (!p.text.empty()) out->parameters.push_back(std::move(p));
   }
@@ -261,6 +270,10 @@ bool Reader::FillFunction(TSNode decl, TSNode outer, ParsedDeclaration* out) con
       if (ts_node_start_byte(c) >= declStart) break;
       if (LeftOutOfReturnType(Type(c))) continue;
       const std::string piece = Text(c);
+      // The grammar counts these as type qualifiers; they say nothing of the type.
+      if (piece == "constexpr" || piece == "consteval" || piece == "constinit" ||
+          piece == "mutable" || piece == "inline")
+        continue;
       if (piece.empty()) continue;
       if (!type.empty()) type.push_back(' ');
       type += piece;
@@ -570,12 +583,14 @@ bool DeclarationParser::ParseDeclaration(const ParseInput& input, ParsedDeclarat
   static constexpr std::string_view kOpen = "struct Q_ {\n";
   for (int attempt = 0; attempt < 2 && !found; ++attempt) {
     const std::string source = attempt == 0 ? head : std::string(kOpen) + head + "\n};";
+    const std::string written =
+        (attempt == 0 ? std::string() : std::string(kOpen)) + prepared.written.substr(first);
     Tree tree(impl_->Parse(source));
     if (!tree.ok()) return fail("the parser gave up");
     // Markers count from the selection's start; the head starts at `first`.
     const std::ptrdiff_t shift = (attempt == 0 ? 0 : static_cast<std::ptrdiff_t>(kOpen.size())) -
                                  static_cast<std::ptrdiff_t>(first);
-    const Reader reader(source, prepared.markers, shift);
+    const Reader reader(source, written, prepared.markers, shift);
     TSNode container = tree.root();
     if (attempt == 1) {
       TSNode spec = Named(tree.root(), 0);
@@ -601,7 +616,7 @@ bool DeclarationParser::ParseDeclaration(const ParseInput& input, ParsedDeclarat
     Tree tree(impl_->Parse(doc.text));
     if (tree.ok()) {
       std::size_t at = std::min(input.selectionOffset + first, doc.text.size());
-      const Reader reader(doc.text, doc.markers, 0);
+      const Reader reader(doc.text, doc.written, doc.markers, 0);
       out->scope = EnclosingClasses(reader, tree.root(), at);
       if (!out->scope.empty() && out->kind == Kind::Function) out->kind = Kind::MemberFunction;
     }
@@ -713,7 +728,7 @@ bool DeclarationParser::FindDeclarations(std::string_view doc, const FindOptions
     if (why) *why = "the parser gave up";
     return false;
   }
-  const Reader reader(prepared.text, prepared.markers, 0);
+  const Reader reader(prepared.text, prepared.written, prepared.markers, 0);
   Walk walk{reader, prepared, options, out};
   walk.Container(tree.root(), std::string());
 

@@ -24,9 +24,12 @@ constexpr std::array<std::string_view, 20> kDecorations = {
 };
 
 // Words the grammar knows that look like macros by their underscores.
-constexpr std::array<std::string_view, 12> kGrammarWords = {
-    "__restrict__", "__inline__",  "__asm__",   "__volatile__", "__attribute__", "__extension__",
-    "__typeof__",   "__alignof__", "__const__", "__signed__",   "__declspec",    "__based",
+constexpr std::array<std::string_view, 24> kGrammarWords = {
+    "__restrict__",  "__inline__", "__asm__",     "__volatile__", "__attribute__",
+    "__extension__", "__typeof__", "__alignof__", "__const__",    "__signed__",
+    "__declspec",    "__based",    "__restrict",  "__inline",     "__forceinline",
+    "__int8",        "__int16",    "__int32",     "__int64",      "__unaligned",
+    "__ptr32",       "__ptr64",    "__thread",    "__asm",
 };
 
 // Keywords after which a type, not a declarator, still has to come.
@@ -286,13 +289,20 @@ class Rewriter {
       Write(p_, toks_[i].begin, "=0");
       return true;
     }
-    if (w == "STDAPI" && !call && toks_[i].end < p_.text.size() &&
+    if (w == "_Xconst") {
+      BlankTok(i);
+      Write(p_, toks_[i].begin, "const");
+      return true;
+    }
+    // The OLE declaration macros stand for an HRESULT-returning export.
+    if ((w == "STDAPI" || w == "WINOLEAPI" || w == "WINOLEAUTAPI") && !call &&
+        toks_[i].end < p_.text.size() &&
         (p_.text[toks_[i].end] == ' ' || p_.text[toks_[i].end] == '\t')) {
       BlankTok(i);
       Write(p_, toks_[i].begin, "HRESULT");
       return true;
     }
-    if (w == "STDAPI_" && call) {
+    if ((w == "STDAPI_" || w == "WINOLEAPI_" || w == "WINOLEAUTAPI_") && call) {
       const std::size_t close = Closing(i + 1);
       BlankToks(i, i + 1);
       BlankTok(close);
@@ -315,7 +325,8 @@ class Rewriter {
   // the usual words of export and attribute macros.
   static bool MacroShaped(std::string_view w) {
     if (OneOf(w, kGrammarWords)) return false;
-    if (w.size() > 4 && w.starts_with("__") && w.ends_with("__")) return true;
+    // glibc's __wur, __extern_always_inline, __attribute_pure__ and the like.
+    if (w.size() > 2 && w.starts_with("__")) return true;
     if (!AllCaps(w)) return false;
     if (w.front() == '_' || w.back() == '_') return true;
     for (std::string_view part : {"API", "EXPORT", "IMPORT", "CALL", "ENTRY", "INLINE", "CONSTEXPR",
@@ -326,6 +337,7 @@ class Rewriter {
     return false;
   }
   bool TypeLikeBefore(std::size_t i) const {
+    while (i > 0 && done_[i - 1]) --i;  // over words already removed
     if (i == 0) return false;
     const std::size_t b = i - 1;
     if (Is(b, "*") || Is(b, "&") || Is(b, ">")) return true;
@@ -354,19 +366,24 @@ class Rewriter {
     // After a parameter list: __THROW, _GLIBCXX_NOEXCEPT, __wur, __nonnull ((1)).
     if (i > 0 && CanFollowParams(i - 1) && !OneOf(w, kGrammarWords) &&
         (w.starts_with("__") || (AllCaps(w) && w.find('_') != std::string_view::npos)) &&
-        (Is(i + 1, "(") || Is(i + 1, ";") || Is(i + 1, "{") || Is(i + 1, "=") || Is(i + 1, "->") ||
-         Is(i + 1, ":") || IsIdent(i + 1))) {
+        (i + 1 == toks_.size() || Is(i + 1, "(") || Is(i + 1, ";") || Is(i + 1, "{") ||
+         Is(i + 1, "}") || Is(i + 1, "=") || Is(i + 1, "->") || Is(i + 1, ":") || IsIdent(i + 1))) {
       BlankWithGroup(i);
       return;
     }
     // In specifier position: a word followed by another word.
-    if (!IsIdent(i + 1) || Is(i + 1, "const") || Is(i + 1, "volatile")) return;
+    if (!IsIdent(i + 1)) return;
     if (i > 0 && Is(i - 1, "::")) return;
+    // "TYPE name," with nothing else in front: the word is the type, however it looks.
+    const bool nameEnds = i + 2 >= toks_.size() || Is(i + 2, ",") || Is(i + 2, ")") ||
+                          Is(i + 2, "=") || Is(i + 2, "[") || Is(i + 2, ";");
+    const bool afterTypeKeyword = i > 0 && OneOf(Word(i - 1), kTypeKeywords);
+    if (nameEnds && !afterTypeKeyword && !TypeLikeBefore(i)) return;
     if (MacroShaped(w)) {
       BlankTok(i);
       return;
     }
-    if (!AllCaps(w)) return;
+    if (!AllCaps(w) || Is(i + 1, "const") || Is(i + 1, "volatile")) return;
     // class EXPORT Name
     if (i > 0 && OneOf(Word(i - 1), kTypeKeywords)) {
       BlankTok(i);
@@ -389,6 +406,7 @@ Prepared Prepare(std::string_view source) {
   p.text.assign(source);
   p.mask.assign(source.size(), kKept);
   BlankComments(p);
+  p.written = p.text;
   Rewriter(p).Run();
   return p;
 }

@@ -24,8 +24,9 @@ struct Marker {
 enum Blanked : char { kKept = ' ', kComment = 'c', kMacro = 'm' };
 
 struct Prepared {
-  std::string text;  // as long as the source
-  std::string mask;  // one Blanked value per byte
+  std::string text;     // as long as the source
+  std::string written;  // the source with comments blanked only: for texts shown as written
+  std::string mask;     // one Blanked value per byte
   std::vector<Marker> markers;
 };
 
