@@ -112,7 +112,7 @@ class Reader {
 
  private:
   bool FillFunction(TSNode decl, TSNode declarator, ParsedDeclaration* out) const;
-  bool FillType(TSNode spec, ParsedDeclaration* out) const;
+  bool FillType(TSNode specifier, ParsedDeclaration* out) const;
   void FillParameters(TSNode list, ParsedDeclaration* out) const;
 
   std::string WrittenBetween(std::size_t b, std::size_t e) const {
@@ -301,22 +301,22 @@ bool Reader::FillFunction(TSNode decl, TSNode outer, ParsedDeclaration* out) con
   return true;
 }
 
-bool Reader::FillType(TSNode spec, ParsedDeclaration* out) const {
-  const std::string_view t = Type(spec);
-  TSNode name = Field(spec, "name");
+bool Reader::FillType(TSNode specifier, ParsedDeclaration* out) const {
+  const std::string_view t = Type(specifier);
+  TSNode name = Field(specifier, "name");
   out->name = ts_node_is_null(name) ? std::string() : Text(name);
   if (t == "enum_specifier") {
     out->kind = Kind::Enum;
-    TSNode base = Field(spec, "base");
+    TSNode base = Field(specifier, "base");
     if (!ts_node_is_null(base)) out->underlyingType = Text(base);
     return true;
   }
   out->kind = t == "class_specifier"    ? Kind::Class
               : t == "struct_specifier" ? Kind::Struct
                                         : Kind::Union;
-  if (MarkedKind(spec) == Kind::Interface) out->kind = Kind::Interface;
-  for (uint32_t i = 0; i < NamedCount(spec); ++i) {
-    TSNode clause = Named(spec, i);
+  if (MarkedKind(specifier) == Kind::Interface) out->kind = Kind::Interface;
+  for (uint32_t i = 0; i < NamedCount(specifier); ++i) {
+    TSNode clause = Named(specifier, i);
     if (!Is(clause, "base_class_clause")) continue;
     for (uint32_t k = 0; k < ChildCount(clause); ++k) {
       TSNode c = Child(clause, k);
@@ -507,9 +507,9 @@ std::string EnclosingClasses(const Reader& reader, TSNode root, std::size_t at) 
   std::vector<std::string> names;
   for (; !ts_node_is_null(n); n = ts_node_parent(n)) {
     if (!Is(n, "field_declaration_list")) continue;
-    TSNode spec = ts_node_parent(n);
-    if (!IsTypeSpecifier(spec)) continue;
-    TSNode name = Field(spec, "name");
+    TSNode specifier = ts_node_parent(n);
+    if (!IsTypeSpecifier(specifier)) continue;
+    TSNode name = Field(specifier, "name");
     if (!ts_node_is_null(name)) names.push_back(reader.Text(name));
   }
   std::string scope;
@@ -593,9 +593,9 @@ bool DeclarationParser::ParseDeclaration(const ParseInput& input, ParsedDeclarat
     const Reader reader(source, written, prepared.markers, shift);
     TSNode container = tree.root();
     if (attempt == 1) {
-      TSNode spec = Named(tree.root(), 0);
-      if (Is(spec, "declaration")) spec = Field(spec, "type");
-      container = Field(spec, "body");
+      TSNode specifier = Named(tree.root(), 0);
+      if (Is(specifier, "declaration")) specifier = Field(specifier, "type");
+      container = Field(specifier, "body");
       if (ts_node_is_null(container)) continue;
     }
     ParsedDeclaration candidate;
@@ -664,13 +664,14 @@ struct Walk {
     ParsedDeclaration decl;
     if (!reader.Analyze(n, &decl)) return;
     // The type specifier whose body holds nested declarations.
-    TSNode spec = n;
-    while (Is(spec, "template_declaration")) spec = Named(spec, NamedCount(spec) - 1);
-    if (!IsTypeSpecifier(spec)) {
-      TSNode type = Field(spec, "type");
-      spec = IsTypeSpecifier(type) ? type : TSNode{};
+    TSNode specifier = n;
+    while (Is(specifier, "template_declaration"))
+      specifier = Named(specifier, NamedCount(specifier) - 1);
+    if (!IsTypeSpecifier(specifier)) {
+      TSNode type = Field(specifier, "type");
+      specifier = IsTypeSpecifier(type) ? type : TSNode{};
     }
-    TSNode body = ts_node_is_null(spec) ? TSNode{} : Field(spec, "body");
+    TSNode body = ts_node_is_null(specifier) ? TSNode{} : Field(specifier, "body");
     const bool isType = decl.kind == Kind::Class || decl.kind == Kind::Struct ||
                         decl.kind == Kind::Union || decl.kind == Kind::Enum ||
                         decl.kind == Kind::Interface;
