@@ -285,9 +285,16 @@ bool Reader::FillFunction(TSNode decl, TSNode outer, ParsedDeclaration* out) con
       if (!after.empty() && after.front() != '=') around += after;
     }
     // "T *" is written "T*"; "void (*)(int)" keeps its blank.
+    // Blanks stay only before a word ("* const").
+    const std::string collapsed = Clean(around);
     std::string cleaned;
-    for (char c : around)
-      if (!IsSpace(c)) cleaned.push_back(c);
+    for (std::size_t k = 0; k < collapsed.size(); ++k) {
+      if (collapsed[k] == ' ' && k + 1 < collapsed.size() &&
+          !detail::IsIdentByte(static_cast<unsigned char>(collapsed[k + 1])))
+        continue;
+      if (collapsed[k] == ' ' && k > 0 && collapsed[k - 1] == '(') continue;
+      cleaned.push_back(collapsed[k]);
+    }
     if (!cleaned.empty() && cleaned.front() == '(' && !type.empty()) type.push_back(' ');
     out->returnType = type + cleaned;
   }
