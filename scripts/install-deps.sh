@@ -3,7 +3,7 @@
 #   install-deps.sh build   what building the tool needs
 #   install-deps.sh         that, and what the tests, benchmarks and fuzzing need
 set -eu
-build=(g++ cmake ninja-build libcli11-dev)
+build=(g++ cmake ninja-build libcli11-dev libtree-sitter-dev)
 tests=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-dev)
 packages=("${build[@]}")
 [ "${1:-all}" = build ] || packages+=("${tests[@]}")
