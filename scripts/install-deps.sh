@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages quillmark needs to build and test, if missing.
 set -eu
-packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
+packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev neovim
           clang libclang-rt-dev)
 missing=()
 for p in "${packages[@]}"; do
