@@ -42,4 +42,5 @@ for target in ini toggle; do
   rm -rf "$corpus"
   passed=$((passed + 1))
 done
+bash scripts/test-lsp.sh - build-fuzz "$fuzz_runs" && passed=$((passed + 1))
 echo "tests: $passed passed, 0 failed"
