@@ -1,0 +1,96 @@
+// quillmark-dialogs: the settings and about commands with Qt dialogs, in an
+// executable of their own so the comment commands never load Qt.
+//
+//   quillmark-dialogs settings [--settings FILE]
+//   quillmark-dialogs about
+//
+// The one file that knows the command object and the platform setup.
+// Exit status: 0 done; 2 usage, no display, or unreadable settings file.
+#include <QApplication>
+
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+
+#include "qt_views.h"
+#include "quillmark/host.h"
+
+namespace quillmark::ui::qt {
+namespace {
+
+constexpr int kExitUsage = 2;
+
+class QtUserInterface final : public UserInterface {
+ public:
+  void ShowMessage(std::string_view text) override { messages_.ShowMessage(text); }
+  void RunSettingsDialog(TemplateTree& tree) override {
+    const std::unique_ptr<SettingsModel> model = MakeTreeSettingsModel(tree);
+    QtFileChooser files;
+    SettingsDialog dialog(*model, files, messages_);
+    dialog.exec();
+  }
+  void RunAboutDialog() override {
+    DesktopLinkShell shell;
+    AboutDialog dialog(shell, messages_);
+    dialog.exec();
+  }
+
+ private:
+  QtMessageBox messages_;
+};
+
+bool HasDisplay() {
+  for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+    const char* value = std::getenv(name);
+    if (value != nullptr && *value != '\0') return true;
+  }
+  return false;
+}
+
+int Usage() {
+  std::cerr << "usage: quillmark-dialogs settings [--settings FILE]\n"
+               "       quillmark-dialogs about\n";
+  return kExitUsage;
+}
+
+int Main(int argc, char** argv) {
+  if (argc < 2) return Usage();
+  const std::string command = argv[1];
+  std::optional<std::string> settingsFile;
+  if (command == "settings" && argc == 4 && std::strcmp(argv[2], "--settings") == 0) {
+    settingsFile = argv[3];
+  } else if ((command != "settings" && command != "about") || argc != 2) {
+    return Usage();
+  }
+  // Qt would abort without a display; say so instead.
+  if (!HasDisplay()) {
+    std::cerr << "quillmark-dialogs: no display to show the " << command
+              << " dialog on (DISPLAY and WAYLAND_DISPLAY are unset)\n";
+    return kExitUsage;
+  }
+  QApplication app(argc, argv);
+  InstallPosixPlatform();
+  SetCodePage(CodePage::kUtf8);
+  QtUserInterface ui;
+  Commands commands(ui, settingsFile);
+  if (command == "about") {
+    commands.QuillmarkAbout();
+    return 0;
+  }
+  if (commands.profileError() && commands.profileError()->unreadable) {
+    std::cerr << "quillmark-dialogs: cannot read settings file " << commands.profileError()->message
+              << '\n';
+    return kExitUsage;
+  }
+  // Closing the dialog keeps the edits; the command object writes them back
+  // to the settings file when it goes.
+  commands.QuillmarkSetting();
+  return 0;
+}
+
+}  // namespace
+}  // namespace quillmark::ui::qt
+
+int main(int argc, char** argv) {
+  return quillmark::ui::qt::Main(argc, argv);
+}
