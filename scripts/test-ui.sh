@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs the dialog tests: the presenters, and the Qt dialogs on the
-# offscreen platform (they write build-ui/tests/ui/qt/*.png), then checks that
-# the Win32 views compile when the MinGW compiler is there.
+# offscreen platform (they write build-ui/tests/ui/qt/*.png); with the MinGW
+# compiler, Wine and Xvfb, also the Win32 dialogs (build-ui/wine/*.png).
 #   scripts/test-ui.sh [BUILD_DIR]
 set -eu -o pipefail
 cd "$(dirname "$0")/.."
@@ -17,6 +17,7 @@ else
 fi
 if command -v x86_64-w64-mingw32-g++-posix >/dev/null; then
   bash ui/win32/check-syntax.sh
+  bash tests/ui/win32/wine-test.sh "$build/wine"
 else
   echo "x86_64-w64-mingw32-g++-posix not installed: Win32 views not checked"
 fi

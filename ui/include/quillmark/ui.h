@@ -97,6 +97,8 @@ inline constexpr int kKindBitmap = 130;
 
 // The settings as the dialog sees them: the template tree's nodes, the user
 // information and the default settings file, with the store's operations.
+// Loads change the nodes' lines and the user information in place; the nodes
+// themselves live as long as the model.
 class SettingsModel {
  public:
   virtual ~SettingsModel() = default;
