@@ -18,6 +18,7 @@ expect() {  # expect STATUS PATTERN COMMAND...
 nodisplay=(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM)
 expect 2 "no display" "${nodisplay[@]}" "$dialogs" settings
 expect 2 "no display" "${nodisplay[@]}" "$dialogs" about
+expect 2 "no display" "${nodisplay[@]}" QT_QPA_PLATFORM=xcb "$dialogs" settings
 expect 2 "usage:" "$dialogs"
 expect 2 "usage:" "$dialogs" colours
 expect 2 "usage:" "$dialogs" settings --settings

@@ -1,15 +1,18 @@
 // The Qt dialogs driven as a user would, on the offscreen platform, over a
 // real template tree and settings files in a scratch directory.
+#include <QApplication>
 #include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QtTest>
 
 #include <deque>
 
+#include "qt_user_interface.h"
 #include "qt_views.h"
 #include "quillmark/host.h"
 #include "quillmark/settings.h"
@@ -215,6 +218,32 @@ class DialogsTest : public QObject {
     QVERIFY(link->Link().state.visited);
     QVERIFY(link->hasFocus());
     QVERIFY(HasColour(link->grab().toImage(), QColor(0, 128, 128)));
+  }
+
+  // The settings command: the dialog on the live tree, written back to the
+  // settings file when the command object goes.
+  void settingsCommandSavesOnClose() {
+    cleanup();  // the command object builds its own tree
+    const std::string path = Path("live.ini");
+    ScriptedChooser files;
+    RecordingMessages messages;
+    ScriptedShell shell;
+    QtUserInterface ui(files, messages, shell);
+    {
+      Commands commands(ui, path);
+      QTimer::singleShot(0, [] {
+        auto* dialog = dynamic_cast<SettingsDialog*>(QApplication::activeModalWidget());
+        QVERIFY(dialog != nullptr);
+        dialog->KindTree()->setCurrentItem(FindItem(dialog->KindTree(), kClassKind));
+        TypeInto(dialog->StyleEdit(), "// from the dialog\n");
+        dialog->accept();
+      });
+      commands.QuillmarkSetting();
+    }
+    TemplateTree reread;
+    QVERIFY(LoadSettings(reread, path, false));
+    QCOMPARE(reread.FindKindNode(DeclKind::Class)->lines,
+             std::vector<std::string>{"// from the dialog"});
   }
 
  private:

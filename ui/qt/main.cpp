@@ -4,7 +4,6 @@
 //   quillmark-dialogs settings [--settings FILE]
 //   quillmark-dialogs about
 //
-// The one file that knows the command object and the platform setup.
 // Exit status: 0 done; 2 usage, no display, or unreadable settings file.
 #include <QApplication>
 
@@ -12,39 +11,25 @@
 #include <cstring>
 #include <iostream>
 
-#include "qt_views.h"
-#include "quillmark/host.h"
+#include "qt_user_interface.h"
 
 namespace quillmark::ui::qt {
 namespace {
 
 constexpr int kExitUsage = 2;
 
-class QtUserInterface final : public UserInterface {
- public:
-  void ShowMessage(std::string_view text) override { messages_.ShowMessage(text); }
-  void RunSettingsDialog(TemplateTree& tree) override {
-    const std::unique_ptr<SettingsModel> model = MakeTreeSettingsModel(tree);
-    QtFileChooser files;
-    SettingsDialog dialog(*model, files, messages_);
-    dialog.exec();
-  }
-  void RunAboutDialog() override {
-    DesktopLinkShell shell;
-    AboutDialog dialog(shell, messages_);
-    dialog.exec();
-  }
+bool IsSet(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr && *value != '\0';
+}
 
- private:
-  QtMessageBox messages_;
-};
-
+// A platform plugin chosen by hand (offscreen, vnc, ...) needs no display;
+// X11 and Wayland do.
 bool HasDisplay() {
-  for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
-    const char* value = std::getenv(name);
-    if (value != nullptr && *value != '\0') return true;
-  }
-  return false;
+  const std::string platform = IsSet("QT_QPA_PLATFORM") ? std::getenv("QT_QPA_PLATFORM") : "";
+  if (!platform.empty() && !platform.starts_with("xcb") && !platform.starts_with("wayland"))
+    return true;
+  return IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY");
 }
 
 int Usage() {
@@ -71,7 +56,10 @@ int Main(int argc, char** argv) {
   QApplication app(argc, argv);
   InstallPosixPlatform();
   SetCodePage(CodePage::kUtf8);
-  QtUserInterface ui;
+  QtFileChooser files;
+  QtMessageBox messages;
+  DesktopLinkShell shell;
+  QtUserInterface ui(files, messages, shell);
   Commands commands(ui, settingsFile);
   if (command == "about") {
     commands.QuillmarkAbout();
