@@ -2,7 +2,8 @@
 # Installs the Debian packages quillmark needs to build and test, if missing.
 set -eu
 packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
-          clang libclang-rt-dev)
+          clang libclang-rt-dev
+          vim neovim man-db bash-completion dpkg-dev file)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

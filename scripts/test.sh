@@ -22,6 +22,7 @@ echo "== build and test"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build build -j "$jobs"
 run_ctest --test-dir build
+bash scripts/test-editors.sh build --package && passed=$((passed + 3))
 
 echo "== sanitizers (ASan+UBSan)"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILLMARK_SANITIZE=ON \
