@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Runs the Vim plugin in real Vim and real Neovim on the files in data/ as
 # cases.txt says: compares the file the editor writes after the command with
-# expected/NAME-FIXTURE, the caret, a mark below the edit, the message shown,
-# and the file after one :undo.
+# expected/NAME-FIXTURE, the caret, a mark and a closed fold below the edit,
+# the message shown, and the file after one :undo.
 #   run.sh QUILLMARK CASEDIR [--update]   (--update rewrites expected/ from Vim's results)
 set -u
 bin=$(realpath "$1") dir=$(realpath "$2") update=${3:-}
@@ -62,11 +62,14 @@ let g:result = []
 try
   edit ++enc=$encoding $file
   execute 'normal! ${mark}Gma'
+  " A closed fold over the mark's line (one line folds close with foldminlines=0).
+  setlocal foldminlines=0
+  ${mark}fold
   " A script's changes are one undo block unless something breaks it.
   let &undolevels = &undolevels
   execute "$action"
   call add(g:result, line('.') . ':' . (strchars(strpart(getline('.'), 0, col('.') - 1)) + 1))
-  call add(g:result, line("'a"))
+  call add(g:result, line("'a") . ' ' . foldclosed(line("'a")))
   silent write! $case_dir/after
   silent undo
   call add(g:result, line("'a"))
@@ -85,7 +88,8 @@ EOF
     else
       mapfile -t got <"$case_dir/result"
       [ "${got[0]}" = "$caret" ] || problems+=("caret ${got[0]}, expected $caret")
-      [ "${got[1]}" = "$mark_after" ] || problems+=("mark a on line ${got[1]}, expected $mark_after")
+      [ "${got[1]}" = "$mark_after $mark_after" ] ||
+        problems+=("mark a and its fold on lines ${got[1]}, expected $mark_after")
       [ "${got[2]}" = "$mark" ] || problems+=("after :undo mark a on line ${got[2]}, expected $mark")
       if [ "$message" = - ]; then
         expected=$dir/expected/$name-$fixture
