@@ -249,9 +249,13 @@ void AddFileOptions(CLI::App& command, Options& options) {
   command.add_option("--assume-filename", options.assumeFilename,
                      "With FILE -: the buffer's file name, for %CurrentFileName% and the project");
   command
-      .add_option("--format", options.format,
-                  "With FILE -: json puts one JSON line before the buffer: {\"status\":0,"
-                  "\"changed\":true,\"line\":8,\"column\":13,\"kind\":\"class\",\"message\":\"\"}")
+      .add_option(
+          "--format", options.format,
+          "With FILE -: json puts one JSON line before the buffer: {\"status\":0,"
+          "\"changed\":true,\"line\":8,\"column\":13,\"kind\":\"class\",\"message\":\"\"} (status: "
+          "the exit status; line, column: the caret, null unless changed; kind: what was "
+          "recognised, or null; message: the text shown, UTF-8); text (default) writes "
+          "only the buffer")
       ->check(CLI::IsMember({"text", "json"}));
   command
       .add_option("--columns", options.columns,
