@@ -125,8 +125,13 @@ int RunDocumentCommand(DocumentCommand command, const Options& options) {
                                 : options.encoding == "gbk" ? EncodingChoice::kGbk
                                                             : EncodingChoice::kAuto;
   if (options.file == "-") {
+    if (!options.output.empty())
+      return Fail("with FILE - the result goes to standard output; --output does not go with it");
+    const BufferCommand buffer = command == DocumentCommand::kHeader   ? BufferCommand::kHeader
+                                 : command == DocumentCommand::kDelete ? BufferCommand::kDelete
+                                                                       : BufferCommand::kComment;
     return RunBufferCommand(
-        {static_cast<BufferCommand>(command), options.assumeFilename, choice,
+        {buffer, options.assumeFilename, choice,
          options.columns == "bytes" ? ColumnUnit::kBytes : ColumnUnit::kCharacters,
          options.format == "json", options.verbose, options.line, options.lines, options.select,
          SettingsOverride(options)});

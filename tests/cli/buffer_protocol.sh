@@ -118,6 +118,7 @@ SETTINGS='we"ird' check settings_unreadable 2 '{"status":2,"changed":false,"line
   = "$data/plain.c" -- comment - --line 1 --format json
 # Usage errors are found before the buffer is read: nothing on standard output.
 check bad_columns 2 - '' "$data/lines.c" -- comment - --line 1 --format json --columns words
+check output_with_buffer 2 - '' "$data/lines.c" -- comment - --line 1 --output x.c
 check json_with_file 2 - '' "$data/lines.c" -- comment "$data/lines.c" --line 1 --format json
 
 # 3: nothing recognised.
