@@ -10,7 +10,8 @@
 #include <regex>
 #include <string_view>
 
-#include "quillmark/host.h"
+#include "quillmark/commands.h"
+#include "quillmark/memory_editor.h"
 
 namespace quillmark::cli {
 namespace {
@@ -27,25 +28,28 @@ constexpr char kNothingRecognised[] =
     "the selection holds no declaration quillmark recognises (class, struct, union, enum, "
     "function, macro or interface); nothing done";
 
-// Keeps what the commands show, for the reply; the dialogs are not part of it.
+// Keeps what the commands show and report, for the reply; the dialogs are not
+// part of the protocol.
 class CapturingUserInterface final : public UserInterface {
  public:
-  void ShowMessage(std::string_view text) override {
-    if (!shown_.empty()) shown_ += '\n';
-    shown_ += text;
-    ++count_;
-  }
+  void ShowMessage(std::string_view text) override { Append(shown_, text); }
   void RunSettingsDialog(TemplateTree&) override {}
   void RunAboutDialog() override {}
-  int count() const { return count_; }
+  void ReportError(std::string_view text) override { Append(errors_, text); }
   const std::string& shown() const { return shown_; }
+  const std::string& errors() const { return errors_; }
 
  private:
+  static void Append(std::string& to, std::string_view text) {
+    if (!to.empty()) to += '\n';
+    to += text;
+  }
   std::string shown_;
-  int count_ = 0;
+  std::string errors_;
 };
 
-const char* KindName(DeclKind kind) {
+// The kind as the JSON line names it.
+const char* ProtocolKindName(DeclKind kind) {
   switch (kind) {
     case DeclKind::Class:
       return "class";
@@ -77,42 +81,19 @@ const char* KindName(DeclKind kind) {
   return "";
 }
 
-// A UTF-8 name in the buffer's code page; a character the code page cannot
-// hold becomes '?', so a header line never mixes two encodings.
-std::string EncodeName(std::string_view name, CodePage page) {
-  if (page == CodePage::kUtf8 || !IsValidUtf8(name)) return std::string(name);
-  if (std::optional<std::string> whole = EncodeFromUtf8(name, page)) return *whole;
-  std::string out;
-  for (std::size_t i = 0; i < name.size();) {
-    std::size_t length = 1;
-    const auto lead = static_cast<unsigned char>(name[i]);
-    if (lead >= 0xF0) {
-      length = 4;
-    } else if (lead >= 0xE0) {
-      length = 3;
-    } else if (lead >= 0xC0) {
-      length = 2;
-    }
-    length = std::min(length, name.size() - i);
-    out += EncodeFromUtf8(name.substr(i, length), page).value_or("?");
-    i += length;
-  }
-  return out;
-}
-
 // A column of `line` in the request's unit as a byte column; nothing when it
 // lies past the line's end + 1 or inside a character.
-std::optional<int> ToByteColumn(std::string_view line, int column, ColumnUnit unit) {
-  if (unit == ColumnUnit::kCharacters) return CharToByteColumn(line, column);
+std::optional<int> ToByteColumn(std::string_view line, int column, ColumnUnit unit, CodePage page) {
+  if (unit == ColumnUnit::kCharacters) return CharToByteColumn(line, column, page);
   if (column < 1 || static_cast<std::size_t>(column) > line.size() + 1) return std::nullopt;
   std::size_t offset = 0;
-  while (offset + 1 < static_cast<std::size_t>(column)) offset += CharLengthAt(line, offset);
+  while (offset + 1 < static_cast<std::size_t>(column)) offset += CharLengthAt(line, offset, page);
   if (offset + 1 != static_cast<std::size_t>(column)) return std::nullopt;
   return column;
 }
 
-int FromByteColumn(std::string_view line, int byteColumn, ColumnUnit unit) {
-  return unit == ColumnUnit::kBytes ? byteColumn : ByteToCharColumn(line, byteColumn);
+int FromByteColumn(std::string_view line, int byteColumn, ColumnUnit unit, CodePage page) {
+  return unit == ColumnUnit::kBytes ? byteColumn : ByteToCharColumn(line, byteColumn, page);
 }
 
 // The selection the request asks for, as (anchor, caret) in byte columns.
@@ -156,7 +137,8 @@ std::optional<std::pair<TextPosition, TextPosition>> ParseSelection(const Buffer
   for (int i = 0; i < 2; ++i) {
     const int line = std::stoi(m[1 + 2 * i]), column = std::stoi(m[2 + 2 * i]);
     if (!checkLine(line)) return std::nullopt;
-    const std::optional<int> byteColumn = ToByteColumn(doc.LineText(line), column, request.columns);
+    const std::optional<int> byteColumn =
+        ToByteColumn(doc.LineText(line), column, request.columns, doc.GetCodePage());
     if (!byteColumn) {
       error = "column " + std::to_string(column) + " is outside line " + std::to_string(line) +
               (request.columns == ColumnUnit::kBytes ? " or inside a character" : "");
@@ -239,7 +221,7 @@ bool WriteAll(int fd, std::string_view bytes) {
 
 }  // namespace
 
-BufferReply EditBuffer(const BufferRequest& request, std::string bytes) {
+BufferReply EditBuffer(const BufferRequest& request, std::string bytes, const Platform& platform) {
   BufferReply reply;
   reply.buffer = bytes;
   if (bytes.size() >= kMaxBufferBytes)
@@ -258,10 +240,10 @@ BufferReply EditBuffer(const BufferRequest& request, std::string bytes) {
                                 (request.encoding == EncodingChoice::kAuto && utf8)
                             ? CodePage::kUtf8
                             : CodePage::kGbk;
-  SetCodePage(page);
 
   const std::string name = request.assumedName.empty() ? "" : BaseName(request.assumedName);
-  MemoryDocument document(std::move(bytes), EncodeName(name, page), page);
+  const TextConverter& converter = platform.Converter();
+  MemoryDocument document(std::move(bytes), EncodeLossy(name, page, converter), page);
   std::string error;
   if (request.command != BufferCommand::kHeader) {
     const auto selection = ParseSelection(request, document, error);
@@ -272,45 +254,53 @@ BufferReply EditBuffer(const BufferRequest& request, std::string bytes) {
   editor.Open(&document);
   if (!request.assumedName.empty()) {
     if (std::optional<std::string> project = FindProjectName(request.assumedName))
-      editor.SetProjectName(EncodeName(*project, page));
+      editor.SetProjectName(EncodeLossy(*project, page, converter));
   }
 
   CapturingUserInterface ui;
-  Commands commands(ui, request.settingsPath);
-  if (commands.profileError() && commands.profileError()->unreadable)
+  Commands commands(ui, platform, request.settingsPath);
+  if (!commands.SettingsLoaded())
     return Failure(std::move(reply), kExitError,
-                   "cannot read settings file " + commands.profileError()->message);
+                   "cannot read settings file " + commands.settingsError());
   commands.SetApplicationObject(&editor);
 
-  CommentOutcome outcome = CommentOutcome::kInserted;
+  CommandResult result;
   switch (request.command) {
-    case BufferCommand::kComment: {
-      const DeclKind kind = Classify(document.GetSelectedText());
-      reply.kind = KindName(kind);
-      outcome = commands.QuillmarkClassOrFunction();
+    case BufferCommand::kComment:
+      result = commands.QuillmarkClassOrFunction();
+      reply.kind = ProtocolKindName(result.kind);
       break;
-    }
     case BufferCommand::kHeader:
-      reply.kind = KindName(DeclKind::FileHeader);
-      outcome = commands.CommentFileNote();
+      result = commands.CommentFileNote();
+      reply.kind = ProtocolKindName(DeclKind::FileHeader);
       break;
     case BufferCommand::kDelete:
+      result = commands.CommentDeleteText();
       reply.kind = "delete";
-      commands.CommentDeleteText();
       break;
   }
-  if (outcome == CommentOutcome::kEmptySelection) reply.kind.clear();
-  if (ui.count() > 0) return Failure(std::move(reply), kExitMessage, ui.shown());
+  if (std::string why; !commands.SaveSettings(&why)) reply.warning = why;
+  if (!ui.errors().empty()) return Failure(std::move(reply), kExitError, ui.errors());
+  if (!ui.shown().empty()) return Failure(std::move(reply), kExitMessage, ui.shown());
   if (!document.Modified()) {
-    return Failure(std::move(reply), kExitNothing,
-                   reply.kind.empty() ? kNothingRecognised
-                                      : "the " + reply.kind + " template is empty; nothing done");
+    if (result.outcome == CommentOutcome::kEmptyTemplate) {
+      return Failure(std::move(reply), kExitNothing,
+                     "the selection is a " + std::string(KindName(result.kind)) +
+                         ", but its template in " + commands.templateTree().profilePath +
+                         " is empty; nothing inserted");
+    }
+    reply.kind.clear();
+    return Failure(std::move(reply), kExitNothing, kNothingRecognised);
   }
+  if (result.replacedCharacters)
+    reply.warning =
+        "some characters cannot be written in this buffer's encoding (GBK) and were "
+        "written as \"?\"";
   const TextPosition caret = document.Caret();
   reply.status = kExitOk;
   reply.changed = true;
   reply.line = caret.line;
-  reply.column = FromByteColumn(document.LineText(caret.line), caret.column, request.columns);
+  reply.column = FromByteColumn(document.LineText(caret.line), caret.column, request.columns, page);
   reply.buffer = bom ? std::string(kBom) + document.Text() : document.Text();
   return reply;
 }
@@ -335,7 +325,7 @@ std::string FormatJsonHeader(const BufferReply& reply) {
   return out;
 }
 
-int RunBufferCommand(const BufferRequest& request) {
+int RunBufferCommand(const BufferRequest& request, const Platform& platform) {
   BufferReply reply;
   std::string input;
   bool whole = false;
@@ -343,7 +333,7 @@ int RunBufferCommand(const BufferRequest& request) {
     std::string error;
     if (ReadStandardInput(input, error)) {
       whole = true;
-      reply = EditBuffer(request, input);
+      reply = EditBuffer(request, input, platform);
     } else {
       // What was read is not the whole buffer, so none of it goes back.
       reply = Failure(BufferReply{}, kExitError, error);
@@ -357,13 +347,15 @@ int RunBufferCommand(const BufferRequest& request) {
   written = written && WriteAll(STDOUT_FILENO, reply.buffer);
 
   std::string err;
+  if (!reply.warning.empty() && (request.verbose || reply.status == kExitOk))
+    err += "quillmark: warning: " + reply.warning + '\n';
   if (!request.json) {
     if (reply.status == kExitOk) {
-      err = std::to_string(*reply.line) + ':' + std::to_string(*reply.column) + '\n';
+      err += std::to_string(*reply.line) + ':' + std::to_string(*reply.column) + '\n';
     } else if (reply.status == kExitMessage) {
-      err = reply.message + '\n';
+      err += reply.message + '\n';
     } else if (reply.status == kExitError || request.verbose) {
-      err = "quillmark: " + reply.message + '\n';
+      err += "quillmark: " + reply.message + '\n';
     }
   }
   if (!written) {

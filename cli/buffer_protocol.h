@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "quillmark/platform.h"
 #include "source_file.h"
 
 namespace quillmark::cli {
@@ -41,17 +42,18 @@ struct BufferReply {
   std::string kind;     // what was recognised ("class", "delete", ...); empty for none
   std::string message;  // UTF-8: the system's text for status 1, English for 2 and 3
   std::string buffer;   // the resulting bytes; the input when nothing changed
+  std::string warning;  // English, for standard error: settings not saved, characters replaced
 };
 
-// Runs one command on the bytes of a buffer. Settings are loaded (and written
-// back) as for a file; nothing else outside the buffer is touched.
-BufferReply EditBuffer(const BufferRequest& request, std::string bytes);
+// Runs one command on the bytes of a buffer. Settings are loaded (and saved
+// when they changed) as for a file; nothing else outside the buffer is touched.
+BufferReply EditBuffer(const BufferRequest& request, std::string bytes, const Platform& platform);
 
 // The reply's header line, without the line feed that ends it.
 std::string FormatJsonHeader(const BufferReply& reply);
 
 // Reads the buffer from standard input, runs the command and writes the reply
 // (see the top of this file). Returns the exit status.
-int RunBufferCommand(const BufferRequest& request);
+int RunBufferCommand(const BufferRequest& request, const Platform& platform);
 
 }  // namespace quillmark::cli

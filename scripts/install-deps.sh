@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
-# Installs the Debian packages quillmark needs to build and test, if missing.
+# Installs the Debian packages quillmark needs, if missing.
+#   install-deps.sh build   what building the tool needs
+#   install-deps.sh         that, and what the tests, benchmarks and fuzzing need
 set -eu
-packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
-          clang libclang-rt-dev
-          vim neovim man-db bash-completion dpkg-dev file)
+build=(g++ cmake ninja-build libcli11-dev)
+tests=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-dev
+       vim neovim man-db bash-completion dpkg-dev file)
+packages=("${build[@]}")
+[ "${1:-all}" = build ] || packages+=("${tests[@]}")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -13,4 +17,4 @@ echo "installing: ${missing[*]}"
 sudo=""
 [ "$(id -u)" = 0 ] || sudo=sudo
 $sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=900 install -y -qq "${missing[@]}" >/dev/null

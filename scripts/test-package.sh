@@ -48,7 +48,7 @@ home=$(mktemp -d)
 trap '$sudo dpkg -r quillmark >/dev/null; rm -rf "$home"' EXIT
 export HOME=$home XDG_CONFIG_HOME=$home/.config
 
-version_is() { [ "$(/usr/bin/quillmark --version)" = "quillmark 1.5.0.1" ]; }
+version_is() { [ "$(/usr/bin/quillmark --version)" = "quillmark $(dpkg-deb -f "$deb" Version)" ]; }
 check version version_is
 
 man_page() { MANWIDTH=80 man quillmark 2>/dev/null | grep -q 'BUFFER PROTOCOL'; }

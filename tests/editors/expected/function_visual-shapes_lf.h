@@ -13,7 +13,7 @@ public:
 //	处理过程 : 
 //	备    注 : 
 //	作    者 : Author Name
-//	时    间 : @DATE@
+//	时    间 : 2002年9月17日
 //	返 回 值 : int
 //	参数说明 : HDC hdc,
 //				                 const CShape* shapes,
