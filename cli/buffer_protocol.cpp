@@ -293,9 +293,9 @@ BufferReply EditBuffer(const BufferRequest& request, std::string bytes, const Pl
     return Failure(std::move(reply), kExitNothing, kNothingRecognised);
   }
   if (result.replacedCharacters)
-    reply.warning =
-        "some characters cannot be written in this buffer's encoding (GBK) and were "
-        "written as \"?\"";
+    reply.warning += std::string(reply.warning.empty() ? "" : "; ") +
+                     "some characters cannot be written in this buffer's encoding (GBK) and were "
+                     "written as \"?\"";
   const TextPosition caret = document.Caret();
   reply.status = kExitOk;
   reply.changed = true;

@@ -120,6 +120,10 @@ check json_with_file 2 - '' "$data/lines.c" -- comment "$data/lines.c" --line 1 
 # 3: nothing recognised.
 check nothing 3 "{\"status\":3,\"changed\":false,\"line\":null,\"column\":null,\"kind\":null,\"message\":\"$nothing\"}" \
   = "$data/plain.c" -- comment - --line 1 --format json
+printf '[普通函数注释]\r\nCommentLineCount=0\r\n' >empty.ini
+printf 'int f(int a);\n' >f.c
+SETTINGS=empty.ini check empty_template 3 '{"status":3,"changed":false,"line":null,"column":null,"kind":"function","message":"the selection is a function, but its template in empty.ini is empty; nothing inserted"}' \
+  = f.c -- comment - --line 1 --format json
 STDERR='' check plain_nothing 3 - = "$data/plain.c" -- comment - --line 1
 STDERR="quillmark: $nothing" check plain_nothing_verbose 3 - = "$data/plain.c" -- --verbose comment - --line 1
 
