@@ -4,7 +4,9 @@
 #   install-deps.sh         that, and what the tests, benchmarks and fuzzing need
 set -eu
 build=(g++ cmake ninja-build libcli11-dev libtree-sitter-dev)
-tests=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-dev)
+# The dialogs' Qt views are optional for a build; the tests show them.
+tests=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-dev qt6-base-dev
+       fonts-wqy-microhei)
 packages=("${build[@]}")
 [ "${1:-all}" = build ] || packages+=("${tests[@]}")
 missing=()

@@ -37,6 +37,9 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILLMARK_WERROR=ON \
 cmake --build build -j "$jobs"
 run_ctest --test-dir build
 
+echo "== dialogs"
+bash scripts/test-ui.sh build
+
 echo "== sanitizers (ASan+UBSan)"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILLMARK_SANITIZE=ON \
   -DQUILLMARK_WERROR=ON -DQUILLMARK_BUILD_TESTS=ON -DQUILLMARK_BUILD_BENCH=OFF >/dev/null
