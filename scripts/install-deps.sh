@@ -4,9 +4,10 @@
 #   install-deps.sh         that, and what the tests, benchmarks and fuzzing need
 set -eu
 build=(g++ cmake ninja-build libcli11-dev libtree-sitter-dev)
-# The dialogs' Qt views are optional for a build; the tests show them.
+# The dialogs' Qt views and the language server are optional for a build; the tests
+# need them.
 tests=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-dev qt6-base-dev
-       fonts-wqy-microhei)
+       fonts-wqy-microhei nlohmann-json3-dev neovim python3)
 packages=("${build[@]}")
 [ "${1:-all}" = build ] || packages+=("${tests[@]}")
 missing=()

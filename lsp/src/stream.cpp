@@ -1,0 +1,215 @@
+// Content-Length framing over a byte stream, and the server loop.
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <optional>
+
+#include "quillmark/lsp.h"
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace quillmark::lsp {
+namespace {
+
+constexpr std::size_t kMaxHeaderLine = 8192;
+
+enum class Frame { kMessage, kBad, kEnd };
+
+// Reads framed messages. A bad header block is skipped up to its blank line,
+// and its body too when its length was readable, so the next message is found.
+class FrameReader {
+ public:
+  FrameReader(ByteStream& stream, std::size_t maxBody) : stream_(stream), maxBody_(maxBody) {}
+
+  Frame Next(std::string& body, std::string& why) {
+    bool sawHeader = false;
+    bool bad = false;
+    std::optional<std::size_t> length;
+    for (;;) {
+      std::string line;
+      const LineResult result = ReadLine(line);
+      if (result == LineResult::kEnd) return Frame::kEnd;
+      if (result == LineResult::kTooLong) {
+        why = "header line too long";
+        bad = true;
+        sawHeader = true;
+        continue;
+      }
+      if (line.empty()) {
+        if (!sawHeader) continue;  // stray blank lines between messages
+        break;
+      }
+      sawHeader = true;
+      const std::size_t colon = line.find(':');
+      if (colon == std::string::npos) {
+        why = "malformed header line";
+        bad = true;
+        continue;
+      }
+      if (!EqualsIgnoringCase(std::string_view(line).substr(0, colon), "content-length")) continue;
+      length = ParseLength(std::string_view(line).substr(colon + 1));
+      if (!length) {
+        why = "Content-Length is not a number";
+        bad = true;
+      }
+    }
+    if (!length) {
+      if (!bad) why = "message without Content-Length";
+      return Frame::kBad;
+    }
+    if (*length > maxBody_) {
+      why = "message of " + std::to_string(*length) + " bytes is too large";
+      return Skip(*length) ? Frame::kBad : Frame::kEnd;
+    }
+    body.clear();
+    if (!Take(*length, &body)) return Frame::kEnd;
+    return bad ? Frame::kBad : Frame::kMessage;
+  }
+
+ private:
+  enum class LineResult { kLine, kTooLong, kEnd };
+
+  static bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+      char c = a[i];
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+      if (c != b[i]) return false;
+    }
+    return true;
+  }
+
+  static std::optional<std::size_t> ParseLength(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    if (text.empty() || text.size() > 18) return std::nullopt;
+    std::size_t value = 0;
+    for (const char c : text) {
+      if (c < '0' || c > '9') return std::nullopt;
+      value = value * 10 + static_cast<std::size_t>(c - '0');
+    }
+    return value;
+  }
+
+  bool Fill() {
+    if (pos_ < buffer_.size()) return true;
+    if (eof_) return false;
+    buffer_.resize(65536);
+    const std::size_t got = stream_.Read(buffer_.data(), buffer_.size());
+    buffer_.resize(got);
+    pos_ = 0;
+    if (got == 0) eof_ = true;
+    return got > 0;
+  }
+
+  // One line without its "\n" (and "\r"); an over-long line is consumed whole.
+  LineResult ReadLine(std::string& line) {
+    bool tooLong = false;
+    for (;;) {
+      if (!Fill()) return LineResult::kEnd;
+      const char* start = buffer_.data() + pos_;
+      const std::size_t available = buffer_.size() - pos_;
+      const void* newline = std::memchr(start, '\n', available);
+      const std::size_t take =
+          newline ? static_cast<std::size_t>(static_cast<const char*>(newline) - start) : available;
+      if (!tooLong) {
+        if (line.size() + take > kMaxHeaderLine) {
+          tooLong = true;
+          line.clear();
+        } else {
+          line.append(start, take);
+        }
+      }
+      pos_ += take;
+      if (newline) {
+        ++pos_;
+        if (tooLong) return LineResult::kTooLong;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        return LineResult::kLine;
+      }
+    }
+  }
+
+  bool Take(std::size_t count, std::string* out) {
+    while (count > 0) {
+      if (!Fill()) return false;
+      const std::size_t n = std::min(count, buffer_.size() - pos_);
+      if (out) out->append(buffer_.data() + pos_, n);
+      pos_ += n;
+      count -= n;
+    }
+    return true;
+  }
+  bool Skip(std::size_t count) { return Take(count, nullptr); }
+
+  ByteStream& stream_;
+  const std::size_t maxBody_;
+  std::string buffer_;
+  std::size_t pos_ = 0;
+  bool eof_ = false;
+};
+
+class FileStream final : public ByteStream {
+ public:
+  FileStream(std::FILE* in, std::FILE* out) : in_(in), out_(out) {}
+  std::size_t Read(char* buffer, std::size_t size) override {
+    // Not fread: it would wait for a whole buffer while the client waits for an answer.
+    for (;;) {
+#ifdef _WIN32
+      const int got = _read(_fileno(in_), buffer, static_cast<unsigned>(size));
+#else
+      const ssize_t got = ::read(fileno(in_), buffer, size);
+      if (got < 0 && errno == EINTR) continue;
+#endif
+      return got > 0 ? static_cast<std::size_t>(got) : 0;
+    }
+  }
+  bool Write(std::string_view bytes) override {
+    if (std::fwrite(bytes.data(), 1, bytes.size(), out_) != bytes.size()) return false;
+    return std::fflush(out_) == 0;
+  }
+
+ private:
+  std::FILE* in_;
+  std::FILE* out_;
+};
+
+}  // namespace
+
+int RunLanguageServer(ByteStream& stream, const LspOptions& options) {
+  Server server(options, [&stream](std::string_view body) {
+    std::string frame = "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n";
+    frame += body;
+    return stream.Write(frame);
+  });
+  FrameReader reader(stream, options.maxMessageBytes);
+  std::string body;
+  std::string why;
+  for (;;) {
+    switch (reader.Next(body, why)) {
+      case Frame::kEnd:
+        return 1;  // the client went away without "exit"
+      case Frame::kBad:
+        server.ReportFramingError(why);
+        break;
+      case Frame::kMessage:
+        if (!server.Handle(body)) return server.ExitCode();
+        break;
+    }
+  }
+}
+
+int RunLanguageServer(std::FILE* in, std::FILE* out, const LspOptions& options) {
+#ifndef _WIN32
+  // A client that closes its end makes writes fail instead of killing the process.
+  std::signal(SIGPIPE, SIG_IGN);
+#endif
+  FileStream stream(in, out);
+  return RunLanguageServer(stream, options);
+}
+
+}  // namespace quillmark::lsp
