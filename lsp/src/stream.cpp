@@ -50,7 +50,10 @@ class FrameReader {
         bad = true;
         continue;
       }
-      if (!EqualsIgnoringCase(std::string_view(line).substr(0, colon), "content-length")) continue;
+      std::string_view name = std::string_view(line).substr(0, colon);
+      while (!name.empty() && (name.front() == ' ' || name.front() == '\t')) name.remove_prefix(1);
+      while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.remove_suffix(1);
+      if (!EqualsIgnoringCase(name, "content-length")) continue;
       length = ParseLength(std::string_view(line).substr(colon + 1));
       if (!length) {
         why = "Content-Length is not a number";
@@ -63,7 +66,8 @@ class FrameReader {
     }
     if (*length > maxBody_) {
       why = "message of " + std::to_string(*length) + " bytes is too large";
-      return Skip(*length) ? Frame::kBad : Frame::kEnd;
+      pendingSkip_ = *length;  // skipped after the error is answered
+      return Frame::kBad;
     }
     body.clear();
     if (!Take(*length, &body)) return Frame::kEnd;
@@ -144,13 +148,22 @@ class FrameReader {
     }
     return true;
   }
-  bool Skip(std::size_t count) { return Take(count, nullptr); }
 
+ public:
+  // Skips the body of a message refused for its size; false at the input's end.
+  bool SkipRefusedBody() {
+    const std::size_t count = pendingSkip_;
+    pendingSkip_ = 0;
+    return Take(count, nullptr);
+  }
+
+ private:
   ByteStream& stream_;
   const std::size_t maxBody_;
   std::string buffer_;
   std::size_t pos_ = 0;
   bool eof_ = false;
+  std::size_t pendingSkip_ = 0;
 };
 
 class FileStream final : public ByteStream {
@@ -195,6 +208,7 @@ int RunLanguageServer(ByteStream& stream, const LspOptions& options) {
         return 1;  // the client went away without "exit"
       case Frame::kBad:
         server.ReportFramingError(why);
+        if (!reader.SkipRefusedBody()) return 1;
         break;
       case Frame::kMessage:
         if (!server.Handle(body)) return server.ExitCode();

@@ -1,0 +1,609 @@
+#!/usr/bin/env python3
+"""Drives the language server binary as an editor would, over pipes, and checks
+every answer. The comment edits are compared byte for byte with what the
+command line writes for the same file and selection.
+
+    protocol_test.py SERVER QUILLMARK
+"""
+import json
+import os
+import random
+import select
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+SERVER, QUILLMARK = sys.argv[1], sys.argv[2]
+WORK = tempfile.mkdtemp(prefix="quillmark-lsp-")
+SETTINGS = os.path.join(WORK, "settings.ini")
+ENV = dict(os.environ, XDG_CONFIG_HOME=os.path.join(WORK, "config"))
+TIMEOUT = 20
+results = {"passed": 0, "failed": 0}
+
+
+class Server:
+    """One server process and the client's side of its two pipes."""
+
+    def __init__(self, args=("--settings", SETTINGS)):
+        self.proc = subprocess.Popen([SERVER, *args], stdin=subprocess.PIPE,
+                                     stdout=subprocess.PIPE, env=ENV)
+        self.buffer = b""
+        self.next_id = 1000
+        self.inbox = []  # notifications and server requests not yet looked at
+
+    def send_raw(self, data):
+        self.proc.stdin.write(data)
+        self.proc.stdin.flush()
+
+    def send(self, message):
+        body = json.dumps(message, ensure_ascii=False).encode("utf-8")
+        self.send_raw(b"Content-Length: %d\r\n\r\n" % len(body) + body)
+
+    def _read_some(self, deadline):
+        remaining = deadline - time.monotonic()
+        if remaining <= 0:
+            raise TimeoutError("no answer from the server")
+        ready, _, _ = select.select([self.proc.stdout], [], [], remaining)
+        if not ready:
+            raise TimeoutError("no answer from the server")
+        chunk = os.read(self.proc.stdout.fileno(), 65536)
+        if not chunk:
+            raise EOFError("the server closed its output")
+        self.buffer += chunk
+
+    def receive(self, timeout=TIMEOUT):
+        deadline = time.monotonic() + timeout
+        while b"\r\n\r\n" not in self.buffer:
+            self._read_some(deadline)
+        head, _, rest = self.buffer.partition(b"\r\n\r\n")
+        length = int(head.split(b":")[1])
+        while len(rest) < length:
+            self._read_some(deadline)
+            head, _, rest = self.buffer.partition(b"\r\n\r\n")
+        self.buffer = rest[length:]
+        return json.loads(rest[:length].decode("utf-8"))
+
+    def request(self, method, params=None):
+        self.next_id += 1
+        self.send({"jsonrpc": "2.0", "id": self.next_id, "method": method,
+                   "params": params if params is not None else {}})
+        return self.response(self.next_id)
+
+    def response(self, id_):
+        while True:
+            message = self.receive()
+            if message.get("id") == id_ and "method" not in message:
+                return message
+            self.inbox.append(message)
+
+    def notify(self, method, params=None):
+        self.send({"jsonrpc": "2.0", "method": method,
+                   "params": params if params is not None else {}})
+
+    def expect_silence(self, timeout=0.3):
+        try:
+            message = self.receive(timeout)
+        except TimeoutError:
+            return None
+        return message
+
+    def take(self, method):
+        """The first message from the inbox (or the pipe) with this method."""
+        for i, message in enumerate(self.inbox):
+            if message.get("method") == method:
+                return self.inbox.pop(i)
+        while True:
+            message = self.receive()
+            if message.get("method") == method:
+                return message
+            self.inbox.append(message)
+
+    def initialize(self, capabilities=None, options=None):
+        caps = capabilities if capabilities is not None else {
+            "workspace": {"applyEdit": True, "workspaceEdit": {"documentChanges": True}},
+            "window": {"showDocument": {"support": True}},
+            "textDocument": {"codeAction": {"codeActionLiteralSupport": {
+                "codeActionKind": {"valueSet": ["refactor.rewrite"]}}}},
+        }
+        params = {"processId": None, "rootUri": None, "capabilities": caps}
+        if options is not None:
+            params["initializationOptions"] = options
+        answer = self.request("initialize", params)
+        self.notify("initialized")
+        return answer
+
+    def finish(self):
+        """shutdown, exit; the exit status."""
+        self.request("shutdown")
+        self.notify("exit")
+        return self.wait()
+
+    def wait(self, timeout=TIMEOUT):
+        try:
+            return self.proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            raise
+
+
+def check(condition, what, detail=""):
+    if condition:
+        results["passed"] += 1
+    else:
+        results["failed"] += 1
+        print("FAIL: %s %s" % (what, detail))
+
+
+def case(function):
+    """Runs one test function; a crash or a timeout counts as a failure."""
+    try:
+        function()
+    except Exception as e:  # noqa: BLE001 - report and go on with the next case
+        results["failed"] += 1
+        import traceback
+        traceback.print_exc()
+        print("FAIL: %s raised %r" % (function.__name__, e))
+    return function
+
+
+# ---------------------------------------------------------------------------
+# Position encodings: columns in the negotiated unit.
+
+def units(text, encoding):
+    if encoding == "utf-8":
+        return len(text.encode("utf-8"))
+    if encoding == "utf-16":
+        return len(text.encode("utf-16-le")) // 2
+    return len(text)
+
+
+def split_lines(text):
+    """Lines as the protocol counts them (LF, CR LF or CR), without breaks."""
+    return text.replace("\r\n", "\n").replace("\r", "\n").split("\n")
+
+
+def offset_of(text, line, character, encoding):
+    """The string index of a protocol position."""
+    index = 0
+    for _ in range(line):
+        nl = min([i for i in (text.find("\r", index), text.find("\n", index)) if i >= 0])
+        index = nl + (2 if text[nl:nl + 2] == "\r\n" else 1)
+    i, count = index, 0
+    while count < character:
+        count += units(text[i], encoding)
+        i += 1
+    return i
+
+
+def position_of(text, offset, encoding):
+    before = text[:offset]
+    lines = split_lines(before)
+    return {"line": len(lines) - 1, "character": units(lines[-1], encoding)}
+
+
+def apply_edits(text, edits, encoding):
+    """A WorkspaceEdit's TextEdits, applied as an editor applies them."""
+    spans = []
+    for edit in edits:
+        r = edit["range"]
+        spans.append((offset_of(text, r["start"]["line"], r["start"]["character"], encoding),
+                      offset_of(text, r["end"]["line"], r["end"]["character"], encoding),
+                      edit["newText"]))
+    for start, end, new in sorted(spans, reverse=True):
+        text = text[:start] + new + text[end:]
+    return text
+
+
+def uri_of(path):
+    return "file://" + path
+
+
+def open_document(server, path, text, version=1):
+    server.notify("textDocument/didOpen", {"textDocument": {
+        "uri": uri_of(path), "languageId": "cpp", "version": version, "text": text}})
+
+
+def run_cli(*args):
+    return subprocess.run([QUILLMARK, "--settings", SETTINGS, *args], capture_output=True,
+                          env=ENV)
+
+
+def code_actions(server, path, start, end=None):
+    answer = server.request("textDocument/codeAction", {
+        "textDocument": {"uri": uri_of(path)},
+        "range": {"start": start, "end": end or start},
+        "context": {"diagnostics": []}})
+    return answer
+
+
+def run_action(server, action, applied=True):
+    """executeCommand for a listed action; answers the server's applyEdit.
+    Returns (executeCommand answer, applyEdit params or None)."""
+    command = action["command"] if isinstance(action["command"], dict) else action
+    server.next_id += 1
+    id_ = server.next_id
+    server.send({"jsonrpc": "2.0", "id": id_, "method": "workspace/executeCommand",
+                 "params": {"command": command["command"], "arguments": command["arguments"]}})
+    answer = server.response(id_)
+    apply = None
+    for i, message in enumerate(server.inbox):
+        if message.get("method") == "workspace/applyEdit":
+            apply = server.inbox.pop(i)
+            server.send({"jsonrpc": "2.0", "id": apply["id"],
+                         "result": {"applied": applied}})
+            break
+    return answer, apply
+
+
+def edits_of(apply):
+    change = apply["params"]["edit"]
+    if "documentChanges" in change:
+        return change["documentChanges"][0]["edits"]
+    return next(iter(change["changes"].values()))
+
+
+def fixture(name, text, newline=""):
+    directory = os.path.join(WORK, "project")
+    os.makedirs(directory, exist_ok=True)
+    open(os.path.join(directory, "CMakeLists.txt"), "a").close()
+    path = os.path.join(directory, name)
+    with open(path, "w", encoding="utf-8", newline=newline) as f:
+        f.write(text)
+    return path
+
+
+def cli_caret(stdout):
+    """(line, character column) from the command line's PATH:LINE:COLUMN, 1-based."""
+    parts = stdout.decode("utf-8").strip().rsplit(":", 2)
+    return int(parts[1]), int(parts[2])
+
+
+SHAPES = ("// 形状库 😀\r\n#include <cmath>\r\n\r\n#define SQUARE(x) ((x) * (x))\r\n"
+          "#define INIT {(0)}\r\n\r\nclass CShape : public CObject, protected IDrawable\r\n"
+          "{\r\npublic:\r\n    virtual double Area() const = 0;\r\n};\r\n\r\n"
+          "double CCircle::Area(double radius, int precision)\r\n{\r\n"
+          "    return 3.14 * SQUARE(radius);\r\n}\r\nint plain = 0;\r\n")
+
+
+# ---------------------------------------------------------------------------
+# The cases.
+
+@case
+def lifecycle_errors():
+    s = Server()
+    answer = s.request("textDocument/codeAction", {})
+    check(answer.get("error", {}).get("code") == -32002, "request before initialize", answer)
+    s.notify("textDocument/didOpen", {"textDocument": {"uri": "file:///x", "text": "x"}})
+    check(s.expect_silence() is None, "notification before initialize is dropped")
+    init = s.initialize()
+    caps = init["result"]["capabilities"]
+    check(caps["positionEncoding"] == "utf-16", "utf-16 when the client names none", caps)
+    check(caps["textDocumentSync"]["change"] == 2, "incremental sync", caps)
+    check("quillmark.run" in caps["executeCommandProvider"]["commands"], "command", caps)
+    again = s.request("initialize", {"capabilities": {}})
+    check(again.get("error", {}).get("code") == -32600, "second initialize", again)
+    unknown = s.request("textDocument/hover", {})
+    check(unknown.get("error", {}).get("code") == -32601, "unknown request", unknown)
+    dollar = s.request("$/somethingNew", {})
+    check(dollar.get("error", {}).get("code") == -32601, "unknown $/ request", dollar)
+    s.notify("workspace/didChangeConfiguration", {"settings": {}})
+    s.notify("$/cancelRequest", {"id": 5})
+    check(s.expect_silence() is None, "notifications and $/cancelRequest get no answer")
+    down = s.request("shutdown")
+    check("result" in down and down["result"] is None, "shutdown answers null", down)
+    after = s.request("textDocument/codeAction", {})
+    check(after.get("error", {}).get("code") == -32600, "request after shutdown", after)
+    s.notify("exit")
+    check(s.wait() == 0, "exit after shutdown: status 0")
+
+    s = Server()
+    s.initialize()
+    s.notify("exit")
+    check(s.wait() == 1, "exit without shutdown: status 1")
+
+
+@case
+def comment_class_matches_command_line():
+    path = fixture("shapes.cpp", SHAPES)
+    s = Server()
+    s.initialize()
+    open_document(s, path, SHAPES)
+    answer = code_actions(s, path, {"line": 6, "character": 3})
+    titles = [a["title"] for a in answer["result"]]
+    check(titles == ["Quillmark: comment class CShape", "Quillmark: insert file header"],
+          "actions on a class head at the caret", titles)
+    check(all(a["kind"] == "refactor.rewrite" for a in answer["result"]), "action kind")
+    execute, apply = run_action(s, answer["result"][0])
+    check(execute.get("result", "x") is None, "executeCommand answers null", execute)
+    check(apply is not None, "the server asks the client to apply the edit")
+    edits = edits_of(apply)
+    check(len(edits) == 1 and edits[0]["range"]["start"] == edits[0]["range"]["end"],
+          "one insertion, not a whole-document replacement", edits)
+    after = apply_edits(SHAPES, edits, "utf-16")
+    out = os.path.join(WORK, "shapes.cli.cpp")
+    cli = run_cli("comment", path, "--line", "7", "--output", out)
+    expected = open(out, encoding="utf-8", newline="").read()
+    check(after == expected, "the buffer equals the command line's file")
+    show = s.take("window/showDocument")
+    selection = show["params"]["selection"]
+    line, column = cli_caret(cli.stdout)
+    caret_line = split_lines(after)[line - 1]
+    want = {"line": line - 1, "character": units(caret_line[:column - 1], "utf-16")}
+    check(selection["start"] == want and selection["end"] == want,
+          "showDocument puts the caret where the command line does", (selection, want))
+    s.send({"jsonrpc": "2.0", "id": show["id"], "result": {"success": True}})
+
+    # The header anywhere, as `quillmark header`.
+    answer = code_actions(s, path, {"line": 16, "character": 0})
+    titles = [a["title"] for a in answer["result"]]
+    check(titles == ["Quillmark: insert file header"], "nothing recognised: header only", titles)
+    _, apply = run_action(s, answer["result"][0])
+    got = apply_edits(SHAPES, edits_of(apply), "utf-16")
+    run_cli("header", path, "--output", out)
+    check(got == open(out, encoding="utf-8", newline="").read(), "header as the command line")
+    check(s.finish() == 0, "clean exit")
+
+
+@case
+def toggle_delete_matches_command_line():
+    path = fixture("toggle.cpp", SHAPES)
+    s = Server()
+    s.initialize()
+    open_document(s, path, SHAPES)
+    answer = code_actions(s, path, {"line": 12, "character": 0}, {"line": 15, "character": 1})
+    titles = [a["title"] for a in answer["result"]]
+    check(titles[-1] == "Quillmark: toggle //DELETE!", "toggle on a range", titles)
+    check(titles[0] == "Quillmark: comment member function CCircle::Area", "member title", titles)
+    _, apply = run_action(s, answer["result"][-1])
+    got = apply_edits(SHAPES, edits_of(apply), "utf-16")
+    out = os.path.join(WORK, "toggle.cli.cpp")
+    run_cli("delete", path, "--lines", "13-16", "--output", out)
+    check(got == open(out, encoding="utf-8", newline="").read(), "toggle as the command line")
+    s.finish()
+
+
+@case
+def parse_failure_shows_message():
+    path = fixture("macro.cpp", SHAPES)
+    s = Server()
+    s.initialize()
+    open_document(s, path, SHAPES)
+    answer = code_actions(s, path, {"line": 4, "character": 2})
+    titles = [a["title"] for a in answer["result"]]
+    check(titles[0] == "Quillmark: comment macro INIT", "a rejected macro still gets its action",
+          titles)
+    check(not any(m.get("method") == "window/showMessage" for m in s.inbox),
+          "listing shows no message")
+    execute, apply = run_action(s, answer["result"][0])
+    check(apply is None, "nothing to apply")
+    message = s.take("window/showMessage")
+    check(message["params"]["message"] == "请重新检查声明，可能存在语法错误",
+          "the system's message", message)
+    # The macro with parameters works, named after the macro.
+    answer = code_actions(s, path, {"line": 3, "character": 0})
+    check(answer["result"][0]["title"] == "Quillmark: comment macro SQUARE", "macro title",
+          answer["result"][0]["title"])
+    s.finish()
+
+
+@case
+def stale_and_unknown_documents():
+    path = fixture("stale.cpp", SHAPES)
+    s = Server()
+    s.initialize()
+    open_document(s, path, SHAPES)
+    answer = code_actions(s, path, {"line": 6, "character": 0})
+    s.notify("textDocument/didChange", {"textDocument": {"uri": uri_of(path), "version": 2},
+                                        "contentChanges": [{"text": SHAPES + "\n"}]})
+    execute, apply = run_action(s, answer["result"][0])
+    check(execute.get("error", {}).get("code") == -32801 and apply is None,
+          "a changed document: ContentModified", execute)
+    never = code_actions(s, "/nowhere/never.cpp", {"line": 0, "character": 0})
+    check(never.get("error", {}).get("code") == -32602, "a document never opened", never)
+    s.notify("textDocument/didChange", {"textDocument": {"uri": "file:///never", "version": 2},
+                                        "contentChanges": [{"text": "x"}]})
+    far = code_actions(s, path, {"line": 10 ** 6, "character": 10 ** 9})
+    check("result" in far, "positions past the end clamp", far)
+    negative = code_actions(s, path, {"line": -1, "character": 0})
+    check(negative.get("error", {}).get("code") == -32602, "negative position", negative)
+    bad = s.request("textDocument/codeAction", {"textDocument": {"uri": uri_of(path)}})
+    check(bad.get("error", {}).get("code") == -32602, "missing range", bad)
+    command = s.request("workspace/executeCommand", {"command": "other.command"})
+    check(command.get("error", {}).get("code") == -32602, "unknown command", command)
+    s.notify("textDocument/didClose", {"textDocument": {"uri": uri_of(path)}})
+    closed = code_actions(s, path, {"line": 0, "character": 0})
+    check(closed.get("error", {}).get("code") == -32602, "a closed document", closed)
+    check(s.finish() == 0, "still serving after all that")
+
+
+@case
+def framing_and_json_errors():
+    s = Server()
+    s.initialize()
+    raw = [
+        (b"Content-Length: 5\r\n\r\n{oops", -32700, "malformed JSON"),
+        (b"Content-Length: 2\r\n\r\n[]", -32600, "a batch is not a request"),
+        (b"Content-Length: 1\r\n\r\n7", -32600, "a number is not a request"),
+        (b"Content-Type: x\r\n\r\n", -32700, "no Content-Length"),
+        (b"Content-Length: ten\r\n\r\n", -32700, "Content-Length not a number"),
+        (b"garbage line\r\nContent-Length: 2\r\n\r\n{}", -32700, "a stray header line"),
+        (b"X" * 20000 + b"\r\n\r\n", -32700, "a header line too long"),
+        (b'Content-Length: 41\r\n\r\n{"jsonrpc":"2.0","id":{},"method":"x"}   ', -32600,
+         "an object as id (trailing blanks in the body)"),
+    ]
+    for data, code, why in raw:
+        s.send_raw(data)
+        answer = s.receive()
+        check(answer.get("error", {}).get("code") == code and answer.get("id") is None, why,
+              answer)
+    # Headers in any letter case and with extras; a bare LF between headers.
+    body = b'{"jsonrpc":"2.0","id":7,"method":"nothing/here"}'
+    s.send_raw(b"content-length: %d\nContent-Type: application/vscode-jsonrpc; charset=utf-8"
+               b"\r\n\r\n" % len(body) + body)
+    answer = s.receive()
+    check(answer.get("id") == 7 and answer["error"]["code"] == -32601, "lenient headers", answer)
+    check(s.finish() == 0, "serving after framing errors")
+
+    s = Server()
+    s.initialize()
+    s.send_raw(b"Content-Length: 99999999999999\r\n\r\n{}")
+    answer = s.receive()
+    check(answer.get("error", {}).get("code") == -32700, "a huge length is refused", answer)
+    s.proc.stdin.close()
+    check(s.wait() == 1, "input ends inside the skipped body: status 1, no hang")
+
+    s = Server()
+    s.initialize()
+    s.send_raw(b"Content-Length: 100\r\n\r\n{\"jsonrpc\"")
+    s.proc.stdin.close()
+    check(s.wait() == 1, "input ends mid-message: status 1, no hang")
+
+    s = Server()
+    s.initialize()
+    s.proc.stdout.close()  # the client stops reading
+    try:
+        for i in range(50):
+            s.send({"jsonrpc": "2.0", "id": i, "method": "unknown/method"})
+    except BrokenPipeError:
+        pass
+    status = s.wait()
+    check(status == 1, "a client that disappears: the server ends, no signal", status)
+
+
+def encoding_round(encoding, offered):
+    """Incremental edits in `encoding` against a full resync of the same text."""
+    random_ = random.Random(7)
+    s = Server()
+    init = s.initialize(capabilities={
+        "general": {"positionEncodings": offered}, "workspace": {"applyEdit": True},
+        "textDocument": {"codeAction": {"codeActionLiteralSupport": {}}}})
+    check(init["result"]["capabilities"]["positionEncoding"] == encoding,
+          "negotiated " + encoding, init["result"]["capabilities"])
+    lines = ["void 函数%d😀(int 参数%d, char* 名字)" % (i, i) for i in range(30)]
+    text = "\n".join(lines) + "\n"
+    a = os.path.join(WORK, "inc", encoding, "doc.cpp")
+    b = os.path.join(WORK, "full", encoding, "doc.cpp")
+    open_document(s, a, text)
+    pieces = ["中", "😀", "x", "", "𠀀文", "\r\n", "\n"]
+    for version in range(2, 300):
+        start = random_.randrange(len(text) + 1)
+        end = min(len(text), start + random_.randrange(3))
+        # Never split a character (the client sends whole characters) nor "(" and ")".
+        if any(c in "()" for c in text[start:end]):
+            continue
+        if any(0 < i < len(text) and text[i - 1:i + 1] == "\r\n" for i in (start, end)):
+            continue
+        piece = random_.choice(pieces)
+        if version % 3 == 0:
+            piece = ""  # deletions too
+        change = {"range": {"start": position_of(text, start, encoding),
+                            "end": position_of(text, end, encoding)}, "text": piece}
+        if random_.random() < 0.5:
+            change["rangeLength"] = units(text[start:end], encoding)
+        text = text[:start] + piece + text[end:]
+        s.notify("textDocument/didChange", {"textDocument": {"uri": uri_of(a),
+                                                             "version": version},
+                                            "contentChanges": [change]})
+    open_document(s, b, text)
+    model_lines = split_lines(text)
+    mismatches = 0
+    for line in range(len(model_lines)):
+        pos = {"line": line, "character": 0}
+        one = code_actions(s, a, pos)["result"]
+        two = code_actions(s, b, pos)["result"]
+        if [x["title"] for x in one] != [x["title"] for x in two]:
+            print("titles differ on line %d: %r %r" % (line, one, two))
+            mismatches += 1
+            continue
+        if len(one) < 2:
+            continue
+        _, apply_a = run_action(s, one[0])
+        _, apply_b = run_action(s, two[0])
+        if apply_a is None or apply_b is None:
+            mismatches += (apply_a is None) != (apply_b is None)
+            continue
+        ea, eb = edits_of(apply_a), edits_of(apply_b)
+        if ea != eb:
+            mismatches += 1
+    check(mismatches == 0, "incremental edits equal a full resync (%s)" % encoding, mismatches)
+
+    # Columns inside Chinese and emoji text: a selection's ends come back as sent.
+    line = "int 中文😀𠀀(int 参数)"
+    fixed = os.path.join(WORK, "fixed", encoding, "doc.cpp")
+    open_document(s, fixed, line + "\r\n")
+    c = line.find("😀")
+    start = {"line": 0, "character": units(line[:c], encoding)}
+    end = {"line": 0, "character": units(line[:c + 1], encoding)}
+    actions = code_actions(s, fixed, start, end)["result"]
+    check(actions[-1]["command"]["arguments"][0]["range"] == {"start": start, "end": end},
+          "range round trip across an emoji (%s)" % encoding, actions[-1])
+    _, apply = run_action(s, actions[-1])
+    edit = edits_of(apply)[0]
+    check(edit["range"]["start"] == start and edit["newText"] == "//DELETE!",
+          "toggle marker placed at the emoji's column (%s)" % encoding, edit)
+    check(apply_edits(line, [edit], encoding) == line[:c] + "//DELETE!" + line[c:],
+          "the edited line (%s)" % encoding)
+    # A position inside a surrogate pair (UTF-16) or a UTF-8 sequence lands on
+    # the character's start.
+    inside = {"line": 0, "character": start["character"] + 1}
+    actions = code_actions(s, fixed, inside, end)["result"]
+    got = actions[-1]["command"]["arguments"][0]["range"]["start"] if len(actions) > 1 else None
+    # (In UTF-32 one unit on is the next character: the range then starts there.)
+    want = start if encoding != "utf-32" else inside
+    check(got == want, "a column inside a character (%s)" % encoding, (got, want))
+    check(s.finish() == 0, "clean exit (%s)" % encoding)
+
+
+@case
+def position_encodings():
+    encoding_round("utf-16", ["utf-16"])
+    encoding_round("utf-8", ["utf-32", "utf-16", "utf-8"])
+    encoding_round("utf-32", ["utf-32", "utf-16"])
+
+
+@case
+def settings_from_initialization_options():
+    other = os.path.join(WORK, "other.ini")
+    subprocess.run([QUILLMARK, "--settings", other, "settings", "--save", other],
+                   capture_output=True, env=ENV)
+    data = open(other, "rb").read().replace(b"AuthorName=", b"AuthorName=Zed ", 1)
+    open(other, "wb").write(data)
+    path = fixture("settings.cpp", SHAPES)
+    s = Server()
+    s.initialize(options={"settings": other})
+    open_document(s, path, SHAPES)
+    answer = code_actions(s, path, {"line": 6, "character": 0})
+    _, apply = run_action(s, answer["result"][0])
+    check("Zed " in edits_of(apply)[0]["newText"], "initializationOptions.settings is used")
+    # A change on disk is seen by the next run.
+    data = open(other, "rb").read().replace(b"AuthorName=Zed ", b"AuthorName=Yuki ", 1)
+    open(other, "wb").write(data)
+    _, apply = run_action(s, answer["result"][0])
+    check("Yuki " in edits_of(apply)[0]["newText"], "the changed settings file is reread")
+    s.finish()
+
+
+@case
+def command_list_for_old_clients():
+    path = fixture("old.cpp", SHAPES)
+    s = Server()
+    s.initialize(capabilities={"workspace": {"applyEdit": True}})
+    open_document(s, path, SHAPES)
+    answer = code_actions(s, path, {"line": 6, "character": 0})
+    first = answer["result"][0]
+    check(first.get("command") == "quillmark.run" and "kind" not in first,
+          "Command[] for a client without code action literals", first)
+    _, apply = run_action(s, first)
+    check("changes" in apply["params"]["edit"], "plain changes without documentChanges")
+    check(s.expect_silence() is None, "no showDocument without client support")
+    s.finish()
+
+
+try:
+    shutil.rmtree(os.path.join(WORK, "config"), ignore_errors=True)
+    print("%d passed, %d failed" % (results["passed"], results["failed"]))
+finally:
+    shutil.rmtree(WORK, ignore_errors=True)
+sys.exit(1 if results["failed"] else 0)
