@@ -52,7 +52,7 @@ echo "== fuzzing ($fuzz_runs runs per target)"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DQUILLMARK_BUILD_FUZZ=ON -DQUILLMARK_BUILD_TESTS=OFF -DQUILLMARK_BUILD_BENCH=OFF >/dev/null
 cmake --build build-fuzz -j "$jobs"
-for target in ini toggle comment; do
+for target in ini toggle comment lsp; do
   corpus=$(mktemp -d)
   cp fuzz/corpus/$target/* "$corpus"/
   build-fuzz/fuzz/${target}_fuzz -runs="$fuzz_runs" -max_len=4096 "$corpus" 2>&1 | tail -1

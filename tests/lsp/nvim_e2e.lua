@@ -1,0 +1,70 @@
+-- Run by nvim_test.sh inside `nvim --headless`: attaches the language server
+-- to the current buffer, asks for the code actions at the cursor, picks the
+-- comment action, waits for the caret, writes the buffer and what happened.
+--   QM_SERVER, QM_SETTINGS, QM_RESULT come from the environment.
+local result_path = os.getenv('QM_RESULT')
+local lines = {}
+local function finish(status)
+  table.insert(lines, 'status ' .. status)
+  local f = io.open(result_path, 'w')
+  f:write(table.concat(lines, '\n') .. '\n')
+  f:close()
+  vim.cmd('write!')
+  vim.cmd('qall!')
+end
+
+local caret = nil
+local capabilities = vim.lsp.protocol.make_client_capabilities()
+-- Neovim 0.7 has no window/showDocument handler; these lines are the one the
+-- README shows for it.
+capabilities.window.showDocument = { support = true }
+local handlers = {
+  ['window/showDocument'] = function(_, params, ctx)
+    local client = vim.lsp.get_client_by_id(ctx.client_id)
+    local bufnr = vim.uri_to_bufnr(params.uri)
+    local pos = params.selection and params.selection.start
+    if pos then
+      local col = vim.lsp.util._get_line_byte_from_position(bufnr, pos, client.offset_encoding)
+      vim.api.nvim_win_set_cursor(0, { pos.line + 1, col })
+      caret = { pos.line + 1, col }
+    end
+    return { success = true }
+  end,
+}
+
+local client_id = vim.lsp.start_client({
+  cmd = { os.getenv('QM_SERVER'), '--settings', os.getenv('QM_SETTINGS') },
+  name = 'quillmark',
+  root_dir = vim.fn.getcwd(),
+  capabilities = capabilities,
+  handlers = handlers,
+})
+vim.lsp.buf_attach_client(0, client_id)
+local client = vim.lsp.get_client_by_id(client_id)
+if not vim.wait(10000, function() return client.initialized end, 20) then
+  table.insert(lines, 'error: the server did not initialize')
+  return finish('failed')
+end
+
+-- The picker: record every title, choose the comment action.
+vim.ui.select = function(items, opts, on_choice)
+  local chosen = nil
+  for _, item in ipairs(items) do
+    local title = opts.format_item(item)
+    table.insert(lines, 'action ' .. title)
+    if chosen == nil and title:find('^Quillmark: comment ') then chosen = item end
+  end
+  on_choice(chosen)
+end
+
+vim.lsp.buf.code_action()
+if not vim.wait(10000, function() return caret ~= nil end, 20) then
+  table.insert(lines, 'error: no caret from the server')
+  return finish('failed')
+end
+local line = vim.api.nvim_buf_get_lines(0, caret[1] - 1, caret[1], true)[1]
+-- 1-based character column, as the command line prints it.
+table.insert(lines, string.format('caret %d:%d', caret[1], vim.str_utfindex(line, caret[2]) + 1))
+local cursor = vim.api.nvim_win_get_cursor(0)
+table.insert(lines, string.format('cursor-line %d', cursor[1]))
+finish('ok')
