@@ -3,6 +3,11 @@
 // path (JSON in, JSON out). The target is well under a 16 ms frame.
 #include <benchmark/benchmark.h>
 
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "quillmark/lsp.h"
@@ -63,6 +68,28 @@ void BM_IncrementalChangeAndCodeAction(benchmark::State& state) {
   state.counters["answers"] = static_cast<double>(answered);
 }
 BENCHMARK(BM_IncrementalChangeAndCodeAction)->Unit(benchmark::kMicrosecond);
+
+// Running the comment action on the same document: the engine on a copy of
+// the text, the settings file read and written back, the minimal edit found.
+void BM_RunCommentAction(benchmark::State& state) {
+  char directory[] = "/tmp/quillmark-lsp-bench-XXXXXX";
+  if (mkdtemp(directory) == nullptr) return state.SkipWithError("no temporary directory");
+  const std::string settings = std::string(directory) + "/settings.ini";
+  quillmark::lsp::Document document(LargeDocument());
+  const std::unique_ptr<quillmark::lsp::ActionProvider> provider =
+      quillmark::lsp::MakeCommentActions(settings);
+  const quillmark::lsp::DocumentView view{"file:///bench/big.cpp", document};
+  std::size_t edits = 0;
+  for (auto _ : state) {
+    const quillmark::lsp::ActionResult result =
+        provider->Run(view, {{50000, 0}, {50000, 0}}, "comment");
+    edits += result.edits.size();
+  }
+  state.counters["edits"] = static_cast<double>(edits);
+  std::remove(settings.c_str());
+  rmdir(directory);
+}
+BENCHMARK(BM_RunCommentAction)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
