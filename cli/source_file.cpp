@@ -67,18 +67,6 @@ int ByteToCharColumn(std::string_view line, int byteColumn, CodePage page) {
   return column;
 }
 
-std::optional<std::string> FindProjectName(const std::string& path) {
-  std::error_code ec;
-  fs::path dir = fs::absolute(fs::path(path), ec).parent_path();
-  for (; !ec && !dir.empty(); dir = dir.parent_path()) {
-    for (const char* marker : {".git", "CMakeLists.txt", "compile_commands.json"}) {
-      if (fs::exists(dir / marker, ec)) return dir.filename().string();
-    }
-    if (dir == dir.root_path()) break;
-  }
-  return std::nullopt;
-}
-
 std::string BaseName(const std::string& path) {
   return fs::path(path).filename().string();
 }

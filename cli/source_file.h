@@ -8,6 +8,8 @@
 
 #include "quillmark/files.h"
 #include "quillmark/platform.h"
+// FindProjectName, which the language server shares.
+#include "quillmark/project_name.h"
 
 namespace quillmark::cli {
 
@@ -31,9 +33,6 @@ std::string SourceBytes(const SourceFile& file, std::string_view text);
 std::optional<int> CharToByteColumn(std::string_view line, int charColumn, CodePage page);
 int ByteToCharColumn(std::string_view line, int byteColumn, CodePage page);
 
-// The name of the nearest directory above `path` that holds .git,
-// CMakeLists.txt or compile_commands.json.
-std::optional<std::string> FindProjectName(const std::string& path);
 std::string BaseName(const std::string& path);
 
 }  // namespace quillmark::cli
