@@ -1,15 +1,23 @@
 // The action provider backed by the comment engine: the one file of the
 // language server that talks to the engine, the settings and the command object.
 //
-// Every run works the way the command line does: a fresh command object reads
-// the settings file (so a changed file is always seen) and writes it back, the
+// A command object per settings file is kept between runs and built afresh
+// when the file changes on disk (its identity, size or time), so a request
+// costs one stat of the settings file, and an edit of it is seen at once. The
 // command runs on an in-memory copy of the document, and the difference
 // between the copy and the original becomes one minimal edit.
+#include <sys/stat.h>
+
 #include <cstring>
 #include <filesystem>
 
-#include "quillmark/host.h"
+#include "quillmark/commands.h"
+#include "quillmark/engine.h"
 #include "quillmark/lsp.h"
+#include "quillmark/memory_editor.h"
+#include "quillmark/posix_platform.h"
+#include "quillmark/project_name.h"
+#include "quillmark/settings.h"
 
 namespace quillmark::lsp {
 namespace {
@@ -21,14 +29,36 @@ constexpr char kDelete[] = "delete";
 // Collects what the command would show in a message box.
 class CollectingUserInterface final : public UserInterface {
  public:
-  void ShowMessage(std::string_view text) override {
+  void ShowMessage(std::string_view text) override { Add(text); }
+  void RunSettingsDialog(TemplateTree&) override {}
+  void RunAboutDialog() override {}
+  void ReportError(std::string_view text) override { Add("quillmark: " + std::string(text)); }
+  std::string messages;
+
+ private:
+  void Add(std::string_view text) {
     if (!messages.empty()) messages += '\n';
     messages += text;
   }
-  void RunSettingsDialog(TemplateTree&) override {}
-  void RunAboutDialog() override {}
-  std::string messages;
 };
+
+// What tells one version of the settings file from another: a rewrite through
+// ReplaceFileAtomically gives a new inode, an edit in place a new time or size.
+struct FileStamp {
+  bool exists = false;
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = 0;
+  long long seconds = 0;
+  long nanoseconds = 0;
+  bool operator==(const FileStamp&) const = default;
+};
+
+FileStamp StampOf(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return {};
+  return {true, info.st_dev, info.st_ino, info.st_size, info.st_mtim.tv_sec, info.st_mtim.tv_nsec};
+}
 
 bool IsIdentifierChar(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
@@ -211,19 +241,10 @@ std::string UriToPath(std::string_view uri) {
   return path;
 }
 
-// The command line's project name: the nearest directory above the file that
-// holds .git, CMakeLists.txt or compile_commands.json.
+// The command line's project name, for a document that is a file on disk.
 std::optional<std::string> ProjectName(const std::string& path) {
-  namespace fs = std::filesystem;
   if (path.empty() || path.front() != '/') return std::nullopt;
-  std::error_code ec;
-  for (fs::path dir = fs::path(path).parent_path(); !dir.empty(); dir = dir.parent_path()) {
-    for (const char* marker : {".git", "CMakeLists.txt", "compile_commands.json"}) {
-      if (fs::exists(dir / marker, ec)) return dir.filename().string();
-    }
-    if (dir == dir.root_path()) break;
-  }
-  return std::nullopt;
+  return FindProjectName(path);
 }
 
 bool IsContinuation(unsigned char byte) {
@@ -255,18 +276,15 @@ ByteEdit MinimalEdit(const Document& document, std::string_view after) {
 
 class CommentActions final : public ActionProvider {
  public:
-  explicit CommentActions(std::string settingsPath) : settingsPath_(std::move(settingsPath)) {
-    InstallPosixPlatform();
-  }
+  explicit CommentActions(std::string settingsPath) : settingsPath_(std::move(settingsPath)) {}
 
   std::vector<CodeActionSpec> Actions(const DocumentView& view, ByteRange selection) override {
-    SetCodePage(CodePage::kUtf8);
     const Document& document = view.document;
     const ByteRange range = EffectiveSelection(document, selection);
     const std::size_t from = document.Offset(range.start);
     const std::string_view text = document.Text().substr(from, document.Offset(range.end) - from);
     std::vector<CodeActionSpec> actions;
-    if (const DeclKind kind = Classify(text); kind != DeclKind::None) {
+    if (const DeclKind kind = Classify(text, CodePage::kUtf8); kind != DeclKind::None) {
       std::string title = std::string("Quillmark: comment ") + KindWords(kind);
       if (const std::string name = GuessName(kind, text); !name.empty()) title += " " + name;
       actions.push_back({kComment, std::move(title)});
@@ -278,11 +296,15 @@ class CommentActions final : public ActionProvider {
 
   ActionResult Run(const DocumentView& view, ByteRange selection,
                    std::string_view actionId) override {
-    SetCodePage(CodePage::kUtf8);
+    ActionResult result;
+    if (actionId != kComment && actionId != kHeader && actionId != kDelete) {
+      result.message = "quillmark: unknown action " + std::string(actionId);
+      return result;
+    }
     const Document& document = view.document;
     const std::string path = UriToPath(view.uri);
     MemoryDocument memory(std::string(document.Text()),
-                          std::filesystem::path(path).filename().string());
+                          std::filesystem::path(path).filename().string(), CodePage::kUtf8);
     if (actionId != kHeader) {
       const ByteRange range = EffectiveSelection(document, selection);
       // The caret at the start, as the command line's --line and --lines put it.
@@ -293,39 +315,70 @@ class CommentActions final : public ActionProvider {
     editor.Open(&memory);
     editor.SetProjectName(ProjectName(path));
 
-    ActionResult result;
-    CollectingUserInterface ui;
-    Commands commands(
-        ui, settingsPath_.empty() ? std::nullopt : std::optional<std::string>(settingsPath_));
-    if (commands.profileError() && commands.profileError()->unreadable) {
-      result.message = "quillmark: cannot read settings file " + commands.profileError()->message;
+    Commands& commands = CurrentCommands();
+    if (!commands.SettingsLoaded()) {
+      result.message = "quillmark: cannot read settings file " + commands.settingsError();
       return result;
     }
+    ui_.messages.clear();
     commands.SetApplicationObject(&editor);
+    CommandResult outcome;
     if (actionId == kComment) {
-      commands.QuillmarkClassOrFunction();
+      outcome = commands.QuillmarkClassOrFunction();
     } else if (actionId == kHeader) {
-      commands.CommentFileNote();
-    } else if (actionId == kDelete) {
-      commands.CommentDeleteText();
+      outcome = commands.CommentFileNote();
     } else {
-      result.message = "quillmark: unknown action " + std::string(actionId);
+      outcome = commands.CommentDeleteText();
+    }
+    commands.SetApplicationObject(nullptr);
+    result.message = std::move(ui_.messages);
+    ui_.messages.clear();
+    // A command that showed a message changed nothing, as on the command line.
+    if (!result.message.empty()) return result;
+    if (!memory.Modified()) {
+      // Silence would leave the user guessing why the chosen action did nothing.
+      if (outcome.outcome == CommentOutcome::kEmptyTemplate)
+        result.message = "quillmark: the selection is a " + std::string(KindName(outcome.kind)) +
+                         ", but its template in " + commands.templateTree().profilePath +
+                         " is empty; nothing inserted";
       return result;
     }
-    result.message = std::move(ui.messages);
-    // A command that showed a message changed nothing, as on the command line.
-    if (!result.message.empty() || !memory.Modified()) return result;
     result.edits.push_back(MinimalEdit(document, memory.Text()));
     result.caret = BytePosition{memory.Caret().line - 1, memory.Caret().column - 1};
     return result;
   }
 
-  void SetSettingsPath(std::string path) override { settingsPath_ = std::move(path); }
+  void SetSettingsPath(std::string path) override {
+    if (path == settingsPath_) return;
+    settingsPath_ = std::move(path);
+    commands_.reset();
+  }
 
  private:
-  std::string settingsPath_;
-};
+  // The command object on the current settings file: kept while the file is
+  // the one it loaded; built again, rereading the file, when the file changed
+  // or could not be loaded.
+  Commands& CurrentCommands() {
+    std::string path = settingsPath_;
+    if (path.empty()) GetProfilePath(platform_, "Comment.ini", path, nullptr);
+    // Stamped before loading: a change while the file is read shows at the next run.
+    const FileStamp stamp = StampOf(path);
+    if (commands_ && commands_->SettingsLoaded() && !path.empty() &&
+        commands_->templateTree().profilePath == path && stamp == loadedStamp_)
+      return *commands_;
+    commands_.reset();
+    commands_ = std::make_unique<Commands>(
+        ui_, platform_, path.empty() ? std::nullopt : std::optional<std::string>(path));
+    loadedStamp_ = stamp;
+    return *commands_;
+  }
 
+  std::string settingsPath_;
+  PosixPlatform platform_;
+  CollectingUserInterface ui_;
+  std::unique_ptr<Commands> commands_;
+  FileStamp loadedStamp_;
+};
 }  // namespace
 
 std::unique_ptr<ActionProvider> MakeCommentActions(std::string settingsPath) {
