@@ -12,6 +12,7 @@
 #include <regex>
 
 #include "quillmark/commands.h"
+#include "quillmark/lsp.h"
 #include "quillmark/memory_editor.h"
 #include "quillmark/posix_platform.h"
 #include "quillmark/settings.h"
@@ -347,6 +348,8 @@ int Main(int argc, char** argv) {
   auto* save = settings->add_option("--save", options.saveTo, "Save the settings to FILE(.ini)");
   path->excludes(load)->excludes(save);
   load->excludes(save);
+  CLI::App* server = app.add_subcommand(
+      "lsp", "Serve code actions to any editor: a language server on standard input and output");
 
   try {
     app.parse(argc, argv);
@@ -362,6 +365,8 @@ int Main(int argc, char** argv) {
     if (comment->parsed()) return RunDocumentCommand(DocumentCommand::kComment, options, platform);
     if (header->parsed()) return RunDocumentCommand(DocumentCommand::kHeader, options, platform);
     if (remove->parsed()) return RunDocumentCommand(DocumentCommand::kDelete, options, platform);
+    if (server->parsed())
+      return lsp::RunLanguageServer(stdin, stdout, {.settingsPath = options.settings});
     return RunSettingsCommand(options, platform);
   } catch (const std::bad_alloc&) {
     return Fail("out of memory; nothing written");

@@ -22,5 +22,5 @@ if [ -n "$fuzz_build" ]; then
   corpus=$(mktemp -d)
   trap 'rm -rf "$corpus"' EXIT
   cp fuzz/corpus/lsp/* "$corpus"/
-  "$fuzz_build/lsp/lsp_fuzz" -runs="$fuzz_runs" -max_len=4096 -timeout=10 "$corpus" 2>&1 | tail -1
+  "$fuzz_build/fuzz/lsp_fuzz" -runs="$fuzz_runs" -max_len=4096 -timeout=10 "$corpus" 2>&1 | tail -1
 fi

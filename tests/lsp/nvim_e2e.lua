@@ -33,7 +33,7 @@ local handlers = {
 }
 
 local client_id = vim.lsp.start_client({
-  cmd = { os.getenv('QM_SERVER'), '--settings', os.getenv('QM_SETTINGS') },
+  cmd = { os.getenv('QM_SERVER'), 'lsp', '--settings', os.getenv('QM_SETTINGS') },
   name = 'quillmark',
   root_dir = vim.fn.getcwd(),
   capabilities = capabilities,

@@ -2,9 +2,9 @@
 # Real Neovim against the language server: code actions on a class head, the
 # comment action applied; the whole buffer and the caret must equal what
 # `quillmark comment` writes and prints for the same file and line.
-#   nvim_test.sh SERVER QUILLMARK
+#   nvim_test.sh QUILLMARK      (the server is `QUILLMARK lsp`)
 set -u
-server=$(realpath "$1") quillmark=$(realpath "$2")
+quillmark=$(realpath "$1")
 here=$(cd "$(dirname "$0")" && pwd)
 if ! command -v nvim >/dev/null; then
   echo "nvim not installed (scripts/install-deps.sh installs it)"
@@ -12,6 +12,8 @@ if ! command -v nvim >/dev/null; then
 fi
 work=$(mktemp -d)
 trap '[ -n "${KEEP:-}" ] || rm -rf "$work"' EXIT
+# One date for the server and the command line, even across midnight.
+export QUILLMARK_DATE=2026-03-14
 export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_STATE_HOME=$work/state
 mkdir -p "$work/project" && touch "$work/project/CMakeLists.txt"
 settings=$work/settings.ini
@@ -24,7 +26,7 @@ for breaks in lf crlf; do
   caret=$("$quillmark" --settings "$settings" comment "$file" --line $line --output "$expected")
   caret=${caret##*"$expected":}
   result=$work/result_$breaks.txt
-  (cd "$work/project" && QM_SERVER=$server QM_SETTINGS=$settings QM_RESULT=$result \
+  (cd "$work/project" && QM_SERVER=$quillmark QM_SETTINGS=$settings QM_RESULT=$result \
     timeout 60 nvim --headless --clean -n "+$line" "+luafile $here/nvim_e2e.lua" "$file" \
     </dev/null >"$work/nvim.log" 2>&1)
   problems=()

@@ -3,7 +3,7 @@
 every answer. The comment edits are compared byte for byte with what the
 command line writes for the same file and selection.
 
-    protocol_test.py SERVER QUILLMARK
+    protocol_test.py QUILLMARK      (the server is `QUILLMARK lsp`)
 """
 import json
 import os
@@ -15,10 +15,11 @@ import sys
 import tempfile
 import time
 
-SERVER, QUILLMARK = sys.argv[1], sys.argv[2]
+QUILLMARK = sys.argv[1]
 WORK = tempfile.mkdtemp(prefix="quillmark-lsp-")
 SETTINGS = os.path.join(WORK, "settings.ini")
-ENV = dict(os.environ, XDG_CONFIG_HOME=os.path.join(WORK, "config"))
+# One date for the server and the command line, even across midnight.
+ENV = dict(os.environ, XDG_CONFIG_HOME=os.path.join(WORK, "config"), QUILLMARK_DATE="2026-03-14")
 TIMEOUT = 20
 results = {"passed": 0, "failed": 0}
 
@@ -27,7 +28,7 @@ class Server:
     """One server process and the client's side of its two pipes."""
 
     def __init__(self, args=("--settings", SETTINGS)):
-        self.proc = subprocess.Popen([SERVER, *args], stdin=subprocess.PIPE,
+        self.proc = subprocess.Popen([QUILLMARK, "lsp", *args], stdin=subprocess.PIPE,
                                      stdout=subprocess.PIPE, env=ENV)
         self.buffer = b""
         self.next_id = 1000
@@ -582,6 +583,14 @@ def settings_from_initialization_options():
     open(other, "wb").write(data)
     _, apply = run_action(s, answer["result"][0])
     check("Yuki " in edits_of(apply)[0]["newText"], "the changed settings file is reread")
+    # So is a file the command line replaces (a new file under the same name).
+    third = os.path.join(WORK, "third.ini")
+    open(third, "wb").write(data.replace(b"AuthorName=Yuki ", b"AuthorName=Ada ", 1))
+    loaded = subprocess.run([QUILLMARK, "--settings", other, "settings", "--load", third],
+                            capture_output=True, env=ENV)
+    check(loaded.returncode == 0, "quillmark settings --load", loaded.stderr)
+    _, apply = run_action(s, answer["result"][0])
+    check("Ada " in edits_of(apply)[0]["newText"], "the replaced settings file is reread")
     s.finish()
 
 
