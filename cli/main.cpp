@@ -11,6 +11,7 @@
 #include <new>
 #include <regex>
 
+#include "dialogs.h"
 #include "quillmark/commands.h"
 #include "quillmark/memory_editor.h"
 #include "quillmark/posix_platform.h"
@@ -239,7 +240,9 @@ bool HoldsNoSettings(const std::string& path, const Platform& platform) {
 }
 
 int RunSettingsCommand(const Options& options, const Platform& platform) {
-  if (options.settingsPath || (options.loadFrom.empty() && options.saveTo.empty())) {
+  const bool bare = !options.settingsPath && options.loadFrom.empty() && options.saveTo.empty();
+  if (bare && !FindDialogsProgram().empty()) return RunDialogs("settings", options.settings);
+  if (options.settingsPath || bare) {
     std::string path = options.settings;
     std::string error;
     if (path.empty() && !GetProfilePath(platform, "Comment.ini", path, &error)) return Fail(error);
@@ -341,10 +344,12 @@ int Main(int argc, char** argv) {
       app.add_subcommand("delete", "Mark the selected lines //DELETE!, or restore them");
   AddFileOptions(*remove, options);
   AddSelectionOptions(*remove, options);
-  CLI::App* settings = app.add_subcommand("settings", "Show, load or save the settings file");
+  CLI::App* settings = app.add_subcommand(
+      "settings", "Open the settings dialog, or show, load or save the settings file");
   auto* path = settings->add_flag("--path", options.settingsPath, "Print the settings file's path");
   auto* load = settings->add_option("--load", options.loadFrom, "Load the settings from FILE");
   auto* save = settings->add_option("--save", options.saveTo, "Save the settings to FILE(.ini)");
+  CLI::App* about = app.add_subcommand("about", "Show the about dialog");
   path->excludes(load)->excludes(save);
   load->excludes(save);
 
@@ -362,6 +367,7 @@ int Main(int argc, char** argv) {
     if (comment->parsed()) return RunDocumentCommand(DocumentCommand::kComment, options, platform);
     if (header->parsed()) return RunDocumentCommand(DocumentCommand::kHeader, options, platform);
     if (remove->parsed()) return RunDocumentCommand(DocumentCommand::kDelete, options, platform);
+    if (about->parsed()) return RunDialogs("about", "");
     return RunSettingsCommand(options, platform);
   } catch (const std::bad_alloc&) {
     return Fail("out of memory; nothing written");
