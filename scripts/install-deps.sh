@@ -4,7 +4,8 @@
 #   install-deps.sh         that, and what the tests, benchmarks and fuzzing need
 set -eu
 build=(g++ cmake ninja-build libcli11-dev libtree-sitter-dev)
-tests=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-dev)
+tests=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-dev
+       vim neovim man-db bash-completion dpkg-dev file)
 packages=("${build[@]}")
 [ "${1:-all}" = build ] || packages+=("${tests[@]}")
 missing=()
