@@ -11,6 +11,7 @@
 #include <new>
 #include <regex>
 
+#include "buffer_protocol.h"
 #include "dialogs.h"
 #include "quillmark/commands.h"
 #include "quillmark/memory_editor.h"
@@ -39,6 +40,9 @@ struct Options {
   bool settingsPath = false;
   std::string loadFrom;
   std::string saveTo;
+  std::string assumeFilename;
+  std::string format = "text";
+  std::string columns = "chars";
 };
 
 // Messages the IDE would show in a box go to standard error as they are.
@@ -162,6 +166,21 @@ int RunDocumentCommand(DocumentCommand command, const Options& options, const Pl
   const EncodingChoice choice = options.encoding == "utf-8" ? EncodingChoice::kUtf8
                                 : options.encoding == "gbk" ? EncodingChoice::kGbk
                                                             : EncodingChoice::kAuto;
+  if (options.file == "-") {
+    if (!options.output.empty())
+      return Fail("with FILE - the result goes to standard output; --output does not go with it");
+    const BufferCommand buffer = command == DocumentCommand::kHeader   ? BufferCommand::kHeader
+                                 : command == DocumentCommand::kDelete ? BufferCommand::kDelete
+                                                                       : BufferCommand::kComment;
+    return RunBufferCommand(
+        {buffer, options.assumeFilename, choice,
+         options.columns == "bytes" ? ColumnUnit::kBytes : ColumnUnit::kCharacters,
+         options.format == "json", options.verbose, options.line, options.lines, options.select,
+         SettingsOverride(options)},
+        platform);
+  }
+  if (options.format == "json" || options.columns == "bytes" || !options.assumeFilename.empty())
+    return Fail("--format, --columns and --assume-filename go with FILE - (the buffer protocol)");
   std::string error;
   std::optional<SourceFile> file = LoadSourceFile(options.file, choice, error);
   if (!file) return Fail(error);
@@ -307,12 +326,32 @@ void AddSelectionOptions(CLI::App& command, Options& options) {
 }
 
 void AddFileOptions(CLI::App& command, Options& options) {
-  command.add_option("FILE", options.file, "The C or C++ source file")->required();
+  command
+      .add_option("FILE", options.file,
+                  "The C or C++ source file, or - for the buffer protocol: the buffer on standard "
+                  "input, the whole resulting buffer on standard output (unchanged when nothing "
+                  "was done), the caret LINE:COLUMN on standard error")
+      ->required();
   command.add_option("--output", options.output,
                      "Write the result here, or to standard output with -; FILE stays untouched "
                      "(the caret then goes to standard error)");
   command.add_option("--encoding", options.encoding, "auto (default), utf-8 or gbk")
       ->check(CLI::IsMember({"auto", "utf-8", "gbk"}));
+  command.add_option("--assume-filename", options.assumeFilename,
+                     "With FILE -: the buffer's file name, for %CurrentFileName% and the project");
+  command
+      .add_option(
+          "--format", options.format,
+          "With FILE -: json puts one JSON line before the buffer: {\"status\":0,"
+          "\"changed\":true,\"line\":8,\"column\":13,\"kind\":\"class\",\"message\":\"\"} (status: "
+          "the exit status; line, column: the caret, null unless changed; kind: what was "
+          "recognised, or null; message: the text shown, UTF-8); text (default) writes "
+          "only the buffer")
+      ->check(CLI::IsMember({"text", "json"}));
+  command
+      .add_option("--columns", options.columns,
+                  "With FILE -: chars (default) or bytes, for the caret and --select columns")
+      ->check(CLI::IsMember({"chars", "bytes"}));
 }
 
 }  // namespace
