@@ -10,26 +10,22 @@
 #include <string>
 
 #include "quillmark/platform.h"
+#include "selection.h"
 #include "source_file.h"
 
 namespace quillmark::cli {
 
 enum class BufferCommand { kComment, kHeader, kDelete };
-enum class ColumnUnit { kCharacters, kBytes };
 
 struct BufferRequest {
   BufferCommand command = BufferCommand::kComment;
   // The buffer's file name: %CurrentFileName% and the project lookup. May be empty.
   std::string assumedName;
   EncodingChoice encoding = EncodingChoice::kAuto;
-  // The unit of the caret's column in the reply and of the --select columns.
-  ColumnUnit columns = ColumnUnit::kCharacters;
   bool json = false;
   bool verbose = false;
-  // One of the three selections for comment and delete, as the options give them.
-  std::optional<int> line;
-  std::string lines;
-  std::string select;
+  // For comment and delete; its column unit is also the reply's.
+  SelectionRequest selection;
   std::optional<std::string> settingsPath;
 };
 

@@ -18,6 +18,7 @@
 #include "quillmark/posix_platform.h"
 #include "quillmark/settings.h"
 #include "quillmark/version.h"
+#include "selection.h"
 #include "source_file.h"
 
 namespace quillmark::cli {
@@ -76,56 +77,9 @@ std::optional<std::string> SettingsOverride(const Options& options) {
   return options.settings;
 }
 
-// The selection the options ask for, in the document's byte columns.
-std::optional<std::pair<TextPosition, TextPosition>> ParseSelection(const Options& options,
-                                                                    const MemoryDocument& doc,
-                                                                    std::string& error) {
-  const int count = doc.LineCount();
-  const auto lineEnd = [&doc](int line) {
-    return TextPosition{line, static_cast<int>(doc.LineText(line).size()) + 1};
-  };
-  const auto checkLine = [&](int line) {
-    if (line >= 1 && line <= count) return true;
-    error = "line " + std::to_string(line) + " is outside the document (it has " +
-            std::to_string(count) + " lines)";
-    return false;
-  };
-  if (options.line) {
-    if (!checkLine(*options.line)) return std::nullopt;
-    return std::pair{lineEnd(*options.line), TextPosition{*options.line, 1}};
-  }
-  std::smatch m;
-  if (!options.lines.empty()) {
-    if (!std::regex_match(options.lines, m, std::regex(R"((\d{1,9})-(\d{1,9}))"))) {
-      error = "--lines takes N-M, for example 3-7";
-      return std::nullopt;
-    }
-    const int first = std::stoi(m[1]), last = std::stoi(m[2]);
-    if (!checkLine(first) || !checkLine(last)) return std::nullopt;
-    if (first > last) {
-      error = "--lines " + options.lines + ": the first line comes after the last";
-      return std::nullopt;
-    }
-    return std::pair{lineEnd(last), TextPosition{first, 1}};
-  }
-  if (!std::regex_match(options.select, m,
-                        std::regex(R"((\d{1,9}):(\d{1,9})-(\d{1,9}):(\d{1,9}))"))) {
-    error = "--select takes L1:C1-L2:C2, for example 3:1-5:10";
-    return std::nullopt;
-  }
-  TextPosition ends[2];
-  for (int i = 0; i < 2; ++i) {
-    const int line = std::stoi(m[1 + 2 * i]), column = std::stoi(m[2 + 2 * i]);
-    if (!checkLine(line)) return std::nullopt;
-    const std::optional<int> byteColumn =
-        CharToByteColumn(doc.LineText(line), column, doc.GetCodePage());
-    if (!byteColumn) {
-      error = "column " + std::to_string(column) + " is outside line " + std::to_string(line);
-      return std::nullopt;
-    }
-    ends[i] = {line, *byteColumn};
-  }
-  return std::pair{ends[0], ends[1]};
+SelectionRequest Selection(const Options& options) {
+  return {options.line, options.lines, options.select,
+          options.columns == "bytes" ? ColumnUnit::kBytes : ColumnUnit::kCharacters};
 }
 
 // A UTF-8 file or project name in the document's code page; a character the
@@ -172,12 +126,9 @@ int RunDocumentCommand(DocumentCommand command, const Options& options, const Pl
     const BufferCommand buffer = command == DocumentCommand::kHeader   ? BufferCommand::kHeader
                                  : command == DocumentCommand::kDelete ? BufferCommand::kDelete
                                                                        : BufferCommand::kComment;
-    return RunBufferCommand(
-        {buffer, options.assumeFilename, choice,
-         options.columns == "bytes" ? ColumnUnit::kBytes : ColumnUnit::kCharacters,
-         options.format == "json", options.verbose, options.line, options.lines, options.select,
-         SettingsOverride(options)},
-        platform);
+    return RunBufferCommand({buffer, options.assumeFilename, choice, options.format == "json",
+                             options.verbose, Selection(options), SettingsOverride(options)},
+                            platform);
   }
   if (options.format == "json" || options.columns == "bytes" || !options.assumeFilename.empty())
     return Fail("--format, --columns and --assume-filename go with FILE - (the buffer protocol)");
@@ -190,7 +141,7 @@ int RunDocumentCommand(DocumentCommand command, const Options& options, const Pl
       std::move(file->text),
       EncodedName(BaseName(file->path), file->codePage, platform, replacedInNames), file->codePage);
   if (command != DocumentCommand::kHeader) {
-    const auto selection = ParseSelection(options, document, error);
+    const auto selection = ParseSelection(Selection(options), document, "document", error);
     if (!selection) return Fail(error);
     document.Select(selection->first, selection->second);
   }
