@@ -7,7 +7,8 @@ build=(g++ cmake ninja-build libcli11-dev libtree-sitter-dev)
 # The dialogs' Qt views and the language server are optional for a build; the tests
 # need them.
 tests=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-dev qt6-base-dev
-       fonts-wqy-microhei nlohmann-json3-dev neovim python3)
+       fonts-wqy-microhei vim neovim man-db bash-completion dpkg-dev file
+       nlohmann-json3-dev python3)
 packages=("${build[@]}")
 [ "${1:-all}" = build ] || packages+=("${tests[@]}")
 missing=()
