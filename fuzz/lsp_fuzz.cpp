@@ -32,8 +32,8 @@ class FuzzStream final : public quillmark::lsp::ByteStream {
 class ListingProvider final : public quillmark::lsp::ActionProvider {
  public:
   ListingProvider() : real_(quillmark::lsp::MakeCommentActions("/nonexistent/fuzz.ini")) {}
-  std::vector<quillmark::lsp::CodeActionSpec> Actions(const quillmark::lsp::DocumentView& d,
-                                                      quillmark::lsp::ByteRange r) override {
+  std::vector<quillmark::lsp::ListedAction> Actions(const quillmark::lsp::DocumentView& d,
+                                                    quillmark::lsp::ByteRange r) override {
     return real_->Actions(d, r);
   }
   quillmark::lsp::ActionResult Run(const quillmark::lsp::DocumentView& d,

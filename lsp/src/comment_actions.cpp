@@ -278,12 +278,12 @@ class CommentActions final : public ActionProvider {
  public:
   explicit CommentActions(std::string settingsPath) : settingsPath_(std::move(settingsPath)) {}
 
-  std::vector<CodeActionSpec> Actions(const DocumentView& view, ByteRange selection) override {
+  std::vector<ListedAction> Actions(const DocumentView& view, ByteRange selection) override {
     const Document& document = view.document;
     const ByteRange range = EffectiveSelection(document, selection);
     const std::size_t from = document.Offset(range.start);
     const std::string_view text = document.Text().substr(from, document.Offset(range.end) - from);
-    std::vector<CodeActionSpec> actions;
+    std::vector<ListedAction> actions;
     if (const DeclKind kind = Classify(text, CodePage::kUtf8); kind != DeclKind::None) {
       std::string title = std::string("Quillmark: comment ") + KindWords(kind);
       if (const std::string name = GuessName(kind, text); !name.empty()) title += " " + name;

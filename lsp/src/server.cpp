@@ -256,16 +256,16 @@ void Server::State::CodeAction(const Json& id, const Json& params) {
   }
 
   Json actions = Json::array();
-  for (const CodeActionSpec& spec : provider->Actions({*uri, document}, *selection)) {
-    Json command = {{"title", spec.title},
+  for (const ListedAction& listed : provider->Actions({*uri, document}, *selection)) {
+    Json command = {{"title", listed.title},
                     {"command", kRunCommand},
                     {"arguments",
                      {{{"uri", *uri},
                        {"version", it->second.version},
-                       {"action", spec.id},
+                       {"action", listed.id},
                        {"range", RangeToProtocol(document, *selection)}}}}};
     if (codeActionLiterals) {
-      actions.push_back({{"title", spec.title}, {"kind", kActionKind}, {"command", command}});
+      actions.push_back({{"title", listed.title}, {"kind", kActionKind}, {"command", command}});
     } else {
       actions.push_back(std::move(command));
     }

@@ -83,7 +83,7 @@ struct DocumentView {
 };
 
 // An action that can run on the selection, as listed to the user.
-struct CodeActionSpec {
+struct ListedAction {
   std::string id;     // handed back to Run
   std::string title;  // UTF-8
 };
@@ -104,8 +104,7 @@ class ActionProvider {
  public:
   virtual ~ActionProvider() = default;
   // Cheap: called for every code action request; never shows anything.
-  virtual std::vector<CodeActionSpec> Actions(const DocumentView& document,
-                                              ByteRange selection) = 0;
+  virtual std::vector<ListedAction> Actions(const DocumentView& document, ByteRange selection) = 0;
   virtual ActionResult Run(const DocumentView& document, ByteRange selection,
                            std::string_view actionId) = 0;
   // The settings file named by the client; empty for the default.
