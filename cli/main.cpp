@@ -11,6 +11,8 @@
 #include <new>
 #include <regex>
 
+#include "batch.h"
+#include "parser_choice.h"
 #include "quillmark/commands.h"
 #include "quillmark/memory_editor.h"
 #include "quillmark/posix_platform.h"
@@ -35,6 +37,7 @@ struct Options {
   std::string select;
   std::string settings;
   bool verbose = false;
+  std::string parser;  // "": as the settings file says
   bool settingsPath = false;
   std::string loadFrom;
   std::string saveTo;
@@ -183,6 +186,11 @@ int RunDocumentCommand(DocumentCommand command, const Options& options, const Pl
   Commands commands(ui, platform, SettingsOverride(options));
   if (!SettingsUsable(commands)) return kExitError;
   commands.SetApplicationObject(&editor);
+  std::unique_ptr<DeclarationFieldsSource> syntax;
+  if (command == DocumentCommand::kComment &&
+      !ChooseParser(options.parser, commands.templateTree().profilePath, platform, &syntax, &error))
+    return Fail(error);
+  commands.SetDeclarationSource(syntax.get());
 
   CommandResult result;
   switch (command) {
@@ -197,6 +205,7 @@ int RunDocumentCommand(DocumentCommand command, const Options& options, const Pl
       break;
   }
   SaveSettingsIfChanged(commands);
+  ReportSyntaxFallback(result, options.verbose);
   if (ui.errors() > 0) return kExitError;
   if (ui.shown() > 0) return kExitMessage;
   if (!document.Modified()) {
@@ -331,6 +340,10 @@ int Main(int argc, char** argv) {
   app.add_option("--settings", options.settings,
                  "Use this settings file (created from the defaults when missing)");
   app.add_flag("--verbose,-v", options.verbose, "Explain in English when nothing was done");
+  app.add_option("--parser", options.parser,
+                 "How comment takes a declaration apart: keywords (the default) or syntax "
+                 "(a C++ grammar; falls back to keywords); default from Parser= in [Quillmark]")
+      ->check(CLI::IsMember({"keywords", "syntax"}));
 
   CLI::App* comment = app.add_subcommand("comment", "Comment the selected declaration");
   AddFileOptions(*comment, options);
@@ -347,6 +360,8 @@ int Main(int argc, char** argv) {
   auto* save = settings->add_option("--save", options.saveTo, "Save the settings to FILE(.ini)");
   path->excludes(load)->excludes(save);
   load->excludes(save);
+  BatchOptions batchOptions;
+  CLI::App* batch = AddBatchCommand(app, batchOptions);
 
   try {
     app.parse(argc, argv);
@@ -362,6 +377,8 @@ int Main(int argc, char** argv) {
     if (comment->parsed()) return RunDocumentCommand(DocumentCommand::kComment, options, platform);
     if (header->parsed()) return RunDocumentCommand(DocumentCommand::kHeader, options, platform);
     if (remove->parsed()) return RunDocumentCommand(DocumentCommand::kDelete, options, platform);
+    if (batch->parsed())
+      return RunBatch(batchOptions, SettingsOverride(options), options.verbose, platform);
     return RunSettingsCommand(options, platform);
   } catch (const std::bad_alloc&) {
     return Fail("out of memory; nothing written");
