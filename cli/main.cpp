@@ -12,12 +12,15 @@
 #include <regex>
 
 #include "batch.h"
+#include "buffer_protocol.h"
+#include "dialogs.h"
 #include "parser_choice.h"
 #include "quillmark/commands.h"
 #include "quillmark/memory_editor.h"
 #include "quillmark/posix_platform.h"
 #include "quillmark/settings.h"
 #include "quillmark/version.h"
+#include "selection.h"
 #include "source_file.h"
 
 namespace quillmark::cli {
@@ -41,6 +44,9 @@ struct Options {
   bool settingsPath = false;
   std::string loadFrom;
   std::string saveTo;
+  std::string assumeFilename;
+  std::string format = "text";
+  std::string columns = "chars";
 };
 
 // Messages the IDE would show in a box go to standard error as they are.
@@ -74,56 +80,9 @@ std::optional<std::string> SettingsOverride(const Options& options) {
   return options.settings;
 }
 
-// The selection the options ask for, in the document's byte columns.
-std::optional<std::pair<TextPosition, TextPosition>> ParseSelection(const Options& options,
-                                                                    const MemoryDocument& doc,
-                                                                    std::string& error) {
-  const int count = doc.LineCount();
-  const auto lineEnd = [&doc](int line) {
-    return TextPosition{line, static_cast<int>(doc.LineText(line).size()) + 1};
-  };
-  const auto checkLine = [&](int line) {
-    if (line >= 1 && line <= count) return true;
-    error = "line " + std::to_string(line) + " is outside the document (it has " +
-            std::to_string(count) + " lines)";
-    return false;
-  };
-  if (options.line) {
-    if (!checkLine(*options.line)) return std::nullopt;
-    return std::pair{lineEnd(*options.line), TextPosition{*options.line, 1}};
-  }
-  std::smatch m;
-  if (!options.lines.empty()) {
-    if (!std::regex_match(options.lines, m, std::regex(R"((\d{1,9})-(\d{1,9}))"))) {
-      error = "--lines takes N-M, for example 3-7";
-      return std::nullopt;
-    }
-    const int first = std::stoi(m[1]), last = std::stoi(m[2]);
-    if (!checkLine(first) || !checkLine(last)) return std::nullopt;
-    if (first > last) {
-      error = "--lines " + options.lines + ": the first line comes after the last";
-      return std::nullopt;
-    }
-    return std::pair{lineEnd(last), TextPosition{first, 1}};
-  }
-  if (!std::regex_match(options.select, m,
-                        std::regex(R"((\d{1,9}):(\d{1,9})-(\d{1,9}):(\d{1,9}))"))) {
-    error = "--select takes L1:C1-L2:C2, for example 3:1-5:10";
-    return std::nullopt;
-  }
-  TextPosition ends[2];
-  for (int i = 0; i < 2; ++i) {
-    const int line = std::stoi(m[1 + 2 * i]), column = std::stoi(m[2 + 2 * i]);
-    if (!checkLine(line)) return std::nullopt;
-    const std::optional<int> byteColumn =
-        CharToByteColumn(doc.LineText(line), column, doc.GetCodePage());
-    if (!byteColumn) {
-      error = "column " + std::to_string(column) + " is outside line " + std::to_string(line);
-      return std::nullopt;
-    }
-    ends[i] = {line, *byteColumn};
-  }
-  return std::pair{ends[0], ends[1]};
+SelectionRequest Selection(const Options& options) {
+  return {options.line, options.lines, options.select,
+          options.columns == "bytes" ? ColumnUnit::kBytes : ColumnUnit::kCharacters};
 }
 
 // A UTF-8 file or project name in the document's code page; a character the
@@ -164,6 +123,19 @@ int RunDocumentCommand(DocumentCommand command, const Options& options, const Pl
   const EncodingChoice choice = options.encoding == "utf-8" ? EncodingChoice::kUtf8
                                 : options.encoding == "gbk" ? EncodingChoice::kGbk
                                                             : EncodingChoice::kAuto;
+  if (options.file == "-") {
+    if (!options.output.empty())
+      return Fail("with FILE - the result goes to standard output; --output does not go with it");
+    const BufferCommand buffer = command == DocumentCommand::kHeader   ? BufferCommand::kHeader
+                                 : command == DocumentCommand::kDelete ? BufferCommand::kDelete
+                                                                       : BufferCommand::kComment;
+    return RunBufferCommand(
+        {buffer, options.assumeFilename, choice, options.format == "json", options.verbose,
+         Selection(options), SettingsOverride(options), options.parser},
+        platform);
+  }
+  if (options.format == "json" || options.columns == "bytes" || !options.assumeFilename.empty())
+    return Fail("--format, --columns and --assume-filename go with FILE - (the buffer protocol)");
   std::string error;
   std::optional<SourceFile> file = LoadSourceFile(options.file, choice, error);
   if (!file) return Fail(error);
@@ -173,7 +145,7 @@ int RunDocumentCommand(DocumentCommand command, const Options& options, const Pl
       std::move(file->text),
       EncodedName(BaseName(file->path), file->codePage, platform, replacedInNames), file->codePage);
   if (command != DocumentCommand::kHeader) {
-    const auto selection = ParseSelection(options, document, error);
+    const auto selection = ParseSelection(Selection(options), document, "document", error);
     if (!selection) return Fail(error);
     document.Select(selection->first, selection->second);
   }
@@ -248,7 +220,9 @@ bool HoldsNoSettings(const std::string& path, const Platform& platform) {
 }
 
 int RunSettingsCommand(const Options& options, const Platform& platform) {
-  if (options.settingsPath || (options.loadFrom.empty() && options.saveTo.empty())) {
+  const bool bare = !options.settingsPath && options.loadFrom.empty() && options.saveTo.empty();
+  if (bare && !FindDialogsProgram().empty()) return RunDialogs("settings", options.settings);
+  if (options.settingsPath || bare) {
     std::string path = options.settings;
     std::string error;
     if (path.empty() && !GetProfilePath(platform, "Comment.ini", path, &error)) return Fail(error);
@@ -313,12 +287,32 @@ void AddSelectionOptions(CLI::App& command, Options& options) {
 }
 
 void AddFileOptions(CLI::App& command, Options& options) {
-  command.add_option("FILE", options.file, "The C or C++ source file")->required();
+  command
+      .add_option("FILE", options.file,
+                  "The C or C++ source file, or - for the buffer protocol: the buffer on standard "
+                  "input, the whole resulting buffer on standard output (unchanged when nothing "
+                  "was done), the caret LINE:COLUMN on standard error")
+      ->required();
   command.add_option("--output", options.output,
                      "Write the result here, or to standard output with -; FILE stays untouched "
                      "(the caret then goes to standard error)");
   command.add_option("--encoding", options.encoding, "auto (default), utf-8 or gbk")
       ->check(CLI::IsMember({"auto", "utf-8", "gbk"}));
+  command.add_option("--assume-filename", options.assumeFilename,
+                     "With FILE -: the buffer's file name, for %CurrentFileName% and the project");
+  command
+      .add_option(
+          "--format", options.format,
+          "With FILE -: json puts one JSON line before the buffer: {\"status\":0,"
+          "\"changed\":true,\"line\":8,\"column\":13,\"kind\":\"class\",\"message\":\"\"} (status: "
+          "the exit status; line, column: the caret, null unless changed; kind: what was "
+          "recognised, or null; message: the text shown, UTF-8); text (default) writes "
+          "only the buffer")
+      ->check(CLI::IsMember({"text", "json"}));
+  command
+      .add_option("--columns", options.columns,
+                  "With FILE -: chars (default) or bytes, for the caret and --select columns")
+      ->check(CLI::IsMember({"chars", "bytes"}));
 }
 
 }  // namespace
@@ -354,10 +348,12 @@ int Main(int argc, char** argv) {
       app.add_subcommand("delete", "Mark the selected lines //DELETE!, or restore them");
   AddFileOptions(*remove, options);
   AddSelectionOptions(*remove, options);
-  CLI::App* settings = app.add_subcommand("settings", "Show, load or save the settings file");
+  CLI::App* settings = app.add_subcommand(
+      "settings", "Open the settings dialog, or show, load or save the settings file");
   auto* path = settings->add_flag("--path", options.settingsPath, "Print the settings file's path");
   auto* load = settings->add_option("--load", options.loadFrom, "Load the settings from FILE");
   auto* save = settings->add_option("--save", options.saveTo, "Save the settings to FILE(.ini)");
+  CLI::App* about = app.add_subcommand("about", "Show the about dialog");
   path->excludes(load)->excludes(save);
   load->excludes(save);
   BatchOptions batchOptions;
@@ -379,6 +375,7 @@ int Main(int argc, char** argv) {
     if (remove->parsed()) return RunDocumentCommand(DocumentCommand::kDelete, options, platform);
     if (batch->parsed())
       return RunBatch(batchOptions, SettingsOverride(options), options.verbose, platform);
+    if (about->parsed()) return RunDialogs("about", "");
     return RunSettingsCommand(options, platform);
   } catch (const std::bad_alloc&) {
     return Fail("out of memory; nothing written");

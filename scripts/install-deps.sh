@@ -6,7 +6,7 @@ set -eu
 build=(g++ cmake ninja-build libcli11-dev libtree-sitter-dev)
 # The dialogs' Qt views are optional for a build; the tests show them.
 tests=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-dev qt6-base-dev
-       fonts-wqy-microhei git patch time)
+       fonts-wqy-microhei vim neovim man-db bash-completion dpkg-dev file git patch time)
 packages=("${build[@]}")
 [ "${1:-all}" = build ] || packages+=("${tests[@]}")
 missing=()

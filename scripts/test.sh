@@ -36,6 +36,7 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILLMARK_WERROR=ON \
   -DQUILLMARK_BUILD_TESTS=ON -DQUILLMARK_BUILD_BENCH=ON >/dev/null
 cmake --build build -j "$jobs"
 run_ctest --test-dir build
+bash scripts/test-editors.sh build --package && passed=$((passed + 3))
 
 echo "== dialogs"
 bash scripts/test-ui.sh build

@@ -53,7 +53,12 @@ expect gbk_forced 0 '^g\.c:4:11$' -- "$bin" comment f.c --line 2 --encoding gbk 
 
 # Settings: the default file lives under $XDG_CONFIG_HOME and is created on first use.
 expect settings_path 0 "^$work/config/quillmark/Comment_$(id -un)\.ini$" -- "$bin" settings --path
-expect settings_bare 0 'not built into this command line' -- "$bin" settings
+expect settings_bare 0 'not built into this command line' -- env QUILLMARK_DIALOGS=/nonexistent "$bin" settings
+expect about_without_dialogs 2 'dialogs are not installed' -- env QUILLMARK_DIALOGS=/nonexistent "$bin" about
+# With the dialogs program but no display: it says so.
+printf '#!/bin/sh\necho "dialogs $*" >&2; exit 2\n' >fake-dialogs && chmod +x fake-dialogs
+expect settings_dialog 2 '^dialogs settings --settings x\.ini$' -- env QUILLMARK_DIALOGS=$work/fake-dialogs "$bin" --settings x.ini settings
+expect about_dialog 2 '^dialogs about$' -- env QUILLMARK_DIALOGS=$work/fake-dialogs "$bin" about
 "$bin" header f.c --output h.c >/dev/null
 profile=$work/config/quillmark/Comment_$(id -un).ini
 [ -s "$profile" ] && pass=$((pass + 1)) || { fail=$((fail + 1)); echo "FAIL first run did not create $profile"; }

@@ -1,0 +1,311 @@
+#include "buffer_protocol.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <regex>
+#include <string_view>
+
+#include "parser_choice.h"
+#include "quillmark/commands.h"
+#include "quillmark/memory_editor.h"
+
+namespace quillmark::cli {
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitMessage = 1;
+constexpr int kExitError = 2;
+constexpr int kExitNothing = 3;
+
+// The same limit as for files: positions are int throughout.
+constexpr std::size_t kMaxBufferBytes = std::size_t{1} << 30;
+constexpr std::string_view kBom = "\xEF\xBB\xBF";
+constexpr char kNothingRecognised[] =
+    "the selection holds no declaration quillmark recognises (class, struct, union, enum, "
+    "function, macro or interface); nothing done";
+
+// Keeps what the commands show and report, for the reply; the dialogs are not
+// part of the protocol.
+class CapturingUserInterface final : public UserInterface {
+ public:
+  void ShowMessage(std::string_view text) override { Append(shown_, text); }
+  void RunSettingsDialog(TemplateTree&) override {}
+  void RunAboutDialog() override {}
+  void ReportError(std::string_view text) override { Append(errors_, text); }
+  const std::string& shown() const { return shown_; }
+  const std::string& errors() const { return errors_; }
+
+ private:
+  static void Append(std::string& to, std::string_view text) {
+    if (!to.empty()) to += '\n';
+    to += text;
+  }
+  std::string shown_;
+  std::string errors_;
+};
+
+// The kind as the JSON line names it.
+const char* ProtocolKindName(DeclKind kind) {
+  switch (kind) {
+    case DeclKind::Class:
+      return "class";
+    case DeclKind::Struct:
+      return "struct";
+    case DeclKind::Union:
+      return "union";
+    case DeclKind::Enum:
+      return "enum";
+    case DeclKind::Function:
+      return "function";
+    case DeclKind::MemberFunction:
+      return "member_function";
+    case DeclKind::Macro:
+      return "macro";
+    case DeclKind::MacroWithParams:
+      return "macro_with_params";
+    case DeclKind::Interface:
+      return "interface";
+    case DeclKind::FileHeader:
+      return "file_header";
+    case DeclKind::MethodDeclaration:
+      return "method_declaration";
+    case DeclKind::MethodImplementation:
+      return "method_implementation";
+    case DeclKind::None:
+      break;
+  }
+  return "";
+}
+
+BufferReply Failure(BufferReply reply, int status, std::string message) {
+  reply.status = status;
+  reply.message = std::move(message);
+  return reply;
+}
+
+void AppendJsonString(std::string& out, std::string_view text) {
+  out += '"';
+  for (const char c : text) {
+    switch (c) {
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      default:
+        if (static_cast<unsigned char>(c) < 0x20) {
+          char escaped[8];
+          std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned char>(c));
+          out += escaped;
+        } else {
+          out += c;
+        }
+    }
+  }
+  out += '"';
+}
+
+void AppendOptionalInt(std::string& out, const std::optional<int>& value) {
+  out += value ? std::to_string(*value) : "null";
+}
+
+bool ReadStandardInput(std::string& bytes, std::string& error) {
+  char chunk[1 << 16];
+  for (;;) {
+    const ssize_t n = ::read(STDIN_FILENO, chunk, sizeof chunk);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      error = std::string("cannot read standard input: ") + std::strerror(errno);
+      return false;
+    }
+    if (n == 0) return true;
+    if (bytes.size() + static_cast<std::size_t>(n) >= kMaxBufferBytes) {
+      error = "the buffer on standard input is too large (1 GiB or more)";
+      return false;
+    }
+    bytes.append(chunk, static_cast<std::size_t>(n));
+  }
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+}  // namespace
+
+BufferReply EditBuffer(const BufferRequest& request, std::string bytes, const Platform& platform) {
+  BufferReply reply;
+  reply.buffer = bytes;
+  if (bytes.size() >= kMaxBufferBytes)
+    return Failure(std::move(reply), kExitError, "the buffer is too large (1 GiB or more)");
+  if (bytes.find('\0') != std::string::npos)
+    return Failure(std::move(reply), kExitError, "the buffer is not text (it holds NUL bytes)");
+
+  // A BOM stays in front and out of the document, as for files.
+  const bool bom = request.encoding != EncodingChoice::kGbk && bytes.starts_with(kBom);
+  if (bom) bytes.erase(0, kBom.size());
+  const bool utf8 = IsValidUtf8(bytes);
+  if (request.encoding == EncodingChoice::kUtf8 && !utf8)
+    return Failure(std::move(reply), kExitError,
+                   "the buffer is not valid UTF-8 (try --encoding gbk)");
+  const CodePage page = request.encoding == EncodingChoice::kUtf8 ||
+                                (request.encoding == EncodingChoice::kAuto && utf8)
+                            ? CodePage::kUtf8
+                            : CodePage::kGbk;
+
+  const std::string name = request.assumedName.empty() ? "" : BaseName(request.assumedName);
+  const TextConverter& converter = platform.Converter();
+  MemoryDocument document(std::move(bytes), EncodeLossy(name, page, converter), page);
+  std::string error;
+  if (request.command != BufferCommand::kHeader) {
+    const auto selection = ParseSelection(request.selection, document, "buffer", error);
+    if (!selection) return Failure(std::move(reply), kExitError, error);
+    document.Select(selection->first, selection->second);
+  }
+  MemoryEditor editor;
+  editor.Open(&document);
+  if (!request.assumedName.empty()) {
+    if (std::optional<std::string> project = FindProjectName(request.assumedName))
+      editor.SetProjectName(EncodeLossy(*project, page, converter));
+  }
+
+  CapturingUserInterface ui;
+  Commands commands(ui, platform, request.settingsPath);
+  if (!commands.SettingsLoaded())
+    return Failure(std::move(reply), kExitError,
+                   "cannot read settings file " + commands.settingsError());
+  commands.SetApplicationObject(&editor);
+  std::unique_ptr<DeclarationFieldsSource> syntax;
+  if (std::string why;
+      request.command == BufferCommand::kComment &&
+      !ChooseParser(request.parser, commands.templateTree().profilePath, platform, &syntax, &why))
+    return Failure(std::move(reply), kExitError, why);
+  commands.SetDeclarationSource(syntax.get());
+
+  CommandResult result;
+  switch (request.command) {
+    case BufferCommand::kComment:
+      result = commands.QuillmarkClassOrFunction();
+      reply.kind = ProtocolKindName(result.kind);
+      break;
+    case BufferCommand::kHeader:
+      result = commands.CommentFileNote();
+      reply.kind = ProtocolKindName(DeclKind::FileHeader);
+      break;
+    case BufferCommand::kDelete:
+      result = commands.CommentDeleteText();
+      reply.kind = "delete";
+      break;
+  }
+  if (std::string why; !commands.SaveSettings(&why)) reply.warning = why;
+  ReportSyntaxFallback(result, request.verbose);
+  if (!ui.errors().empty()) return Failure(std::move(reply), kExitError, ui.errors());
+  if (!ui.shown().empty()) return Failure(std::move(reply), kExitMessage, ui.shown());
+  if (!document.Modified()) {
+    if (result.outcome == CommentOutcome::kEmptyTemplate) {
+      return Failure(std::move(reply), kExitNothing,
+                     "the selection is a " + std::string(KindName(result.kind)) +
+                         ", but its template in " + commands.templateTree().profilePath +
+                         " is empty; nothing inserted");
+    }
+    reply.kind.clear();
+    return Failure(std::move(reply), kExitNothing, kNothingRecognised);
+  }
+  if (result.replacedCharacters)
+    reply.warning += std::string(reply.warning.empty() ? "" : "; ") +
+                     "some characters cannot be written in this buffer's encoding (GBK) and were "
+                     "written as \"?\"";
+  const TextPosition caret = document.Caret();
+  reply.status = kExitOk;
+  reply.changed = true;
+  reply.line = caret.line;
+  reply.column =
+      FromByteColumn(document.LineText(caret.line), caret.column, request.selection.columns, page);
+  reply.buffer = bom ? std::string(kBom) + document.Text() : document.Text();
+  return reply;
+}
+
+std::string FormatJsonHeader(const BufferReply& reply) {
+  std::string out = "{\"status\":" + std::to_string(reply.status);
+  out += ",\"changed\":";
+  out += reply.changed ? "true" : "false";
+  out += ",\"line\":";
+  AppendOptionalInt(out, reply.line);
+  out += ",\"column\":";
+  AppendOptionalInt(out, reply.column);
+  out += ",\"kind\":";
+  if (reply.kind.empty()) {
+    out += "null";
+  } else {
+    AppendJsonString(out, reply.kind);
+  }
+  out += ",\"message\":";
+  AppendJsonString(out, reply.message);
+  out += '}';
+  return out;
+}
+
+int RunBufferCommand(const BufferRequest& request, const Platform& platform) {
+  BufferReply reply;
+  std::string input;
+  bool whole = false;
+  try {
+    std::string error;
+    if (ReadStandardInput(input, error)) {
+      whole = true;
+      reply = EditBuffer(request, input, platform);
+    } else {
+      // What was read is not the whole buffer, so none of it goes back.
+      reply = Failure(BufferReply{}, kExitError, error);
+    }
+  } catch (const std::bad_alloc&) {
+    reply = Failure(BufferReply{}, kExitError, "out of memory");
+    if (whole) reply.buffer.swap(input);
+  }
+
+  bool written = !request.json || WriteAll(STDOUT_FILENO, FormatJsonHeader(reply) + '\n');
+  written = written && WriteAll(STDOUT_FILENO, reply.buffer);
+
+  std::string err;
+  if (!reply.warning.empty() && (request.verbose || reply.status == kExitOk))
+    err += "quillmark: warning: " + reply.warning + '\n';
+  if (!request.json) {
+    if (reply.status == kExitOk) {
+      err += std::to_string(*reply.line) + ':' + std::to_string(*reply.column) + '\n';
+    } else if (reply.status == kExitMessage) {
+      err += reply.message + '\n';
+    } else if (reply.status == kExitError || request.verbose) {
+      err += "quillmark: " + reply.message + '\n';
+    }
+  }
+  if (!written) {
+    err += std::string("quillmark: cannot write standard output: ") + std::strerror(errno) + '\n';
+    WriteAll(STDERR_FILENO, err);
+    return kExitError;
+  }
+  WriteAll(STDERR_FILENO, err);
+  return reply.status;
+}
+
+}  // namespace quillmark::cli

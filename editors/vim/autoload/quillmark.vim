@@ -1,0 +1,318 @@
+" Quillmark for Vim and Neovim: runs the quillmark program on the buffer
+" through its buffer protocol (the buffer on standard input; a JSON line and
+" the resulting buffer on standard output) and applies the lines that changed.
+
+let s:save_cpo = &cpo
+set cpo&vim
+
+function! s:program() abort
+  return get(g:, 'quillmark_executable', 'quillmark')
+endfunction
+
+function! s:warn(text) abort
+  echohl WarningMsg
+  for l:line in split(a:text, "\n")
+    echomsg l:line
+  endfor
+  echohl None
+endfunction
+
+" Messages come in UTF-8; Vim may hold its text in another encoding.
+function! s:from_utf8(text) abort
+  if &encoding ==# 'utf-8'
+    return a:text
+  endif
+  let l:converted = iconv(a:text, 'utf-8', &encoding)
+  return l:converted ==# '' ? a:text : l:converted
+endfunction
+
+" The program, or an empty string after saying it is missing.
+function! s:find_program() abort
+  let l:program = s:program()
+  if executable(l:program)
+    return l:program
+  endif
+  call s:warn('Quillmark: the program "' . l:program . '" was not found; install quillmark or '
+        \ . 'set g:quillmark_executable to its path')
+  return ''
+endfunction
+
+function! s:settings_args() abort
+  let l:file = get(g:, 'quillmark_settings', '')
+  return l:file ==# '' ? [] : ['--settings', shellescape(l:file)]
+endfunction
+
+" The encoding the file is written in, and the --encoding it means.
+function! s:file_encoding() abort
+  let l:fenc = &fileencoding ==# '' ? &encoding : &fileencoding
+  if l:fenc =~? '^utf-\?8$'
+    return [l:fenc, 'utf-8']
+  elseif l:fenc =~? '^\(cp936\|gbk\|euc-cn\|gb2312\|chinese\)$'
+    return [l:fenc, 'gbk']
+  endif
+  " Other one-byte encodings pass through unchanged; quillmark looks at the bytes.
+  return [l:fenc, 'auto']
+endfunction
+
+function! s:writes_eol() abort
+  return &endofline || (exists('+fixendofline') && &fixendofline && !&binary)
+endfunction
+
+" The buffer as the file would be written, as writefile(..., 'b') items, or
+" v:null when a line cannot be written in the file's encoding.
+function! s:buffer_items(fenc) abort
+  let l:lines = getline(1, '$')
+  if a:fenc !=# &encoding
+    let l:converted = []
+    for l:line in l:lines
+      let l:out = iconv(l:line, &encoding, a:fenc)
+      if l:out ==# '' && l:line !=# ''
+        return v:null
+      endif
+      call add(l:converted, l:out)
+    endfor
+    let l:lines = l:converted
+  endif
+  let l:eol = s:writes_eol()
+  if &fileformat ==# 'mac'
+    return [join(l:lines, "\r") . (l:eol ? "\r" : '')]
+  endif
+  if &fileformat ==# 'dos'
+    call map(l:lines, 'v:val . "\r"')
+    if !l:eol
+      let l:lines[-1] = l:lines[-1][:-2]
+    endif
+  endif
+  return l:eol ? l:lines + [''] : l:lines
+endfunction
+
+" The lines of a resulting buffer read back with readfile(..., 'b'), in Vim's
+" encoding, or v:null when they cannot be converted.
+function! s:result_lines(items, fenc) abort
+  let l:eol = s:writes_eol()
+  if &fileformat ==# 'mac'
+    let l:lines = split(join(a:items, "\n"), "\r", 1)
+    if l:eol && len(l:lines) > 1 && l:lines[-1] ==# ''
+      call remove(l:lines, -1)
+    endif
+  else
+    let l:lines = copy(a:items)
+    let l:broken = len(l:lines) - 1
+    if l:eol && len(l:lines) > 1 && l:lines[-1] ==# ''
+      call remove(l:lines, -1)
+      let l:broken = len(l:lines)
+    endif
+    if &fileformat ==# 'dos'
+      " Each line followed by a break lost its CR to the format.
+      for l:i in range(l:broken)
+        if l:lines[l:i] =~# "\r$"
+          let l:lines[l:i] = l:lines[l:i][:-2]
+        endif
+      endfor
+    endif
+  endif
+  if a:fenc !=# &encoding
+    for l:i in range(len(l:lines))
+      let l:out = iconv(l:lines[l:i], a:fenc, &encoding)
+      if l:out ==# '' && l:lines[l:i] !=# ''
+        return v:null
+      endif
+      let l:lines[l:i] = l:out
+    endfor
+  endif
+  return l:lines
+endfunction
+
+" Replaces only the lines that differ, so marks and folds elsewhere stay.
+function! s:apply(new) abort
+  let l:old = getline(1, '$')
+  let [l:n, l:m] = [len(l:old), len(a:new)]
+  let l:pre = 0
+  while l:pre < l:n && l:pre < l:m && l:old[l:pre] ==# a:new[l:pre]
+    let l:pre += 1
+  endwhile
+  let l:suf = 0
+  while l:suf < l:n - l:pre && l:suf < l:m - l:pre
+        \ && l:old[l:n - 1 - l:suf] ==# a:new[l:m - 1 - l:suf]
+    let l:suf += 1
+  endwhile
+  let l:old_count = l:n - l:pre - l:suf
+  let l:new_count = l:m - l:pre - l:suf
+  let l:common = min([l:old_count, l:new_count])
+  if l:common > 0
+    call setline(l:pre + 1, a:new[l:pre : l:pre + l:common - 1])
+  endif
+  if l:new_count > l:old_count
+    call append(l:pre + l:common, a:new[l:pre + l:common : l:pre + l:new_count - 1])
+  elseif l:old_count > l:new_count
+    silent execute (l:pre + l:common + 1) . ',' . (l:pre + l:old_count) . 'delete _'
+  endif
+endfunction
+
+" 1-based character column of a byte column of a line.
+function! s:char_column(line, col) abort
+  return strchars(strpart(getline(a:line), 0, a:col - 1)) + 1
+endfunction
+
+" Selection options for a range: the Visual selection when the range is the
+" one ':' makes in Visual mode, else the lines with the caret on the first.
+function! s:selection_args(line1, line2, range) abort
+  if a:range == 0
+    return ['--line', line('.')]
+  endif
+  if a:range == 2 && a:line1 == line("'<") && a:line2 == line("'>") && visualmode() !=# ''
+    " gv brings the selection back with the caret where the user left it.
+    normal! gv
+    let [l:anchor, l:caret, l:mode] = [getpos('v'), getpos('.'), mode()]
+    execute "normal! \<Esc>"
+    let l:forward = l:caret[1] > l:anchor[1]
+          \ || (l:caret[1] == l:anchor[1] && l:caret[2] >= l:anchor[2])
+    let [l:first, l:last] = l:forward ? [l:anchor, l:caret] : [l:caret, l:anchor]
+    if l:mode ==# 'v'
+      let l:start = [l:first[1], s:char_column(l:first[1], l:first[2])]
+      let l:text = getline(l:last[1])
+      if l:last[2] > len(l:text)
+        " The line break is selected too.
+        let l:end = l:last[1] < line('$') ? [l:last[1] + 1, 1] : [l:last[1], strchars(l:text) + 1]
+      else
+        let l:end = [l:last[1], s:char_column(l:last[1], l:last[2])
+              \ + (&selection ==# 'exclusive' ? 0 : 1)]
+      endif
+    else
+      " Line- and block-wise: the lines whole.
+      let l:start = [l:first[1], 1]
+      let l:end = [l:last[1], strchars(getline(l:last[1])) + 1]
+    endif
+    let [l:from, l:to] = l:forward ? [l:start, l:end] : [l:end, l:start]
+    return ['--select', printf('%d:%d-%d:%d', l:from[0], l:from[1], l:to[0], l:to[1])]
+  endif
+  return ['--lines', a:line1 . '-' . a:line2]
+endfunction
+
+" Runs `quillmark SUBCOMMAND -` on the buffer and applies the reply.
+function! s:run(subcommand, selection) abort
+  let l:program = s:find_program()
+  if l:program ==# ''
+    return
+  endif
+  if !&modifiable
+    call s:warn('Quillmark: the buffer cannot be changed (''modifiable'' is off)')
+    return
+  endif
+  let [l:fenc, l:encoding] = s:file_encoding()
+  let l:items = s:buffer_items(l:fenc)
+  if l:items is v:null
+    call s:warn('Quillmark: the buffer cannot be written as ' . l:fenc)
+    return
+  endif
+  let [l:in, l:out, l:err] = [tempname(), tempname(), tempname()]
+  try
+    call writefile(l:items, l:in, 'b')
+    let l:command = join([shellescape(l:program)] + s:settings_args()
+          \ + [a:subcommand, '-', '--format', 'json', '--encoding', l:encoding,
+          \    '--assume-filename', shellescape(expand('%:p'))]
+          \ + a:selection)
+    call system(l:command . ' <' . shellescape(l:in) . ' >' . shellescape(l:out)
+          \ . ' 2>' . shellescape(l:err))
+    let l:exit = v:shell_error
+    let l:reply = filereadable(l:out) ? readfile(l:out, 'b') : []
+    let l:header = v:null
+    if !empty(l:reply) && l:reply[0] =~# '^{'
+      try
+        let l:header = json_decode(l:reply[0])
+      catch
+      endtry
+    endif
+    if type(l:header) != type({})
+      let l:why = filereadable(l:err) ? join(readfile(l:err), "\n") : ''
+      call s:warn('Quillmark: ' . a:subcommand . ' failed (exit status ' . l:exit . ')'
+            \ . (l:why ==# '' ? '' : ': ' . l:why))
+      return
+    endif
+    let l:message = s:from_utf8(l:header.message)
+    if l:header.status == 1
+      call s:warn(l:message)
+    elseif l:header.status != 0
+      call s:warn('Quillmark: ' . l:message)
+    endif
+    if l:header.status != 0 || !l:header.changed
+      return
+    endif
+    let l:lines = s:result_lines(l:reply[1:], l:fenc)
+    if l:lines is v:null
+      call s:warn('Quillmark: the result cannot be read as ' . l:fenc)
+      return
+    endif
+    call s:apply(l:lines)
+    let l:line = l:header.line
+    let l:byte = byteidxcomp(getline(l:line), l:header.column - 1)
+    call cursor(l:line, l:byte < 0 ? len(getline(l:line)) + 1 : l:byte + 1)
+  finally
+    for l:file in [l:in, l:out, l:err]
+      call delete(l:file)
+    endfor
+  endtry
+endfunction
+
+function! quillmark#comment(line1, line2, range) abort
+  call s:run('comment', s:selection_args(a:line1, a:line2, a:range))
+endfunction
+
+function! quillmark#header() abort
+  call s:run('header', [])
+endfunction
+
+function! quillmark#delete(line1, line2, range) abort
+  call s:run('delete', s:selection_args(a:line1, a:line2, a:range))
+endfunction
+
+" The settings dialog when it is installed, else the settings file in a split.
+function! quillmark#settings() abort
+  if executable('quillmark-dialogs')
+    let l:output = system(join(['quillmark-dialogs'] + s:settings_args() + ['settings']))
+    if v:shell_error
+      call s:warn('Quillmark: the settings dialog failed: ' . l:output)
+    endif
+    return
+  endif
+  let l:program = s:find_program()
+  if l:program ==# ''
+    return
+  endif
+  let l:path = substitute(system(join([shellescape(l:program)] + s:settings_args()
+        \ + ['settings', '--path'])), '\n\+$', '', '')
+  if v:shell_error || l:path ==# ''
+    call s:warn('Quillmark: cannot find the settings file: ' . l:path)
+    return
+  endif
+  if !filereadable(l:path)
+    " The first run creates it from the defaults.
+    call system(join([shellescape(l:program)] + s:settings_args()
+          \ + ['settings', '--save', shellescape(l:path)]))
+  endif
+  " The file is UTF-8 or code page 936; Vim tries them in that order.
+  let l:fencs = &fileencodings
+  try
+    let &fileencodings = 'ucs-bom,utf-8,cp936'
+    execute 'split ' . fnameescape(l:path)
+  finally
+    let &fileencodings = l:fencs
+  endtry
+endfunction
+
+function! quillmark#about() abort
+  if executable('quillmark-dialogs')
+    call system('quillmark-dialogs about')
+    return
+  endif
+  let l:program = s:find_program()
+  if l:program ==# ''
+    return
+  endif
+  let l:version = substitute(system(shellescape(l:program) . ' --version'), '\n\+$', '', '')
+  echo s:from_utf8(l:version . "\n墨翎: structured Chinese comment blocks for C and C++ source. "
+        \ . 'See :help quillmark')
+endfunction
+
+let &cpo = s:save_cpo
+unlet s:save_cpo
