@@ -10,6 +10,7 @@
 #include <regex>
 #include <string_view>
 
+#include "parser_choice.h"
 #include "quillmark/commands.h"
 #include "quillmark/memory_editor.h"
 
@@ -195,6 +196,12 @@ BufferReply EditBuffer(const BufferRequest& request, std::string bytes, const Pl
     return Failure(std::move(reply), kExitError,
                    "cannot read settings file " + commands.settingsError());
   commands.SetApplicationObject(&editor);
+  std::unique_ptr<DeclarationFieldsSource> syntax;
+  if (std::string why;
+      request.command == BufferCommand::kComment &&
+      !ChooseParser(request.parser, commands.templateTree().profilePath, platform, &syntax, &why))
+    return Failure(std::move(reply), kExitError, why);
+  commands.SetDeclarationSource(syntax.get());
 
   CommandResult result;
   switch (request.command) {
@@ -212,6 +219,7 @@ BufferReply EditBuffer(const BufferRequest& request, std::string bytes, const Pl
       break;
   }
   if (std::string why; !commands.SaveSettings(&why)) reply.warning = why;
+  ReportSyntaxFallback(result, request.verbose);
   if (!ui.errors().empty()) return Failure(std::move(reply), kExitError, ui.errors());
   if (!ui.shown().empty()) return Failure(std::move(reply), kExitMessage, ui.shown());
   if (!document.Modified()) {

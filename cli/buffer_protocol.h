@@ -27,6 +27,7 @@ struct BufferRequest {
   // For comment and delete; its column unit is also the reply's.
   SelectionRequest selection;
   std::optional<std::string> settingsPath;
+  std::string parser;  // --parser: "syntax", "keywords", or "" for the settings file's choice
 };
 
 struct BufferReply {

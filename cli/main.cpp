@@ -11,8 +11,10 @@
 #include <new>
 #include <regex>
 
+#include "batch.h"
 #include "buffer_protocol.h"
 #include "dialogs.h"
+#include "parser_choice.h"
 #include "quillmark/commands.h"
 #include "quillmark/lsp.h"
 #include "quillmark/memory_editor.h"
@@ -39,6 +41,7 @@ struct Options {
   std::string select;
   std::string settings;
   bool verbose = false;
+  std::string parser;  // "": as the settings file says
   bool settingsPath = false;
   std::string loadFrom;
   std::string saveTo;
@@ -127,9 +130,10 @@ int RunDocumentCommand(DocumentCommand command, const Options& options, const Pl
     const BufferCommand buffer = command == DocumentCommand::kHeader   ? BufferCommand::kHeader
                                  : command == DocumentCommand::kDelete ? BufferCommand::kDelete
                                                                        : BufferCommand::kComment;
-    return RunBufferCommand({buffer, options.assumeFilename, choice, options.format == "json",
-                             options.verbose, Selection(options), SettingsOverride(options)},
-                            platform);
+    return RunBufferCommand(
+        {buffer, options.assumeFilename, choice, options.format == "json", options.verbose,
+         Selection(options), SettingsOverride(options), options.parser},
+        platform);
   }
   if (options.format == "json" || options.columns == "bytes" || !options.assumeFilename.empty())
     return Fail("--format, --columns and --assume-filename go with FILE - (the buffer protocol)");
@@ -155,6 +159,11 @@ int RunDocumentCommand(DocumentCommand command, const Options& options, const Pl
   Commands commands(ui, platform, SettingsOverride(options));
   if (!SettingsUsable(commands)) return kExitError;
   commands.SetApplicationObject(&editor);
+  std::unique_ptr<DeclarationFieldsSource> syntax;
+  if (command == DocumentCommand::kComment &&
+      !ChooseParser(options.parser, commands.templateTree().profilePath, platform, &syntax, &error))
+    return Fail(error);
+  commands.SetDeclarationSource(syntax.get());
 
   CommandResult result;
   switch (command) {
@@ -169,6 +178,7 @@ int RunDocumentCommand(DocumentCommand command, const Options& options, const Pl
       break;
   }
   SaveSettingsIfChanged(commands);
+  ReportSyntaxFallback(result, options.verbose);
   if (ui.errors() > 0) return kExitError;
   if (ui.shown() > 0) return kExitMessage;
   if (!document.Modified()) {
@@ -325,6 +335,10 @@ int Main(int argc, char** argv) {
   app.add_option("--settings", options.settings,
                  "Use this settings file (created from the defaults when missing)");
   app.add_flag("--verbose,-v", options.verbose, "Explain in English when nothing was done");
+  app.add_option("--parser", options.parser,
+                 "How comment takes a declaration apart: keywords (the default) or syntax "
+                 "(a C++ grammar; falls back to keywords); default from Parser= in [Quillmark]")
+      ->check(CLI::IsMember({"keywords", "syntax"}));
 
   CLI::App* comment = app.add_subcommand("comment", "Comment the selected declaration");
   AddFileOptions(*comment, options);
@@ -345,6 +359,8 @@ int Main(int argc, char** argv) {
   load->excludes(save);
   CLI::App* server = app.add_subcommand(
       "lsp", "Serve code actions to any editor: a language server on standard input and output");
+  BatchOptions batchOptions;
+  CLI::App* batch = AddBatchCommand(app, batchOptions);
 
   try {
     app.parse(argc, argv);
@@ -360,6 +376,8 @@ int Main(int argc, char** argv) {
     if (comment->parsed()) return RunDocumentCommand(DocumentCommand::kComment, options, platform);
     if (header->parsed()) return RunDocumentCommand(DocumentCommand::kHeader, options, platform);
     if (remove->parsed()) return RunDocumentCommand(DocumentCommand::kDelete, options, platform);
+    if (batch->parsed())
+      return RunBatch(batchOptions, SettingsOverride(options), options.verbose, platform);
     if (about->parsed()) return RunDialogs("about", "");
     if (server->parsed())
       return lsp::RunLanguageServer(stdin, stdout, {.settingsPath = options.settings});

@@ -1,7 +1,8 @@
 // The main road: a settings text, a document in either code page and a
 // selection, through the same command object and editor the command line
 // uses, for the comment and the file-header commands. Input layout:
-//   byte 0: bit 0 the document's code page (1: 936), bit 1 the command
+//   byte 0: bit 0 the document's code page (1: 936), bit 1 the command,
+//           bit 2 the syntax mode (when built with the syntax parser)
 //   bytes 1-4: anchor line, anchor column, caret line, caret column
 //   then the settings text, a NUL, the document.
 #include <unistd.h>
@@ -13,6 +14,9 @@
 #include "quillmark/commands.h"
 #include "quillmark/memory_editor.h"
 #include "quillmark/posix_platform.h"
+#ifdef QUILLMARK_HAVE_SYNTAX
+#include "quillmark/syntax_fields.h"
+#endif
 
 namespace {
 
@@ -70,6 +74,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   MemoryEditor editor;
   editor.Open(&document);
   commands.SetApplicationObject(&editor);
+#ifdef QUILLMARK_HAVE_SYNTAX
+  syntax::SyntaxFieldsSource syntaxSource;
+  if ((data[0] & 4) != 0) commands.SetDeclarationSource(&syntaxSource);
+#endif
   document.Select(anchor, caret);
   const CommandResult result =
       header ? commands.CommentFileNote() : commands.QuillmarkClassOrFunction();

@@ -8,6 +8,6 @@ jobs=${JOBS:-$(nproc)}
 if [ ! -f "$dir/CMakeCache.txt" ]; then
   cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
 fi
-cmake --build "$dir" -j "$jobs" --target quillmark_syntax_tests quillmark_syntax_accuracy
-ctest --test-dir "$dir" -R '^(ParseDeclaration|FindDeclarations)\.|^syntax_' --output-on-failure
+cmake --build "$dir" -j "$jobs" --target quillmark_syntax_tests quillmark_syntax_accuracy quillmark
+ctest --test-dir "$dir" -R '^(ParseDeclaration|FindDeclarations|SyntaxModeTest)\.|^syntax_|^cli_syntax$' --output-on-failure
 "$dir"/tests/syntax/quillmark_syntax_accuracy tests/syntax/data/declarations.txt | tail -1

@@ -26,6 +26,14 @@ CommentResult RequestComment(TextSelection& selection, const TemplateTree& tree,
     messages.ShowMessage(messages::kSelectDeclaration);
     return {CommentOutcome::kEmptySelection, DeclKind::None};
   }
+  if (context.declarations != nullptr) {
+    std::string why;
+    if (std::optional<CommentResult> result =
+            detail::CommentWithSyntax(text, selection, tree, context, &why))
+      return *result;
+    if (context.syntaxFellBack != nullptr) *context.syntaxFellBack = true;
+    if (context.syntaxFailure != nullptr) *context.syntaxFailure = std::move(why);
+  }
   const DeclKind kind = Classify(text, context.page);
   const TemplateNode* node = tree.FindKindNode(kind);
   if (node == nullptr) return {CommentOutcome::kNoKind, kind};

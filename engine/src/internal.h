@@ -1,6 +1,7 @@
 // Helpers shared by the engine's sources; not part of the public interface.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -30,5 +31,12 @@ bool ReplaceAll(std::string& line, std::string_view placeholder, std::string_vie
 bool ExpandAndInsert(TextSelection& selection, const TemplateNode& node,
                      const CommentContext& context, std::span<const ExpansionStep> leading,
                      std::span<const ExpansionStep> trailing = {});
+
+// The syntax mode of a comment request: the result when the context's parser
+// took the selection apart and the block went in; nothing, with the reason, when
+// the keyword mode has to take over (then the selection is untouched).
+std::optional<CommentResult> CommentWithSyntax(const std::string& text, TextSelection& selection,
+                                               const TemplateTree& tree,
+                                               const CommentContext& context, std::string* why);
 
 }  // namespace quillmark::detail

@@ -98,7 +98,8 @@ bool Commands::Guarded(Work&& work) {
 }
 
 CommandResult Commands::RunCommentCommand(Driver driver, const char* noDocumentMessage) {
-  CommandResult result{CommentOutcome::kNoDocument, DeclKind::None, false};
+  CommandResult result;
+  result.outcome = CommentOutcome::kNoDocument;
   const bool ok = Guarded([&] {
     TextDocument* document =
         application_ != nullptr ? application_->GetActiveTextDocument() : nullptr;
@@ -118,6 +119,9 @@ CommandResult Commands::RunCommentCommand(Driver driver, const char* noDocumentM
     context.user = &templateTree_.userInfo;
     context.host = application_;
     context.replacedCharacters = &result.replacedCharacters;
+    context.declarations = declarations_;
+    context.syntaxFellBack = &result.syntaxFellBack;
+    context.syntaxFailure = &result.syntaxFailure;
     const CommentResult comment = driver(*selection, templateTree_, ui_, context);
     result.outcome = comment.outcome;
     result.kind = comment.kind;
@@ -135,7 +139,8 @@ CommandResult Commands::CommentFileNote() {
 }
 
 CommandResult Commands::CommentDeleteText() {
-  CommandResult result{CommentOutcome::kNoDocument, DeclKind::None, false};
+  CommandResult result;
+  result.outcome = CommentOutcome::kNoDocument;
   const bool ok = Guarded([&] {
     TextDocument* document =
         application_ != nullptr ? application_->GetActiveTextDocument() : nullptr;

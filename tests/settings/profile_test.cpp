@@ -122,6 +122,49 @@ TEST_F(ProfileTest, SaveKeepsUnknownEntriesAndStaleLines) {
   EXPECT_FALSE(std::filesystem::exists(dir_ / "absent.ini"));
 }
 
+TEST_F(ProfileTest, QuillmarkSectionSurvivesSaves) {
+  // A file shared with the Windows module: our section sits among its templates.
+  WriteFile(profile_, Gbk("[Quillmark]\r\nParser=syntax\r\nFuture=1\r\n[普通宏注释]\r\n"
+                          "CommentLineCount=1\r\nLine0=old\r\n"));
+  TemplateTree tree;
+  ASSERT_TRUE(LoadSettings(tree, profile_, converter_, false, nullptr));
+  tree.FindKindNode(DeclKind::Macro)->lines = {"new"};
+  ASSERT_TRUE(SaveSettings(tree, profile_, converter_, nullptr));
+  EXPECT_EQ(0u, Read(profile_).find("[Quillmark]\r\nParser=syntax\r\nFuture=1\r\n\r\n"));
+  QuillmarkOptions options;
+  std::string error;
+  ASSERT_TRUE(ReadQuillmarkOptions(profile_, converter_, &options, &error)) << error;
+  EXPECT_EQ(ParserMode::kSyntax, options.parser);
+}
+
+TEST_F(ProfileTest, QuillmarkOptions) {
+  const struct {
+    const char* file;  // null: no file
+    bool ok;
+    ParserMode parser;
+    const char* why;
+  } kCases[] = {
+      {nullptr, true, ParserMode::kKeywords, "no settings file: the keyword mode"},
+      {"[mine]\r\nk=1\r\n", true, ParserMode::kKeywords, "no [Quillmark] section"},
+      {"[Quillmark]\r\nOther=1\r\n", true, ParserMode::kKeywords, "no Parser key"},
+      {"[Quillmark]\r\nParser=syntax\r\n", true, ParserMode::kSyntax, "the syntax mode"},
+      {"[Quillmark]\r\nParser=keywords\r\n", true, ParserMode::kKeywords, "said outright"},
+      {"[Quillmark]\r\nParser=Syntax\r\n", false, ParserMode::kKeywords,
+       "values are exact, like every key of the file"},
+      {"[Quillmark]\r\nParser=syntax \r\n", false, ParserMode::kKeywords, "nothing is trimmed"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.why);
+    std::filesystem::remove(profile_);
+    if (c.file != nullptr) WriteFile(profile_, c.file);
+    QuillmarkOptions options;
+    std::string error;
+    EXPECT_EQ(c.ok, ReadQuillmarkOptions(profile_, converter_, &options, &error)) << error;
+    EXPECT_EQ(c.parser, options.parser);
+    EXPECT_EQ(c.ok, error.empty());
+  }
+}
+
 TEST_F(ProfileTest, Encodings) {
   // A UTF-8 file is read as UTF-8 and written back as UTF-8, BOM included.
   for (const std::string bom : {"", "\xEF\xBB\xBF"}) {

@@ -121,6 +121,34 @@ class TemplateTree {
 std::optional<std::string> UsableLogonName(const std::optional<std::string>& logonName);
 
 // ---------------------------------------------------------------------------
+// The syntax mode: the fields of a declaration from a parser outside the
+// engine. The engine knows only this interface, never the parser behind it.
+
+// A declaration taken apart, in UTF-8. How the fields fill a kind's template:
+// `name` the kind's own name placeholder; `scope` the member's class
+// (%ClassName% of a member function, %Interface% of a method implementation);
+// `bases` joined like the keyword mode's base list (%BaseClassName%,
+// %BaseInterface%); `returnType` %ReturnValue%; `parameters` ("text" or
+// "text = default") and a macro's `macroParameters` %FunctionParam%, one per line.
+struct DeclarationFields {
+  DeclKind kind = DeclKind::None;
+  std::string name;
+  std::string scope;
+  std::string returnType;
+  std::vector<std::string> bases;
+  std::vector<std::string> parameters;
+  std::vector<std::string> macroParameters;
+};
+
+class DeclarationFieldsSource {
+ public:
+  virtual ~DeclarationFieldsSource() = default;
+  // Takes the UTF-8 selection apart; false, with the reason in `why` (English),
+  // when it holds nothing the parser knows.
+  virtual bool Parse(std::string_view utf8Selection, DeclarationFields* out, std::string* why) = 0;
+};
+
+// ---------------------------------------------------------------------------
 // What one comment request works with besides the text and the template.
 
 struct CommentContext {
@@ -133,6 +161,13 @@ struct CommentContext {
   // Set when a template character could not be encoded in the document's code
   // page and was written as "?".
   bool* replacedCharacters = nullptr;
+  // When set, the comment request asks it for the fields first and uses the
+  // keyword mode only when it cannot parse the selection.
+  DeclarationFieldsSource* declarations = nullptr;
+  // Set when the syntax mode was asked and the keyword mode took over; then
+  // `syntaxFailure` (if given) says why.
+  bool* syntaxFellBack = nullptr;
+  std::string* syntaxFailure = nullptr;
 };
 
 // ---------------------------------------------------------------------------
@@ -251,6 +286,12 @@ struct CommentResult {
   CommentOutcome outcome = CommentOutcome::kNoKind;
   DeclKind kind = DeclKind::None;
 };
+
+// The block a kind's template makes of the fields (UTF-8, encoded here into the
+// context's code page), with the placeholders the keyword mode fills for that
+// kind. False, with the reason, when a field cannot be written in the code page.
+bool BuildBlockFromFields(const DeclarationFields& fields, const TemplateNode& node,
+                          const CommentContext& context, ExpandedBlock* block, std::string* why);
 
 CommentResult RequestComment(TextSelection& selection, const TemplateTree& tree,
                              MessageSink& messages, const CommentContext& context);

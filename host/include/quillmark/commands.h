@@ -34,6 +34,10 @@ struct CommandResult {
   DeclKind kind = DeclKind::None;
   // A template character the document's code page cannot hold was written as "?".
   bool replacedCharacters = false;
+  // The syntax mode was on but could not parse the selection, so the keyword
+  // mode did the work; `syntaxFailure` says why (English).
+  bool syntaxFellBack = false;
+  std::string syntaxFailure;
 };
 
 // The command object. Building it builds the template tree and loads the
@@ -59,6 +63,9 @@ class Commands {
   bool SaveSettings(std::string* error);
 
   void SetApplicationObject(EditorHost* application);
+  // The syntax mode: the comment command asks `source` (not owned; null for the
+  // keyword mode) for the declaration's fields first.
+  void SetDeclarationSource(DeclarationFieldsSource* source) { declarations_ = source; }
 
   // The five commands. Each disables the host's modeless windows around its
   // work and lets no exception out: one becomes a reported internal error.
@@ -82,6 +89,7 @@ class Commands {
   void SetModeless(bool enabled);
 
   EditorHost* application_ = nullptr;
+  DeclarationFieldsSource* declarations_ = nullptr;
   const Platform& platform_;
   TemplateTree templateTree_;
   UserInterface& ui_;

@@ -110,4 +110,24 @@ void SaveTemplateLines(IniFile& file, const TemplateNode* node);
 
 inline constexpr char kUserSection[] = "用户信息";
 
+// The tool's own options, in a "[Quillmark]" section the Windows module does not
+// read (and, like every section it does not know, keeps on save).
+inline constexpr char kQuillmarkSection[] = "Quillmark";
+inline constexpr char kParserKey[] = "Parser";
+
+enum class ParserMode { kKeywords, kSyntax };
+
+struct QuillmarkOptions {
+  ParserMode parser = ParserMode::kKeywords;
+};
+
+// Reads the "[Quillmark]" section of the settings file at `path`; a missing file,
+// section or key leaves the defaults. False, with the reason, when the file
+// cannot be read or a value is not one the key takes ("syntax" or "keywords");
+// `options` then holds what could be read.
+bool ReadQuillmarkOptions(const std::string& path, const TextConverter& converter,
+                          QuillmarkOptions* options, std::string* error);
+// "syntax" or "keywords"; nothing for anything else.
+std::optional<ParserMode> ParseParserMode(std::string_view text);
+
 }  // namespace quillmark

@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# Batch benchmark: generates a tree of source files, comments it with
+# `quillmark batch`, and prints files per second and the peak memory.
+#   batch_bench.sh QUILLMARK [FILES (default 2000)] [JOBS (default: one per core)]
+set -eu
+bin=$1 files=${2:-2000} jobs=${3:-0}
+[ -x /usr/bin/time ] || { echo "batch_bench: /usr/bin/time is missing (apt-get install time)" >&2; exit 2; }
+top=$(mktemp -d)
+trap 'rm -rf "$top"' EXIT
+export XDG_CONFIG_HOME=$top/config QUILLMARK_DATE=2002-09-17
+tree=$top/tree
+# Ten directories; each file holds a class, a struct, an enum, free functions,
+# out-of-line members, a macro with parameters and some already commented.
+for ((d = 0; d < 10; d++)); do mkdir -p "$tree/dir$d"; done
+for ((i = 0; i < files; i++)); do
+  cat >"$tree/dir$((i % 10))/file$i.cpp" <<SOURCE
+#include <map>
+#include <string>
+#include <vector>
+
+#define CLAMP$i(value, low, high) ((value) < (low) ? (low) : (value) > (high) ? (high) : (value))
+
+enum class Mode$i : unsigned char { kFast, kSlow };
+
+struct Point$i {
+    int x = 0;
+    int y = 0;
+};
+
+class Shape$i : public Base<int, char>, private Mixin {
+public:
+    explicit Shape$i(const std::string& name = "shape");
+    virtual ~Shape$i();
+    double Area() const;
+    bool operator()(const Point$i& at) const;
+private:
+    std::map<int, std::vector<Point$i>> points_;
+};
+
+Shape$i::Shape$i(const std::string& name) {}
+
+Shape$i::~Shape$i() {}
+
+double Shape$i::Area() const
+{
+    return 0.0;
+}
+
+bool Shape$i::operator()(const Point$i& at) const
+{
+    return at.x > 0;
+}
+
+// Already commented: left alone.
+int Commented$i(int a);
+
+template <typename T, typename U = std::less<T>>
+T Largest$i(const std::vector<T>& items, U compare = U())
+{
+    return items.front();
+}
+
+static std::string Describe$i(const Shape$i& shape, int precision = 2, bool verbose = false)
+{
+    return std::string();
+}
+SOURCE
+done
+bytes=$(du -sb "$tree" | cut -f1)
+args=(--settings "$top/settings.ini" batch "$tree")
+[ "$jobs" = 0 ] || args+=(--jobs "$jobs")
+/usr/bin/time -v -o "$top/time" "$bin" "${args[@]}" >/dev/null 2>"$top/err"
+summary=$(tail -n 1 "$top/err")
+seconds=$(awk -F': ' '/Elapsed \(wall clock\)/ {n = split($2, t, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + t[i]; print s}' "$top/time")
+peak=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$top/time")
+echo "batch: $files files ($((bytes / 1024)) KiB), ${jobs/#0/one per core} jobs: $summary"
+awk -v f="$files" -v s="$seconds" -v p="$peak" 'BEGIN {
+  printf "batch: %.2f s, %.0f files/s, peak memory %.1f MiB\n", s, (s > 0 ? f / s : 0), p / 1024 }'
+# A second run finds everything commented.
+/usr/bin/time -v -o "$top/time2" "$bin" "${args[@]}" >/dev/null 2>"$top/err2"
+seconds2=$(awk -F': ' '/Elapsed \(wall clock\)/ {n = split($2, t, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + t[i]; print s}' "$top/time2")
+echo "batch, second run: $(tail -n 1 "$top/err2"); $seconds2 s"

@@ -1,0 +1,31 @@
+// quillmark batch: every uncommented declaration of the chosen kinds in the
+// given files and directories gets its block, found with the syntax parser.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "quillmark/platform.h"
+
+namespace quillmark::cli {
+
+struct BatchOptions {
+  std::vector<std::string> paths;
+  std::string kinds;  // comma-separated kind names; empty: the default set
+  bool dryRun = false;
+  bool diff = false;
+  unsigned jobs = 0;  // 0: one thread per core
+  std::string encoding = "auto";
+};
+
+CLI::App* AddBatchCommand(CLI::App& app, BatchOptions& options);
+
+// Exit status: 0 done (or nothing to do), 2 a usage or settings error, or a
+// file that failed (reported and left untouched; the others are written).
+int RunBatch(const BatchOptions& options, const std::optional<std::string>& settings, bool verbose,
+             const Platform& platform);
+
+}  // namespace quillmark::cli

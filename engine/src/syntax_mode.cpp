@@ -1,0 +1,155 @@
+// The syntax mode: the fields come from a parser behind DeclarationFieldsSource,
+// the block from the kind's template with the keyword mode's placeholders,
+// layout and caret rules.
+#include "internal.h"
+
+namespace quillmark {
+namespace {
+
+// A UTF-8 field in the context's code page; nothing when it cannot be written there.
+std::optional<std::string> InPage(std::string_view utf8, const CommentContext& context) {
+  if (context.page == CodePage::kUtf8) return std::string(utf8);
+  if (context.converter == nullptr) return std::nullopt;
+  return EncodeFromUtf8(utf8, context.page, *context.converter);
+}
+
+std::optional<JoinedItems> JoinedInPage(const std::vector<std::string>& items,
+                                        const CommentContext& context) {
+  std::vector<std::string> encoded;
+  encoded.reserve(items.size());
+  for (const std::string& item : items) {
+    std::optional<std::string> value = InPage(item, context);
+    if (!value) return std::nullopt;
+    encoded.push_back(std::move(*value));
+  }
+  return JoinItems(encoded);
+}
+
+std::string_view NamePlaceholder(DeclKind kind) {
+  switch (kind) {
+    case DeclKind::Class:
+      return "%ClassName%";
+    case DeclKind::Struct:
+      return "%StructName%";
+    case DeclKind::Union:
+      return "%UnionName%";
+    case DeclKind::Enum:
+      return "%EnumName%";
+    case DeclKind::Function:
+    case DeclKind::MemberFunction:
+      return "%Function%";
+    case DeclKind::Macro:
+    case DeclKind::MacroWithParams:
+      return "%MicroName%";
+    case DeclKind::Interface:
+      return "%Interface%";
+    case DeclKind::MethodDeclaration:
+    case DeclKind::MethodImplementation:
+      return "%MethodName%";
+    case DeclKind::FileHeader:
+    case DeclKind::None:
+      break;
+  }
+  return {};
+}
+
+// The selection in UTF-8, whatever the document's code page.
+std::optional<std::string> SelectionInUtf8(const std::string& text, const CommentContext& context) {
+  if (context.page == CodePage::kUtf8) return text;
+  if (context.converter == nullptr) return std::nullopt;
+  return DecodeToUtf8(text, context.page, *context.converter);
+}
+
+}  // namespace
+
+bool BuildBlockFromFields(const DeclarationFields& fields, const TemplateNode& node,
+                          const CommentContext& context, ExpandedBlock* block, std::string* why) {
+  const auto fail = [why](const char* reason) {
+    if (why != nullptr) *why = reason;
+    return false;
+  };
+  const std::string_view namePlaceholder = NamePlaceholder(fields.kind);
+  if (namePlaceholder.empty()) return fail("the parser gave no kind with a template");
+  std::optional<std::string> name = InPage(fields.name, context);
+  std::optional<std::string> scope = InPage(fields.scope, context);
+  std::optional<std::string> returnType = InPage(fields.returnType, context);
+  std::optional<JoinedItems> bases = JoinedInPage(fields.bases, context);
+  std::optional<JoinedItems> params = JoinedInPage(
+      fields.kind == DeclKind::MacroWithParams ? fields.macroParameters : fields.parameters,
+      context);
+  if (!name || !scope || !returnType || !bases || !params)
+    return fail("a field cannot be written in the document's code page");
+
+  // The same steps, in the same order, as each kind's keyword generator.
+  std::vector<ExpansionStep> leading, trailing;
+  switch (fields.kind) {
+    case DeclKind::Class:
+    case DeclKind::Struct:
+      leading = {{namePlaceholder, std::move(*name)},
+                 {"%BaseClassName%", std::move(bases->value), bases->extraLines}};
+      break;
+    case DeclKind::Union:
+    case DeclKind::Enum:
+    case DeclKind::Macro:
+      leading = {{namePlaceholder, std::move(*name)}};
+      break;
+    case DeclKind::Interface:
+      leading = {{namePlaceholder, std::move(*name)},
+                 {"%BaseInterface%", std::move(bases->value), bases->extraLines}};
+      break;
+    case DeclKind::MacroWithParams:
+      leading = {{namePlaceholder, std::move(*name)}};
+      trailing = {{"%FunctionParam%", std::move(params->value), params->extraLines}};
+      break;
+    case DeclKind::Function:
+    case DeclKind::MethodDeclaration:
+      leading = {{namePlaceholder, std::move(*name)}};
+      trailing = {{"%FunctionParam%", std::move(params->value), params->extraLines},
+                  {"%ReturnValue%", std::move(*returnType)}};
+      break;
+    case DeclKind::MemberFunction:
+      leading = {{namePlaceholder, std::move(*name)}, {"%ClassName%", std::move(*scope)}};
+      trailing = {{"%FunctionParam%", std::move(params->value), params->extraLines},
+                  {"%ReturnValue%", std::move(*returnType)}};
+      break;
+    case DeclKind::MethodImplementation:
+      leading = {{"%Interface%", std::move(*scope)}, {namePlaceholder, std::move(*name)}};
+      trailing = {{"%FunctionParam%", std::move(params->value), params->extraLines},
+                  {"%ReturnValue%", std::move(*returnType)}};
+      break;
+    case DeclKind::FileHeader:
+    case DeclKind::None:
+      return fail("the parser gave no kind with a template");
+  }
+  *block = ExpandTemplate(node.lines, leading, trailing, context);
+  return true;
+}
+
+namespace detail {
+
+std::optional<CommentResult> CommentWithSyntax(const std::string& text, TextSelection& selection,
+                                               const TemplateTree& tree,
+                                               const CommentContext& context, std::string* why) {
+  const std::optional<std::string> utf8 = SelectionInUtf8(text, context);
+  if (!utf8) {
+    *why = "the selection cannot be converted to UTF-8";
+    return std::nullopt;
+  }
+  DeclarationFields fields;
+  if (!context.declarations->Parse(*utf8, &fields, why)) return std::nullopt;
+  const TemplateNode* node = tree.FindKindNode(fields.kind);
+  if (node == nullptr || fields.kind == DeclKind::FileHeader) {
+    *why = "the parsed kind has no template";
+    return std::nullopt;
+  }
+  ExpandedBlock block;
+  if (!BuildBlockFromFields(fields, *node, context, &block, why)) return std::nullopt;
+  PrepareInsertionPoint(selection);
+  InsertBlockAndPlaceCaret(selection, block.text, block.lineCount, block.caretLine);
+  // An empty template inserts nothing; the caret has still moved, as in the keyword mode.
+  if (node->lines.empty()) return CommentResult{CommentOutcome::kEmptyTemplate, fields.kind};
+  return CommentResult{CommentOutcome::kInserted, fields.kind};
+}
+
+}  // namespace detail
+}  // namespace quillmark

@@ -1,0 +1,32 @@
+// The "[Quillmark]" section: options of this tool kept beside the templates.
+#include "quillmark/settings.h"
+
+namespace quillmark {
+
+std::optional<ParserMode> ParseParserMode(std::string_view text) {
+  if (text == "syntax") return ParserMode::kSyntax;
+  if (text == "keywords") return ParserMode::kKeywords;
+  return std::nullopt;
+}
+
+bool ReadQuillmarkOptions(const std::string& path, const TextConverter& converter,
+                          QuillmarkOptions* options, std::string* error) {
+  IniFile file(path, converter);
+  if (!file.Read()) {
+    if (file.missing) return true;
+    if (error != nullptr) *error = "cannot read settings file " + path + ": " + file.lastError;
+    return false;
+  }
+  std::string value;
+  if (!file.GetValue(value, kQuillmarkSection, kParserKey)) return true;
+  const std::optional<ParserMode> mode = ParseParserMode(value);
+  if (!mode) {
+    if (error != nullptr)
+      *error = path + ": [Quillmark] Parser=" + value + " is neither syntax nor keywords";
+    return false;
+  }
+  options->parser = *mode;
+  return true;
+}
+
+}  // namespace quillmark

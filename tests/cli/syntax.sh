@@ -1,0 +1,114 @@
+#!/usr/bin/env bash
+# The syntax mode and batch end to end:
+#   syntax.sh QUILLMARK [--update]   (--update rewrites syntax/batch/expected/)
+# - the golden cases in syntax/cases.txt (UTF-8 and GBK files);
+# - --verbose says when the keyword mode took over; [Quillmark] Parser= in the
+#   settings file chooses the mode, --parser overrides it;
+# - batch on a fixture tree: --dry-run, --diff (which patch applies to give the
+#   written result), the written result byte for byte, a second run that changes
+#   nothing, .gitignored files skipped, failing files reported and skipped.
+set -u
+bin=$(cd "$(dirname "$1")" && pwd)/$(basename "$1") update=${2:-}
+here=$(cd "$(dirname "$0")" && pwd)
+top=$(mktemp -d)
+trap 'rm -rf "$top"' EXIT
+export XDG_CONFIG_HOME=$top/config QUILLMARK_DATE=2002-09-17
+fail=0
+check() {  # check WHY COMMAND...: the command must succeed
+  local why=$1
+  shift
+  if ! "$@"; then
+    echo "FAIL $why"
+    fail=$((fail + 1))
+  fi
+}
+
+bash "$here/golden.sh" "$bin" "$here/syntax" || fail=$((fail + 1))
+
+settings=$top/settings.ini
+"$bin" --settings "$settings" settings --save "$settings" >/dev/null || exit 1
+sed -i 's/^AuthorName=.*\r$/AuthorName=Author Name\r/' "$settings"
+src=$here/syntax/data/modern.cpp
+
+# --verbose names the fallback, and only when there was one.
+cp "$src" "$top/m.cpp"
+"$bin" --settings "$settings" --verbose --parser syntax comment "$top/m.cpp" --line 27 \
+  --output "$top/out" 2>"$top/err" >/dev/null
+check "--verbose reports the fallback" grep -q "the keyword mode was used" "$top/err"
+"$bin" --settings "$settings" --verbose --parser syntax comment "$top/m.cpp" --line 4 \
+  --output "$top/out" 2>"$top/err" >/dev/null
+check "no fallback, no report" test ! -s "$top/err"
+
+# The settings file chooses the mode; --parser overrides it.
+"$bin" --settings "$settings" --parser syntax comment "$top/m.cpp" --line 11 --output "$top/syntax.out" >/dev/null
+"$bin" --settings "$settings" comment "$top/m.cpp" --line 11 --output "$top/keywords.out" >/dev/null
+differ() { ! cmp -s "$1" "$2"; }
+check "the modes differ on enum class" differ "$top/syntax.out" "$top/keywords.out"
+cp "$settings" "$top/syntax.ini"
+printf '[Quillmark]\r\nParser=syntax\r\n' >>"$top/syntax.ini"
+"$bin" --settings "$top/syntax.ini" comment "$top/m.cpp" --line 11 --output "$top/out" >/dev/null
+check "Parser=syntax in [Quillmark]" cmp -s "$top/syntax.out" "$top/out"
+"$bin" --settings "$top/syntax.ini" --parser keywords comment "$top/m.cpp" --line 11 --output "$top/out" >/dev/null
+check "--parser keywords overrides the settings file" cmp -s "$top/keywords.out" "$top/out"
+check "a comment run keeps [Quillmark]" grep -q '^Parser=syntax' "$top/syntax.ini"
+cp "$settings" "$top/bad.ini"
+printf '[Quillmark]\r\nParser=grammar\r\n' >>"$top/bad.ini"
+"$bin" --settings "$top/bad.ini" comment "$top/m.cpp" --line 11 --output "$top/out" >/dev/null 2>"$top/err"
+check "a bad Parser= value warns and keeps the keyword mode" cmp -s "$top/keywords.out" "$top/out"
+check "the warning names the value" grep -q "Parser=grammar" "$top/err"
+"$bin" --settings "$settings" --parser grammar comment "$top/m.cpp" --line 11 >/dev/null 2>&1
+check "--parser takes syntax or keywords only" test $? = 2
+
+# batch on a fixture tree.
+input=$here/syntax/batch/input expected=$here/syntax/batch/expected
+tree=$top/tree
+cp -r "$input" "$tree"
+(cd "$tree" && "$bin" --settings "$settings" batch . --dry-run >"$top/dry" 2>"$top/dry.err")
+check "--dry-run succeeds" test $? = 0
+check "--dry-run lists what it would comment" diff "$here/syntax/batch/dry-run.txt" "$top/dry"
+check "--dry-run writes nothing" diff -r "$input" "$tree"
+check "--dry-run summary" grep -q "2 files, 8 declarations to comment, 0 failed" "$top/dry.err"
+(cd "$tree" && "$bin" --settings "$settings" batch . --diff >"$top/diff" 2>/dev/null)
+check "--diff writes nothing" diff -r "$input" "$tree"
+cp -r "$input" "$top/patched"
+(cd "$top/patched" && patch -s -p0 <"$top/diff")
+check "the diff applies" test $? = 0
+"$bin" --settings "$settings" batch "$tree" --jobs 2 >/dev/null 2>"$top/run.err"
+check "batch succeeds" test $? = 0
+if [ "$update" = --update ]; then rm -rf "$expected" && cp -r "$tree" "$expected"; fi
+check "the written tree" diff -r "$expected" "$tree"
+check "the diff gives the written tree" diff -r "$tree" "$top/patched"
+cp -r "$tree" "$top/once"
+"$bin" --settings "$settings" batch "$tree" >/dev/null 2>"$top/run.err"
+check "a second run changes nothing" diff -r "$top/once" "$tree"
+check "a second run comments nothing" grep -q "0 declarations commented" "$top/run.err"
+
+# .gitignored paths are skipped inside a git work tree.
+if command -v git >/dev/null; then
+  cp -r "$input" "$top/repo"
+  git -C "$top/repo" init -q
+  mkdir "$top/repo/generated"
+  printf 'int Generated(int a);\n' >"$top/repo/generated/gen.c"
+  printf 'generated/\n' >"$top/repo/.gitignore"
+  "$bin" --settings "$settings" batch "$top/repo" >/dev/null 2>&1
+  check "an ignored file is untouched" test "$(cat "$top/repo/generated/gen.c")" = "int Generated(int a);"
+  check "the others are written" diff -r "$expected" "$top/repo" -x .git -x generated -x .gitignore
+fi
+
+# A failing file is reported and skipped; the others are written.
+cp -r "$input" "$top/faulty"
+printf 'int f(void);\n\0binary\n' >"$top/faulty/binary.c"
+printf 'int Linked(int a);\n' >"$top/faulty/linked.c"
+ln "$top/faulty/linked.c" "$top/link2.c"
+"$bin" --settings "$settings" batch "$top/faulty" >/dev/null 2>"$top/faulty.err"
+check "failures give exit status 2" test $? = 2
+check "the file with NUL bytes is reported" grep -q "binary.c is not a text file" "$top/faulty.err"
+check "the hard-linked file is reported" grep -q "linked.c" "$top/faulty.err"
+check "the summary counts both" grep -q "4 files, 8 declarations commented, 2 failed" "$top/faulty.err"
+check "the failing files are untouched" test "$(cat "$top/faulty/linked.c")" = "int Linked(int a);"
+check "the others are written" diff -r "$expected" "$top/faulty" -x binary.c -x linked.c
+"$bin" --settings "$settings" batch "$top/faulty" --kinds class,nonsense >/dev/null 2>"$top/err"
+check "an unknown kind is a usage error" test $? = 2
+
+echo "syntax: $fail failed"
+[ "$fail" = 0 ]
