@@ -18,6 +18,9 @@
 #include "quillmark/posix_platform.h"
 #include "quillmark/project_name.h"
 #include "quillmark/settings.h"
+#ifdef QUILLMARK_HAVE_SYNTAX
+#include "quillmark/syntax_fields.h"
+#endif
 
 namespace quillmark::lsp {
 namespace {
@@ -354,6 +357,11 @@ class CommentActions final : public ActionProvider {
     commands_.reset();
   }
 
+  void SetParser(std::string parser) override {
+    parser_ = std::move(parser);
+    commands_.reset();
+  }
+
  private:
   // The command object on the current settings file: kept while the file is
   // the one it loaded; built again, rereading the file, when the file changed
@@ -370,10 +378,34 @@ class CommentActions final : public ActionProvider {
     commands_ = std::make_unique<Commands>(
         ui_, platform_, path.empty() ? std::nullopt : std::optional<std::string>(path));
     loadedStamp_ = stamp;
+    if (UseSyntaxMode(path)) commands_->SetDeclarationSource(SyntaxSource());
     return *commands_;
   }
 
+  // The client's choice, else the settings file's; a parser this build does
+  // not hold leaves the keyword mode.
+  bool UseSyntaxMode(const std::string& path) const {
+    std::optional<ParserMode> mode = ParseParserMode(parser_);
+    if (!mode) {
+      QuillmarkOptions options;
+      if (!path.empty()) ReadQuillmarkOptions(path, platform_.Converter(), &options, nullptr);
+      mode = options.parser;
+    }
+    return *mode == ParserMode::kSyntax;
+  }
+
+  DeclarationFieldsSource* SyntaxSource() {
+#ifdef QUILLMARK_HAVE_SYNTAX
+    if (!syntax_) syntax_ = std::make_unique<syntax::SyntaxFieldsSource>();
+    return syntax_.get();
+#else
+    return nullptr;
+#endif
+  }
+
   std::string settingsPath_;
+  std::string parser_;
+  std::unique_ptr<DeclarationFieldsSource> syntax_;
   PosixPlatform platform_;
   CollectingUserInterface ui_;
   std::unique_ptr<Commands> commands_;

@@ -222,6 +222,7 @@ void Server::State::Initialize(const Json& id, const Json& params) {
       At(*capabilities, {"textDocument", "codeAction", "codeActionLiteralSupport"}) != nullptr;
   if (const Json* init = Member(params, "initializationOptions")) {
     if (auto settings = StringMember(*init, "settings")) provider->SetSettingsPath(*settings);
+    if (auto parser = StringMember(*init, "parser")) provider->SetParser(*parser);
   }
   phase = Phase::kRunning;
   Respond(id, {{"capabilities",

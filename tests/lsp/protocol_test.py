@@ -595,6 +595,34 @@ def settings_from_initialization_options():
 
 
 @case
+def syntax_parser_from_initialization_options():
+    text = "// parse\nint parse(const std::string& s, int base = 10);\n"
+    path = fixture("syntax.cpp", text)
+    out = os.path.join(WORK, "syntax.cli.cpp")
+    for options, cli_parser in (({"parser": "syntax"}, "syntax"), ({}, "keywords")):
+        s = Server()
+        s.initialize(options=options)
+        open_document(s, path, text)
+        answer = code_actions(s, path, {"line": 1, "character": 0})
+        comment = [a for a in answer["result"] if "comment" in a["title"]]
+        cli = run_cli("--parser", cli_parser, "comment", path, "--line", "2", "--output", out)
+        if cli.returncode != 0:
+            # The keyword mode cannot take this head apart: neither does the server.
+            check(cli_parser == "keywords", "the syntax mode comments it", cli.stderr)
+            if comment:
+                _, apply = run_action(s, comment[0])
+                check(apply is None, "keyword mode: nothing applied", apply)
+                s.take("window/showMessage")
+        else:
+            _, apply = run_action(s, comment[0])
+            got = apply_edits(text, edits_of(apply), "utf-16")
+            check(got == open(out, encoding="utf-8", newline="").read(),
+                  "initializationOptions.parser=%s gives the command line's block" % cli_parser)
+            s.take("window/showDocument")
+        s.finish()
+
+
+@case
 def command_list_for_old_clients():
     path = fixture("old.cpp", SHAPES)
     s = Server()

@@ -109,6 +109,9 @@ class ActionProvider {
                            std::string_view actionId) = 0;
   // The settings file named by the client; empty for the default.
   virtual void SetSettingsPath(std::string path) = 0;
+  // "syntax" or "keywords" as the client's initializationOptions.parser says;
+  // empty: the settings file's [Quillmark] Parser=, else the keyword mode.
+  virtual void SetParser(std::string parser) { (void)parser; }
 };
 
 // The provider backed by the comment engine. An empty `settingsPath` means the
