@@ -13,9 +13,22 @@ void ReleaseAndClear(T*& object) {
   object = nullptr;
 }
 
+// The vtable side of a dual interface, which DispInvoke calls through.
 ITypeInfo* TypeInfoOf(ITypeLib* library, REFIID iid) {
   ITypeInfo* info = nullptr;
   if (library == nullptr || FAILED(library->GetTypeInfoOfGuid(iid, &info))) return nullptr;
+  TYPEATTR* attributes = nullptr;
+  if (FAILED(info->GetTypeAttr(&attributes))) return info;
+  const bool dispatchView =
+      attributes->typekind == TKIND_DISPATCH && (attributes->wTypeFlags & TYPEFLAG_FDUAL) != 0;
+  info->ReleaseTypeAttr(attributes);
+  HREFTYPE vtableSide = 0;
+  ITypeInfo* vtableInfo = nullptr;
+  if (dispatchView && SUCCEEDED(info->GetRefTypeOfImplType(-1, &vtableSide)) &&
+      SUCCEEDED(info->GetRefTypeInfo(vtableSide, &vtableInfo))) {
+    info->Release();
+    return vtableInfo;
+  }
   return info;
 }
 

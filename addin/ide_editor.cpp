@@ -56,17 +56,18 @@ IdeSelection* IdeDocument::Selection() {
 }
 
 void IdeEditorHost::SetModelessEnabled(bool enabled) {
+  // A command starts: nothing handed out before is in use any more.
+  if (!enabled) documents_.clear();
   application_.Call(L"EnableModeless", {BoolArg(enabled)});
 }
 
 TextDocument* IdeEditorHost::GetActiveTextDocument() {
-  document_.reset();
   DispatchRef document = application_.GetObject(L"ActiveDocument");
   if (!document) return nullptr;
   // Only text documents have a selection to comment.
   if (document.GetString(L"Type").value_or(L"") != L"Text") return nullptr;
-  document_ = std::make_unique<IdeDocument>(std::move(document));
-  return document_.get();
+  documents_.push_back(std::make_unique<IdeDocument>(std::move(document)));
+  return documents_.back().get();
 }
 
 TextSelection* IdeEditorHost::GetSelection(TextDocument& document) {

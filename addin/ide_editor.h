@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "dispatch.h"
 #include "quillmark/editor_port.h"
@@ -36,8 +37,10 @@ class IdeDocument final : public TextDocument {
   std::unique_ptr<IdeSelection> selection_;
 };
 
-// The application object of the IDE as the core's editor host. The document
-// and selection it hands out stay valid until the next GetActiveTextDocument.
+// The application object of the IDE as the core's editor host. Documents and
+// selections it hands out stay valid until the next command starts (the
+// placeholder sources ask for the document again while a generator still
+// works on the first one's selection).
 class IdeEditorHost final : public EditorHost {
  public:
   explicit IdeEditorHost(DispatchRef application) : application_(std::move(application)) {}
@@ -52,7 +55,7 @@ class IdeEditorHost final : public EditorHost {
 
  private:
   DispatchRef application_;
-  std::unique_ptr<IdeDocument> document_;
+  std::vector<std::unique_ptr<IdeDocument>> documents_;
 };
 
 }  // namespace quillmark::addin
