@@ -58,11 +58,14 @@ run_arch() {
   rm -rf "$WINEPREFIX"
   local start=$SECONDS
   "$wine" wineboot -i >/dev/null 2>&1
+  # The null graphics driver: message boxes exist and block as on Windows,
+  # with no display at all. The desktop started by wineboot has no driver, so
+  # the prefix's server is stopped before the tests run.
+  "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+  "$server" -k 2>/dev/null
+  "$server" -w 2>/dev/null
   # One server for the whole run: each program would otherwise pay Wine's start-up.
   "$server" -p
-  # The null graphics driver: message boxes exist and block as on Windows,
-  # with no display at all.
-  "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
   report "$arch prefix ready in $((SECONDS - start)) s"
   local winout
   winout=$("$wine" winepath -w "$dir" 2>/dev/null | tr -d '\r')
@@ -97,7 +100,8 @@ else
   failed=1
 fi
 if can_run_32bit; then
-  run_arch i686 /usr/lib/wine/wine /usr/lib/wine/wineserver32
+  # A fresh prefix is a 64-bit one running 32-bit programs: its server is the 64-bit one.
+  run_arch i686 /usr/lib/wine/wine /usr/lib/wine/wineserver64
 else
   skipped+=("i686: this machine cannot execute 32-bit programs (or wine32:i386 is missing); built and checked statically only")
 fi
