@@ -42,4 +42,5 @@ for target in ini toggle; do
   rm -rf "$corpus"
   passed=$((passed + 1))
 done
+bash scripts/windows.sh build && bash scripts/windows.sh test
 echo "tests: $passed passed, 0 failed"

@@ -51,6 +51,20 @@ static_check() {
   fi
 }
 
+# Runs one gtest program; its whole output only when it fails.
+run_test() { # what wine program
+  local what=$1 log
+  log=$(mktemp)
+  if "$2" "$3" --gtest_brief=1 >"$log" 2>&1; then
+    report "$what: $(tr -d '\r' <"$log" | grep -E '^\[==========\].*ran' | tail -1), all passed"
+  else
+    tr -d '\r' <"$log" | grep -v '^[[:space:]]*0000'
+    report "$what tests FAILED"
+    failed=1
+  fi
+  rm -f "$log"
+}
+
 run_arch() {
   local arch=$1 wine=$2 server=$3
   local dir=$out/$arch
@@ -77,12 +91,9 @@ run_arch() {
   local scratch=$dir/scratch
   rm -rf "$scratch" && mkdir -p "$scratch"
   QM_DLL="$winout\\QUILLMARK.dll" QM_SCRATCH=$("$wine" winepath -w "$scratch" | tr -d '\r') \
-    QM_CASES=$cases WINEPATH= "$wine" "$dir/tests/windows/quillmark_addin_test.exe" \
-    --gtest_brief=1 2>&1 | tr -d '\r' | tail -40
-  [ "${PIPESTATUS[0]}" = 0 ] || { report "$arch stand-in IDE tests FAILED"; failed=1; }
-  "$wine" "$dir/platform/common/quillmark_cp936_user_area_test.exe" --gtest_brief=1 2>&1 |
-    tr -d '\r' | tail -5
-  [ "${PIPESTATUS[0]}" = 0 ] || { report "$arch code page 936 tests FAILED"; failed=1; }
+    QM_CASES=$cases run_test "$arch stand-in IDE" "$wine" "$dir/tests/windows/quillmark_addin_test.exe"
+  run_test "$arch code page 936 user-defined area" "$wine" \
+    "$dir/platform/common/quillmark_cp936_user_area_test.exe"
 
   "$server" -k
   rm -rf "$WINEPREFIX" "$scratch"
