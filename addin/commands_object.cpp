@@ -168,15 +168,23 @@ CommandsObject::CommandsObject(ITypeLib* library) : platform_(ModuleInstance()),
 CommandsObject::~CommandsObject() {
   UnadviseFromEvents();
   // The core forgets the application first, then the application goes, then
-  // the template tree, which writes the settings back.
+  // the settings go back (when changed since the disconnection saved them)
+  // and the template tree goes.
   if (core_) core_->SetApplicationObject(nullptr);
   editor_.reset();
   application_ = DispatchRef();
+  if (core_ && !settingsSaved_) core_->SaveSettings();
   core_.reset();
   ReleaseAndClear(commandsInfo_);
   ReleaseAndClear(applicationEventsInfo_);
   ReleaseAndClear(debuggerEventsInfo_);
   ReleaseAndClear(library_);
+}
+
+void CommandsObject::SaveSettings() {
+  // Once: a failure is shown at the disconnection, not again at the release.
+  settingsSaved_ = true;
+  if (core_) core_->SaveSettings();
 }
 
 void CommandsObject::SetApplicationObject(IDispatch* application) {

@@ -10,7 +10,7 @@
 #include "ide_editor.h"
 #include "interfaces.h"
 #include "module.h"
-#include "platform/win32/win32_platform.h"
+#include "quillmark/win32_platform.h"
 
 namespace quillmark::addin {
 
@@ -76,6 +76,8 @@ class CommandsObject final : public ICommands, public RefCounted {
   // event sinks (the debugger's only when the IDE has a debugger object).
   void SetApplicationObject(IDispatch* application);
   void UnadviseFromEvents();
+  // Writes changed settings back; a failure is shown in a message box.
+  void SaveSettings();
   const DispatchRef& application() const { return application_; }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
@@ -100,9 +102,10 @@ class CommandsObject final : public ICommands, public RefCounted {
 
   DispatchRef application_;
   win32::Win32Platform platform_;
-  IdeUserInterface ui_;
+  IdeUserInterface ui_{platform_.Converter()};
   std::unique_ptr<CoreSession> core_;  // the template tree lives in here
   std::unique_ptr<IdeEditorHost> editor_;
+  bool settingsSaved_ = false;  // SaveSettings ran (at the disconnection)
   ApplicationEvents* applicationEventsSink_ = nullptr;
   DebuggerEvents* debuggerEventsSink_ = nullptr;
   ITypeLib* library_ = nullptr;

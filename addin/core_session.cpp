@@ -1,11 +1,8 @@
-// Today's core still reads its platform through process-wide setters; this
-// file installs the Windows platform into them for the command object's life.
-// With the core's planned constructor, Commands(ui, platform), the setters
-// below go and the constructor takes `platform` directly.
 #include "core_session.h"
 
 #include "module.h"
-#include "platform/win32/wide.h"
+#include "quillmark/wide.h"
+#include "win32_views.h"
 
 namespace quillmark::addin {
 
@@ -15,27 +12,49 @@ void IdeUserInterface::ShowMessage(std::string_view text) {
               MB_OK | MB_ICONEXCLAMATION);
 }
 
-// The settings dialog is built by the Windows dialogs; until then the command
-// only switches the IDE's modeless windows off and on.
-void IdeUserInterface::RunSettingsDialog(TemplateTree&) {}
-void IdeUserInterface::RunAboutDialog() {}
-
-CoreSession::CoreSession(UserInterface& ui, const Platform& platform) {
-  // Engine texts are UTF-8; the settings file stays in code page 936 on disk.
-  SetCodePage(CodePage::kUtf8);
-  SetTextConverter(&platform.Converter());
-  SetDateSource([&platform] { return platform.Today(); });
-  SetLogonNameSource([&platform] { return platform.LogonName(); });
-  SetProfileDirectorySource([&platform] { return platform.ProfileDirectory(); });
-  commands_ = std::make_unique<Commands>(ui);
+void IdeUserInterface::ReportError(std::string_view text) {
+  ShowMessage(text);
 }
 
-CoreSession::~CoreSession() {
-  commands_.reset();
-  SetProfileDirectorySource(nullptr);
-  SetLogonNameSource(nullptr);
-  SetDateSource(nullptr);
-  SetTextConverter(nullptr);
+namespace {
+
+// The dialogs' tree and list controls are common controls.
+void InitDialogControls() {
+  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_TREEVIEW_CLASSES | ICC_WIN95_CLASSES};
+  InitCommonControlsEx(&controls);
+}
+
+constexpr int kSettingsDialog = 130;
+constexpr int kAboutDialog = 129;
+
+}  // namespace
+
+void IdeUserInterface::RunSettingsDialog(TemplateTree& tree) {
+  InitDialogControls();
+  const std::unique_ptr<ui::SettingsModel> model = ui::MakeTreeSettingsModel(tree, converter_);
+  ui::win32::Win32FileChooser files;
+  files.SetOwner(GetActiveWindow());
+  ui::win32::SettingsDialog dialog(*model, files, *this);
+  dialog.RunModal(ModuleInstance(), kSettingsDialog, GetActiveWindow());
+}
+
+void IdeUserInterface::RunAboutDialog() {
+  InitDialogControls();
+  ui::win32::Win32LinkShell shell;
+  ui::win32::AboutDialog dialog(shell, *this);
+  dialog.RunModal(ModuleInstance(), kAboutDialog, GetActiveWindow());
+}
+
+CoreSession::CoreSession(UserInterface& ui, const Platform& platform)
+    : ui_(ui), commands_(std::make_unique<Commands>(ui, platform)) {}
+
+CoreSession::~CoreSession() = default;
+
+void CoreSession::SaveSettings() {
+  std::string error;
+  if (commands_->SaveSettings(&error)) return;
+  const std::string_view prefix = "settings not saved";
+  ui_.ReportError(error.starts_with(prefix) ? error : std::string(prefix) + ": " + error);
 }
 
 void CoreSession::SetApplicationObject(EditorHost* application) {

@@ -66,6 +66,9 @@ HRESULT DSAddIn::QueryInterface(REFIID iid, void** out) {
 
 void DSAddIn::ReleaseCommands() {
   if (commands_ == nullptr) return;
+  // The settings go back while the IDE's windows still stand, so a failure
+  // can be shown; the command object may outlive this in the IDE's hands.
+  commands_->SaveSettings();
   commands_->UnadviseFromEvents();
   commands_->Release();
   commands_ = nullptr;

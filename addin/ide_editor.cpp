@@ -1,6 +1,8 @@
 #include "ide_editor.h"
 
-#include "platform/win32/wide.h"
+#include <stdexcept>
+
+#include "quillmark/wide.h"
 
 namespace quillmark::addin {
 namespace {
@@ -17,7 +19,11 @@ std::string Utf8(const std::optional<std::wstring>& text) {
 }  // namespace
 
 std::string IdeSelection::GetSelectedText() {
-  return Utf8(selection_.GetString(L"Text"));
+  // Taking a failed read for an empty selection would answer the user with
+  // the wrong message; the command reports the failure instead.
+  const std::optional<std::wstring> text = selection_.GetString(L"Text");
+  if (!text) throw std::runtime_error("the IDE did not give the selected text");
+  return win32::NarrowOrEmpty(*text);
 }
 
 void IdeSelection::ReplaceSelection(std::string_view text) {

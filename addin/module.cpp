@@ -6,7 +6,7 @@
 
 #include "dsaddin.h"
 #include "interfaces.h"
-#include "platform/win32/win32_platform.h"
+#include "quillmark/win32_platform.h"
 
 namespace quillmark::addin {
 namespace {

@@ -6,7 +6,7 @@
 
 #include "interfaces.h"
 #include "module.h"
-#include "platform/win32/win32_platform.h"
+#include "quillmark/win32_platform.h"
 #include "resource_ids.h"
 
 namespace quillmark::addin {

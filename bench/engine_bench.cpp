@@ -8,7 +8,10 @@
 #include <cstdio>
 #include <map>
 
-#include "quillmark/host.h"
+#include "quillmark/commands.h"
+#include "quillmark/memory_editor.h"
+#include "quillmark/posix_platform.h"
+#include "quillmark/settings.h"
 
 namespace quillmark {
 namespace {
@@ -35,11 +38,22 @@ std::string Make(std::string_view head, std::string_view unit, std::string_view 
 }
 
 TemplateTree& Tree() {
-  static TemplateTree* tree = [] {
-    SetDateSource([] { return LocalDate{2002, 9, 17}; });
-    return new TemplateTree;
-  }();
+  static TemplateTree* tree = new TemplateTree;
   return *tree;
+}
+
+const IconvTextConverter kConverter;
+
+// The context of a UTF-8 document on a fixed date.
+const CommentContext& Context() {
+  static const CommentContext context = [] {
+    CommentContext c;
+    c.converter = &kConverter;
+    c.today = {2002, 9, 17};
+    c.user = &Tree().userInfo;
+    return c;
+  }();
+  return context;
 }
 
 void BM_CommentKind(benchmark::State& state, const char* text) {
@@ -47,8 +61,8 @@ void BM_CommentKind(benchmark::State& state, const char* text) {
   const TemplateTree& tree = Tree();
   for (auto _ : state) {
     std::string copy = text;
-    const TemplateNode* node = tree.FindKindNode(Classify(copy));
-    benchmark::DoNotOptimize(node->generator(copy, selection, *node));
+    const TemplateNode* node = tree.FindKindNode(Classify(copy, CodePage::kUtf8));
+    benchmark::DoNotOptimize(node->generator(copy, selection, *node, Context()));
   }
 }
 BENCHMARK_CAPTURE(BM_CommentKind, class,
@@ -78,92 +92,94 @@ struct Case {
 
 const Case kRoutines[] = {
     {"FindSubstring", "", "a classic", "",
-     [](std::string& t) { benchmark::DoNotOptimize(FindSubstring(t, "class ")); }},
+     [](std::string& t) { benchmark::DoNotOptimize(FindSubstring(t, "class ", CodePage::kUtf8)); }},
     {"Classify", "", "int x = 0; ", "",
-     [](std::string& t) { benchmark::DoNotOptimize(Classify(t)); }},
-    {"TrimDeclaration", "", " \r\n\t", "x", [](std::string& t) { TrimDeclaration(t); }},
+     [](std::string& t) { benchmark::DoNotOptimize(Classify(t, CodePage::kUtf8)); }},
+    {"TrimDeclaration", "", " \r\n\t", "x",
+     [](std::string& t) { TrimDeclaration(t, CodePage::kUtf8); }},
     {"RemoveWhitespace", "", "a b\tc\r\n", "", [](std::string& t) { RemoveWhitespace(t); }},
     {"KeepFirstOccurrence", "", "a b ", "", [](std::string& t) { KeepFirstOccurrence(t, ' '); }},
-    {"RemoveSubstring", "", "staticx", "", [](std::string& t) { RemoveSubstring(t, "static"); }},
+    {"RemoveSubstring", "", "staticx", "",
+     [](std::string& t) { RemoveSubstring(t, "static", CodePage::kUtf8); }},
     {"RemoveExportMacros", "", "AFX_EXT_CLASS__declspec(dllexport)", "",
-     [](std::string& t) { RemoveExportMacros(t); }},
+     [](std::string& t) { RemoveExportMacros(t, CodePage::kUtf8); }},
     {"SplitParams", "", "int a, ", "",
      [](std::string& t) {
        std::vector<std::string> v;
-       SplitParams(t, v);
+       SplitParams(t, v, CodePage::kUtf8);
      }},
     {"JoinItems", "", "int a, ", "",
      [](std::string& t) {
        std::vector<std::string> v;
-       SplitParams(t, v);
+       SplitParams(t, v, CodePage::kUtf8);
        benchmark::DoNotOptimize(JoinItems(v));
      }},
     {"ParseClassHead", "classX:", "A,", "B",
      [](std::string& t) {
        std::string name;
        std::vector<std::string> bases;
-       ParseClassHead(true, t, name, bases);
+       ParseClassHead(true, t, name, bases, CodePage::kUtf8);
      }},
     {"ParseClassHeadTemplates", "classX:", "publicT<a,b>,", "B",
      [](std::string& t) {
        std::string name;
        std::vector<std::string> bases;
-       ParseClassHead(true, t, name, bases);
+       ParseClassHead(true, t, name, bases, CodePage::kUtf8);
      }},
     {"SplitFunctionHead", "", "WINAPI int ", "f",
      [](std::string& t) {
        std::string r, n;
-       SplitFunctionHead(t, r, n);
+       SplitFunctionHead(t, r, n, CodePage::kUtf8);
      }},
     {"SplitMemberHead", "", "NS::", "f",
      [](std::string& t) {
        std::string c, r, n;
-       SplitMemberHead(t, c, r, n);
+       SplitMemberHead(t, c, r, n, CodePage::kUtf8);
      }},
     {"ParseInterfaceHead", "interfaceI:", "publicIB,", "",
      [](std::string& t) {
        std::string i, b;
-       ParseInterfaceHead(t, i, b);
+       ParseInterfaceHead(t, i, b, CodePage::kUtf8);
      }},
     {"CommentClass", "class X : ", "public A<int, long>, ", "B",
      [](std::string& t) {
        NullSelection s;
-       CommentClass(t, s, *Tree().FindKindNode(DeclKind::Class));
+       CommentClass(t, s, *Tree().FindKindNode(DeclKind::Class), Context());
      }},
     {"CommentFunction", "int f(", "int a, ", ")",
      [](std::string& t) {
        NullSelection s;
-       CommentFunction(t, s, *Tree().FindKindNode(DeclKind::Function));
+       CommentFunction(t, s, *Tree().FindKindNode(DeclKind::Function), Context());
      }},
     {"CommentMemberFunction", "void ", "A::", "f(int a)",
      [](std::string& t) {
        NullSelection s;
-       CommentMemberFunction(t, s, *Tree().FindKindNode(DeclKind::MemberFunction));
+       CommentMemberFunction(t, s, *Tree().FindKindNode(DeclKind::MemberFunction), Context());
      }},
     {"CommentParamMacro", "#define M(", "a, ", ") x",
      [](std::string& t) {
        NullSelection s;
-       CommentParamMacro(t, s, *Tree().FindKindNode(DeclKind::MacroWithParams));
+       CommentParamMacro(t, s, *Tree().FindKindNode(DeclKind::MacroWithParams), Context());
      }},
     {"CommentMacro", "#define M ", "1 + ", "1",
      [](std::string& t) {
        NullSelection s;
-       CommentMacro(t, s, *Tree().FindKindNode(DeclKind::Macro));
+       CommentMacro(t, s, *Tree().FindKindNode(DeclKind::Macro), Context());
      }},
     {"CommentInterface", "interface I : ", "public IB, ", "IC",
      [](std::string& t) {
        NullSelection s;
-       CommentInterface(t, s, *Tree().FindKindNode(DeclKind::Interface));
+       CommentInterface(t, s, *Tree().FindKindNode(DeclKind::Interface), Context());
      }},
     {"CommentMethodDecl", "STDMETHOD(F)(", "int a, ", ")",
      [](std::string& t) {
        NullSelection s;
-       CommentMethodDecl(t, s, *Tree().FindKindNode(DeclKind::MethodDeclaration));
+       CommentMethodDecl(t, s, *Tree().FindKindNode(DeclKind::MethodDeclaration), Context());
      }},
     {"CommentMethodImpl", "STDMETHODIMP C::F(", "int a, ", ")",
      [](std::string& t) {
        NullSelection s;
-       CommentMethodImpl(t, s, *Tree().FindKindNode(DeclKind::MethodImplementation));
+       CommentMethodImpl(t, s, *Tree().FindKindNode(DeclKind::MethodImplementation), Context());
      }},
     {"ToggleDeletedText", "", "    int a = 0;\r\n", "",
      [](std::string& t) { benchmark::DoNotOptimize(ToggleDeletedText(t)); }},
@@ -176,13 +192,13 @@ const Case kRoutines[] = {
      }},
     {"IniParse", "", "[s]\nLine1=//\tx\n", "",
      [](std::string& t) {
-       IniFile ini;
+       IniFile ini({}, kConverter);
        ini.Parse(t);
        benchmark::DoNotOptimize(ini.Serialize());
      }},
     {"IniParseManyKeys", "[s]\n", "k=v\nk2=v\nk3=v\n", "",
      [](std::string& t) {
-       IniFile ini;
+       IniFile ini({}, kConverter);
        ini.Parse(t);
      }},
 };
@@ -204,8 +220,8 @@ void BM_ExpandTemplate(benchmark::State& state) {
   const std::string line =
       Make("", "%Author%%Time%x", "", static_cast<std::size_t>(state.range(0)));
   const std::vector<std::string> lines = {line, "%FunctionParam%"};
-  const ExpansionStep steps[] = {{"%FunctionParam%", line, 0}};
-  for (auto _ : state) benchmark::DoNotOptimize(ExpandTemplate(lines, {}, steps));
+  const std::vector<ExpansionStep> steps = {{"%FunctionParam%", line, 0}};
+  for (auto _ : state) benchmark::DoNotOptimize(ExpandTemplate(lines, {}, steps, Context()));
 }
 BENCHMARK(BM_ExpandTemplate)->Arg(1 << 10)->Arg(1 << 20)->Repetitions(5);
 

@@ -2,14 +2,20 @@
 // against the file, exit status out.
 //
 // Exit status: 0 done; 1 the command showed a message (the file is untouched);
-// 2 usage, settings or I/O error; 3 nothing in the selection was recognised.
+// 2 usage, settings, I/O or internal error; 3 nothing in the selection was
+// recognised, or its kind's template is empty.
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
 #include <iostream>
+#include <new>
 #include <regex>
 
-#include "quillmark/host.h"
+#include "quillmark/commands.h"
+#include "quillmark/memory_editor.h"
+#include "quillmark/posix_platform.h"
+#include "quillmark/settings.h"
+#include "quillmark/version.h"
 #include "source_file.h"
 
 namespace quillmark::cli {
@@ -43,10 +49,16 @@ class ConsoleUserInterface final : public UserInterface {
   }
   void RunSettingsDialog(TemplateTree&) override {}
   void RunAboutDialog() override {}
+  void ReportError(std::string_view text) override {
+    std::cerr << "quillmark: " << text << '\n';
+    ++errors_;
+  }
   int shown() const { return shown_; }
+  int errors() const { return errors_; }
 
  private:
   int shown_ = 0;
+  int errors_ = 0;
 };
 
 int Fail(const std::string& message) {
@@ -100,7 +112,8 @@ std::optional<std::pair<TextPosition, TextPosition>> ParseSelection(const Option
   for (int i = 0; i < 2; ++i) {
     const int line = std::stoi(m[1 + 2 * i]), column = std::stoi(m[2 + 2 * i]);
     if (!checkLine(line)) return std::nullopt;
-    const std::optional<int> byteColumn = CharToByteColumn(doc.LineText(line), column);
+    const std::optional<int> byteColumn =
+        CharToByteColumn(doc.LineText(line), column, doc.GetCodePage());
     if (!byteColumn) {
       error = "column " + std::to_string(column) + " is outside line " + std::to_string(line);
       return std::nullopt;
@@ -110,22 +123,52 @@ std::optional<std::pair<TextPosition, TextPosition>> ParseSelection(const Option
   return std::pair{ends[0], ends[1]};
 }
 
-std::string EncodedName(std::string_view name, CodePage page) {
-  return EncodeFromUtf8(name, page).value_or(std::string(name));
+// A UTF-8 file or project name in the document's code page; a character the
+// page cannot hold becomes "?", so a header never mixes two encodings.
+std::string EncodedName(std::string_view name, CodePage page, const Platform& platform,
+                        bool& replaced) {
+  return EncodeLossy(name, page, platform.Converter(), &replaced);
+}
+
+// Builds the command object on the settings the options name; false, with
+// the reason printed, when they cannot be used.
+bool SettingsUsable(const Commands& commands) {
+  if (commands.SettingsLoaded()) return true;
+  Fail("cannot read settings file " + commands.settingsError());
+  return false;
+}
+
+void SaveSettingsIfChanged(Commands& commands) {
+  std::string error;
+  if (!commands.SaveSettings(&error)) std::cerr << "quillmark: warning: " << error << '\n';
+}
+
+// Where the result goes: "-" is standard output.
+bool WriteResult(const std::string& target, std::string_view bytes, const FileIdentity* expected,
+                 std::string& error) {
+  if (target == "-") {
+    std::cout.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::cout.flush();
+    if (!std::cout) error = "cannot write to standard output";
+    return static_cast<bool>(std::cout);
+  }
+  return ReplaceFileAtomically(target, bytes, &error, expected);
 }
 
 enum class DocumentCommand { kComment, kHeader, kDelete };
 
-int RunDocumentCommand(DocumentCommand command, const Options& options) {
+int RunDocumentCommand(DocumentCommand command, const Options& options, const Platform& platform) {
   const EncodingChoice choice = options.encoding == "utf-8" ? EncodingChoice::kUtf8
                                 : options.encoding == "gbk" ? EncodingChoice::kGbk
                                                             : EncodingChoice::kAuto;
   std::string error;
   std::optional<SourceFile> file = LoadSourceFile(options.file, choice, error);
   if (!file) return Fail(error);
-  SetCodePage(file->codePage);
 
-  MemoryDocument document(std::move(file->text), EncodedName(BaseName(file->path), file->codePage));
+  bool replacedInNames = false;
+  MemoryDocument document(
+      std::move(file->text),
+      EncodedName(BaseName(file->path), file->codePage, platform, replacedInNames), file->codePage);
   if (command != DocumentCommand::kHeader) {
     const auto selection = ParseSelection(options, document, error);
     if (!selection) return Fail(error);
@@ -134,71 +177,97 @@ int RunDocumentCommand(DocumentCommand command, const Options& options) {
   MemoryEditor editor;
   editor.Open(&document);
   if (std::optional<std::string> project = FindProjectName(file->path))
-    editor.SetProjectName(EncodedName(*project, file->codePage));
+    editor.SetProjectName(EncodedName(*project, file->codePage, platform, replacedInNames));
 
   ConsoleUserInterface ui;
-  Commands commands(ui, SettingsOverride(options));
-  if (commands.profileError() && commands.profileError()->unreadable)
-    return Fail("cannot read settings file " + commands.profileError()->message);
-  if (commands.profileError() && options.verbose)
-    std::cerr << "quillmark: settings not saved: " << commands.profileError()->message << '\n';
+  Commands commands(ui, platform, SettingsOverride(options));
+  if (!SettingsUsable(commands)) return kExitError;
   commands.SetApplicationObject(&editor);
 
-  CommentOutcome outcome = CommentOutcome::kInserted;
+  CommandResult result;
   switch (command) {
     case DocumentCommand::kComment:
-      outcome = commands.QuillmarkClassOrFunction();
+      result = commands.QuillmarkClassOrFunction();
       break;
     case DocumentCommand::kHeader:
-      outcome = commands.CommentFileNote();
+      result = commands.CommentFileNote();
       break;
     case DocumentCommand::kDelete:
-      commands.CommentDeleteText();
+      result = commands.CommentDeleteText();
       break;
   }
+  SaveSettingsIfChanged(commands);
+  if (ui.errors() > 0) return kExitError;
   if (ui.shown() > 0) return kExitMessage;
   if (!document.Modified()) {
-    if (options.verbose && outcome == CommentOutcome::kNoKind)
-      std::cerr << "quillmark: the selection holds no declaration quillmark recognises "
-                   "(class, struct, union, enum, function, macro or interface); nothing done\n";
+    if (options.verbose) {
+      if (result.outcome == CommentOutcome::kEmptyTemplate) {
+        std::cerr << "quillmark: the selection is a " << KindName(result.kind)
+                  << ", but its template in " << commands.templateTree().profilePath
+                  << " is empty; nothing inserted\n";
+      } else {
+        std::cerr << "quillmark: the selection holds no declaration quillmark recognises "
+                     "(class, struct, union, enum, function, macro or interface); nothing done\n";
+      }
+    }
     return kExitNothing;
   }
+  if (options.verbose &&
+      (result.replacedCharacters || (replacedInNames && command == DocumentCommand::kHeader)))
+    std::cerr << "quillmark: some characters cannot be written in this file's encoding (GBK) "
+                 "and were written as \"?\"\n";
   const std::string target = options.output.empty() ? file->path : options.output;
   const std::string withBom = file->bom ? SourceBytes(*file, document.Text()) : std::string();
   const std::string_view bytes = file->bom ? std::string_view(withBom) : document.Text();
-  if (!ReplaceFileAtomically(target, bytes, &error))
-    return Fail("cannot write " + target + ": " + error);
+  // Replacing FILE itself is refused when it is no longer the file that was read.
+  const FileIdentity* expected = options.output.empty() ? &file->identity : nullptr;
+  if (!WriteResult(target, bytes, expected, error)) return Fail(error);
   const TextPosition caret = document.Caret();
-  std::cout << target << ':' << caret.line << ':'
-            << ByteToCharColumn(document.LineText(caret.line), caret.column) << '\n';
+  const std::string shown = target == "-" ? file->path : target;
+  (target == "-" ? std::cerr : std::cout)
+      << shown << ':' << caret.line << ':'
+      << ByteToCharColumn(document.LineText(caret.line), caret.column, document.GetCodePage())
+      << '\n';
   return kExitOk;
 }
 
-int RunSettingsCommand(const Options& options) {
-  SetCodePage(CodePage::kUtf8);
+// True when `path` reads as an INI file without a single section: not a
+// settings file, whatever its name.
+bool HoldsNoSettings(const std::string& path, const Platform& platform) {
+  IniFile file(path, platform.Converter());
+  return file.Read() && !HoldsSettings(file);
+}
+
+int RunSettingsCommand(const Options& options, const Platform& platform) {
   if (options.settingsPath || (options.loadFrom.empty() && options.saveTo.empty())) {
-    std::cout << (options.settings.empty() ? GetProfilePath("Comment.ini") : options.settings)
-              << '\n';
+    std::string path = options.settings;
+    std::string error;
+    if (path.empty() && !GetProfilePath(platform, "Comment.ini", path, &error)) return Fail(error);
+    std::cout << path << '\n';
     if (!options.settingsPath)
       std::cerr << "quillmark: the settings dialog is not built into this command line; "
                    "edit the file above, or use --load FILE / --save FILE\n";
     return kExitOk;
   }
   ConsoleUserInterface ui;
-  Commands commands(ui, SettingsOverride(options));
-  if (commands.profileError() && commands.profileError()->unreadable)
-    return Fail("cannot read settings file " + commands.profileError()->message);
+  Commands commands(ui, platform, SettingsOverride(options));
+  if (!SettingsUsable(commands)) return kExitError;
   TemplateTree& tree = commands.templateTree();
+  const TextConverter& converter = platform.Converter();
   if (!options.loadFrom.empty()) {
-    if (!LoadSettings(tree, options.loadFrom, false)) {
-      LoadSettings(tree, tree.profilePath, true);
+    if (HoldsNoSettings(options.loadFrom, platform))
+      return Fail(options.loadFrom + " holds no settings (no [section] in it); nothing loaded");
+    if (!LoadSettings(tree, options.loadFrom, converter, false, nullptr)) {
+      LoadSettings(tree, tree.profilePath, converter, true, nullptr);
       ui.ShowMessage(messages::kLoadFailed);
       return kExitMessage;
     }
+    std::string error;
+    if (!commands.SaveSettings(&error)) return Fail(error);
     return kExitOk;
   }
   const std::string path = WithIniExtension(options.saveTo);
-  if (!SaveSettingsAs(tree, path)) {
+  if (!SaveSettingsAs(tree, path, converter, nullptr)) {
     ui.ShowMessage(messages::kSaveFailed);
     return kExitMessage;
   }
@@ -206,10 +275,21 @@ int RunSettingsCommand(const Options& options) {
   return kExitOk;
 }
 
+// "--line 0" and friends get a plain sentence, not a range of doubles.
+CLI::Validator LineNumber(const std::string& option) {
+  return CLI::Validator(
+      [option](std::string& text) -> std::string {
+        if (!std::regex_match(text, std::regex(R"(\d{1,9})")) || std::stoi(text) < 1)
+          return option + " takes a line number from 1";
+        return {};
+      },
+      "N");
+}
+
 void AddSelectionOptions(CLI::App& command, Options& options) {
   auto* line =
       command.add_option("--line", options.line, "Select line N whole, caret at its start")
-          ->check(CLI::PositiveNumber);
+          ->check(LineNumber("--line"));
   auto* lines = command.add_option("--lines", options.lines,
                                    "Select lines N to M whole (N-M), caret at the start of N");
   auto* select =
@@ -225,7 +305,9 @@ void AddSelectionOptions(CLI::App& command, Options& options) {
 
 void AddFileOptions(CLI::App& command, Options& options) {
   command.add_option("FILE", options.file, "The C or C++ source file")->required();
-  command.add_option("--output", options.output, "Write the result here; FILE stays untouched");
+  command.add_option("--output", options.output,
+                     "Write the result here, or to standard output with -; FILE stays untouched "
+                     "(the caret then goes to standard error)");
   command.add_option("--encoding", options.encoding, "auto (default), utf-8 or gbk")
       ->check(CLI::IsMember({"auto", "utf-8", "gbk"}));
 }
@@ -233,12 +315,17 @@ void AddFileOptions(CLI::App& command, Options& options) {
 }  // namespace
 
 int Main(int argc, char** argv) {
-  InstallPosixPlatform();
+  const PosixPlatform platform;
   Options options;
   CLI::App app{
       "quillmark (墨翎): structured Chinese comment blocks for C and C++ source.\n"
-      "Exit status: 0 done, 1 a message was shown, 2 error, 3 nothing recognised."};
-  app.set_version_flag("--version", std::string("quillmark 1.5.0.1"));
+      "Exit status: 0 done, 1 a message was shown, 2 error, 3 nothing recognised\n"
+      "(or the kind's template is empty).\n"
+      "Files are replaced atomically and only when they are regular files you may write,\n"
+      "with one link, and unchanged since they were read.\n"
+      "Environment: QUILLMARK_DATE=YYYY-MM-DD fixes the date of %Time% (for reproducible\n"
+      "output); XDG_CONFIG_HOME locates the settings directory."};
+  app.set_version_flag("--version", std::string("quillmark ") + QUILLMARK_VERSION);
   app.require_subcommand(1);
   app.fallthrough();
   app.add_option("--settings", options.settings,
@@ -272,12 +359,14 @@ int Main(int argc, char** argv) {
     return kExitError;
   }
   try {
-    if (comment->parsed()) return RunDocumentCommand(DocumentCommand::kComment, options);
-    if (header->parsed()) return RunDocumentCommand(DocumentCommand::kHeader, options);
-    if (remove->parsed()) return RunDocumentCommand(DocumentCommand::kDelete, options);
-    return RunSettingsCommand(options);
+    if (comment->parsed()) return RunDocumentCommand(DocumentCommand::kComment, options, platform);
+    if (header->parsed()) return RunDocumentCommand(DocumentCommand::kHeader, options, platform);
+    if (remove->parsed()) return RunDocumentCommand(DocumentCommand::kDelete, options, platform);
+    return RunSettingsCommand(options, platform);
+  } catch (const std::bad_alloc&) {
+    return Fail("out of memory; nothing written");
   } catch (const std::exception& e) {
-    return Fail(e.what());
+    return Fail(std::string("internal error: ") + e.what() + "; nothing written");
   }
 }
 

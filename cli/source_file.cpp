@@ -1,15 +1,9 @@
 #include "source_file.h"
 
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 
-#include "quillmark/settings.h"
+#include "quillmark/engine.h"
+#include "quillmark/files.h"
 
 namespace quillmark::cli {
 namespace {
@@ -17,71 +11,21 @@ namespace {
 namespace fs = std::filesystem;
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
 
-// Reads a file for editing. The buffer is asked for huge pages before it is
-// touched: faulting a multi-megabyte file in page by page costs more than
-// reading it. Room for the edit is reserved so inserting does not move it.
-bool ReadForEditing(const std::string& path, std::string& bytes, std::string& why) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    why = errno == ENOENT ? "no such file" : std::strerror(errno);
-    return false;
-  }
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-    why = S_ISDIR(st.st_mode) ? "is a directory" : std::strerror(errno);
-    ::close(fd);
-    return false;
-  }
-  const std::size_t size = S_ISREG(st.st_mode) ? static_cast<std::size_t>(st.st_size) : 0;
-  std::string buffer;
-  buffer.reserve(size + (1 << 16));
-  constexpr std::uintptr_t kPage = 4096;
-  const auto begin = (reinterpret_cast<std::uintptr_t>(buffer.data()) + kPage - 1) & ~(kPage - 1);
-  const auto end =
-      (reinterpret_cast<std::uintptr_t>(buffer.data()) + buffer.capacity()) & ~(kPage - 1);
-  if (end > begin + (2u << 20))
-    ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-  buffer.resize(size);
-  std::size_t got = 0;
-  for (;;) {
-    if (got == buffer.size()) buffer.resize(buffer.size() + (1 << 16));  // grew, or no size known
-    const ssize_t n = ::read(fd, buffer.data() + got, buffer.size() - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      why = std::strerror(errno);
-      ::close(fd);
-      return false;
-    }
-    if (n == 0) break;
-    got += static_cast<std::size_t>(n);
-  }
-  ::close(fd);
-  buffer.resize(got);
-  bytes = std::move(buffer);
-  return true;
-}
-
 }  // namespace
 
 std::optional<SourceFile> LoadSourceFile(const std::string& path, EncodingChoice choice,
                                          std::string& error) {
   std::string bytes;
-  std::string why;
-  if (!ReadForEditing(path, bytes, why)) {
-    error = "cannot read " + path + ": " + why;
-    return std::nullopt;
-  }
+  FileIdentity identity;
   // Positions are int and line lengths 32-bit throughout; no source file comes near.
-  if (bytes.size() >= (std::size_t{1} << 30)) {
-    error = path + " is too large (1 GiB or more)";
-    return std::nullopt;
-  }
+  if (!ReadWholeFile(path, bytes, &error, &identity, kMaxFileBytes - 1)) return std::nullopt;
   if (bytes.find('\0') != std::string::npos) {
     error = path + " is not a text file (it holds NUL bytes)";
     return std::nullopt;
   }
   SourceFile file;
   file.path = path;
+  file.identity = identity;
   std::string_view text = bytes;
   if (choice != EncodingChoice::kGbk && text.starts_with(kBom)) {
     file.bom = true;
@@ -105,21 +49,21 @@ std::string SourceBytes(const SourceFile& file, std::string_view text) {
   return bytes;
 }
 
-std::optional<int> CharToByteColumn(std::string_view line, int charColumn) {
+std::optional<int> CharToByteColumn(std::string_view line, int charColumn, CodePage page) {
   if (charColumn < 1) return std::nullopt;
   std::size_t offset = 0;
   for (int c = 1; c < charColumn; ++c) {
     if (offset >= line.size()) return std::nullopt;
-    offset += CharLengthAt(line, offset);
+    offset += CharLengthAt(line, offset, page);
   }
   return static_cast<int>(offset) + 1;
 }
 
-int ByteToCharColumn(std::string_view line, int byteColumn) {
+int ByteToCharColumn(std::string_view line, int byteColumn, CodePage page) {
   const std::size_t end =
       std::min(line.size(), static_cast<std::size_t>(std::max(byteColumn, 1) - 1));
   int column = 1;
-  for (std::size_t offset = 0; offset < end; offset += CharLengthAt(line, offset)) ++column;
+  for (std::size_t offset = 0; offset < end; offset += CharLengthAt(line, offset, page)) ++column;
   return column;
 }
 

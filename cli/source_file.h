@@ -1,12 +1,13 @@
-// Loading and saving the source file the command line works on, and the
-// conversions between its character columns and the editor's byte columns.
+// Loading the source file the command line works on, and the conversions
+// between its character columns and the editor's byte columns.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <string_view>
 
-#include "quillmark/engine.h"
+#include "quillmark/files.h"
+#include "quillmark/platform.h"
 
 namespace quillmark::cli {
 
@@ -17,6 +18,7 @@ struct SourceFile {
   std::string text;  // without the BOM
   CodePage codePage = CodePage::kUtf8;
   bool bom = false;
+  FileIdentity identity;  // the file that was read, for the check before replacing it
 };
 
 // Reads and classifies a file; on failure returns nothing and sets `error`.
@@ -26,8 +28,8 @@ std::optional<SourceFile> LoadSourceFile(const std::string& path, EncodingChoice
 std::string SourceBytes(const SourceFile& file, std::string_view text);
 
 // Columns are 1-based. Nothing when the character column lies past the line's end + 1.
-std::optional<int> CharToByteColumn(std::string_view line, int charColumn);
-int ByteToCharColumn(std::string_view line, int byteColumn);
+std::optional<int> CharToByteColumn(std::string_view line, int charColumn, CodePage page);
+int ByteToCharColumn(std::string_view line, int byteColumn, CodePage page);
 
 // The name of the nearest directory above `path` that holds .git,
 // CMakeLists.txt or compile_commands.json.

@@ -2,16 +2,16 @@
 // checks that writing what was read, reading and writing again is stable.
 #include <cstdlib>
 
-#include "quillmark/host.h"
+#include "quillmark/posix_platform.h"
+#include "quillmark/settings.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace quillmark;
   if (size == 0) return 0;
-  SetTextConverter(&IconvTextConverter());
-  SetCodePage((data[0] & 1) != 0 ? CodePage::kGbk : CodePage::kUtf8);
+  const IconvTextConverter converter;
   const std::string_view bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
 
-  IniFile first;
+  IniFile first({}, converter);
   if (!first.LoadBytes(bytes)) return 0;
   for (std::size_t s = 0; s < first.sections.size(); ++s) {
     const SectionData& section = first.sections[s];
@@ -24,10 +24,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       first.GetIntValue(number, first.sectionNames[s], section.keys[k]);
     }
   }
-  IniFile second;
+  IniFile second({}, converter);
   second.Parse(first.Serialize());
   const std::string twice = second.Serialize();
-  IniFile third;
+  IniFile third({}, converter);
   third.Parse(twice);
   if (third.Serialize() != twice) std::abort();
   return 0;

@@ -1,8 +1,14 @@
 #!/usr/bin/env bash
-# Installs the Debian packages quillmark needs to build and test, if missing.
+# Installs the Debian packages quillmark needs, if missing.
+#   install-deps.sh build   what building the tool needs
+#   install-deps.sh         that, and what the tests, benchmarks and fuzzing need
 set -eu
-packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
-          clang libclang-rt-dev)
+build=(g++ cmake ninja-build libcli11-dev libtree-sitter-dev)
+# The dialogs' Qt views are optional for a build; the tests show them.
+tests=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-dev qt6-base-dev
+       fonts-wqy-microhei)
+packages=("${build[@]}")
+[ "${1:-all}" = build ] || packages+=("${tests[@]}")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -12,4 +18,4 @@ echo "installing: ${missing[*]}"
 sudo=""
 [ "$(id -u)" = 0 ] || sudo=sudo
 $sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=900 install -y -qq "${missing[@]}" >/dev/null

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the ordinary build (warnings are errors), the
-# AddressSanitizer+UndefinedBehaviorSanitizer build, and bounded fuzzing.
+# Builds and runs every test: the README's quick start as written (in a scratch
+# clone), the ordinary build with warnings as errors, the AddressSanitizer +
+# UndefinedBehaviorSanitizer build, and bounded fuzzing.
 #   scripts/test.sh [FUZZ_RUNS]     (default 20000 runs per fuzz target)
 set -eu -o pipefail
 cd "$(dirname "$0")/.."
 fuzz_runs=${1:-20000}
 jobs=$(nproc)
 passed=0
+start=$SECONDS
 # Runs ctest and adds its test count to the total.
 run_ctest() {
   local log
@@ -18,29 +20,45 @@ run_ctest() {
 
 bash scripts/install-deps.sh
 
-echo "== build and test"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
+echo "== the README's quick start, as written, in a scratch clone"
+scratch=$(mktemp -d)
+git clone -q . "$scratch/quillmark"
+# Uncommitted changes count too: the clone gets the working tree's files.
+git ls-files -z --cached --others --exclude-standard | tar --null -T - -cf - | tar -C "$scratch/quillmark" -xf -
+quickstart=$(awk '/^```sh$/{n++; if (n==1) {getline; print; exit}}' README.md)
+echo "\$ $quickstart"
+(cd "$scratch/quillmark" && bash -c "$quickstart") | tail -5
+rm -rf "$scratch"
+passed=$((passed + 1))
+
+echo "== build and test (warnings are errors)"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILLMARK_WERROR=ON \
+  -DQUILLMARK_BUILD_TESTS=ON -DQUILLMARK_BUILD_BENCH=ON >/dev/null
 cmake --build build -j "$jobs"
 run_ctest --test-dir build
 
+echo "== dialogs"
+bash scripts/test-ui.sh build
+
 echo "== sanitizers (ASan+UBSan)"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILLMARK_SANITIZE=ON \
-  -DQUILLMARK_BUILD_BENCH=OFF >/dev/null
+  -DQUILLMARK_WERROR=ON -DQUILLMARK_BUILD_TESTS=ON -DQUILLMARK_BUILD_BENCH=OFF >/dev/null
 cmake --build build-asan -j "$jobs"
 run_ctest --test-dir build-asan
-# The settings file race, a few more times.
-run_ctest --test-dir build-asan -R cli_concurrent_settings --repeat until-fail:3
+# The races, a few more times.
+run_ctest --test-dir build-asan -R cli_concurrent --repeat until-fail:3
 
 echo "== fuzzing ($fuzz_runs runs per target)"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DQUILLMARK_BUILD_FUZZ=ON -DQUILLMARK_BUILD_TESTS=OFF -DQUILLMARK_BUILD_BENCH=OFF >/dev/null
 cmake --build build-fuzz -j "$jobs"
-for target in ini toggle; do
+for target in ini toggle comment; do
   corpus=$(mktemp -d)
   cp fuzz/corpus/$target/* "$corpus"/
-  build-fuzz/fuzz/${target}_fuzz -runs="$fuzz_runs" -max_len=1024 "$corpus" 2>&1 | tail -1
+  build-fuzz/fuzz/${target}_fuzz -runs="$fuzz_runs" -max_len=4096 "$corpus" 2>&1 | tail -1
   rm -rf "$corpus"
   passed=$((passed + 1))
 done
 bash scripts/windows.sh build && bash scripts/windows.sh test
+echo "took $((SECONDS - start)) s"
 echo "tests: $passed passed, 0 failed"

@@ -50,6 +50,7 @@ build_arch() {
   fi
   cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DQUILLMARK_BUILD_TESTS=OFF -DQUILLMARK_BUILD_BENCH=OFF \
+    -DQUILLMARK_SYNTAX=OFF -DQUILLMARK_BUILD_DIALOGS=ON -DQUILLMARK_WERROR=ON \
     -DGTest_DIR="$dir/gtest/lib/cmake/GTest" >/dev/null
   cmake --build "$dir" -j 2
 }

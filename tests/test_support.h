@@ -1,5 +1,6 @@
-// What every engine test starts from: UTF-8, a fixed date (17 September 2002),
-// no logon name (so the author is "Author Name"), no host application.
+// What every engine test starts from: a fixed date (17 September 2002), no
+// logon name (so the author is "Author Name"), no host application, and the
+// Linux code page 936 converter.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,25 +10,52 @@
 #include <string>
 #include <vector>
 
-#include "quillmark/host.h"
+#include "quillmark/commands.h"
+#include "quillmark/engine.h"
+#include "quillmark/memory_editor.h"
+#include "quillmark/posix_platform.h"
+#include "quillmark/settings.h"
 
 namespace quillmark::testing {
 
-class EngineTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    SetCodePage(CodePage::kUtf8);
-    SetTextConverter(&IconvTextConverter());
-    SetDateSource([] { return LocalDate{2002, 9, 17}; });
-    SetLogonNameSource(nullptr);
-    SetHostApplication(nullptr);
-  }
-  void TearDown() override {
-    SetCodePage(CodePage::kUtf8);
-    SetDateSource(nullptr);
-    SetHostApplication(nullptr);
-  }
+// The platform of the tests: fixed answers, a settings directory of their choice.
+class TestPlatform final : public Platform {
+ public:
+  const TextConverter& Converter() const override { return converter; }
+  LocalDate Today() const override { return today; }
+  std::optional<std::string> LogonName() const override { return logonName; }
+  std::optional<std::string> ProfileDirectory() const override { return profileDirectory; }
+
+  IconvTextConverter converter;
+  LocalDate today{2002, 9, 17};
+  std::optional<std::string> logonName;
+  std::optional<std::string> profileDirectory;
 };
+
+inline const IconvTextConverter& Converter() {
+  static const IconvTextConverter converter;
+  return converter;
+}
+
+// The context a command gives the engine, for a document in `page`.
+inline CommentContext Context(CodePage page = CodePage::kUtf8, const UserInfo* user = nullptr,
+                              EditorHost* host = nullptr) {
+  CommentContext context;
+  context.page = page;
+  context.converter = &Converter();
+  context.today = {2002, 9, 17};
+  context.user = user;
+  context.host = host;
+  return context;
+}
+
+// The defaults' user information, as a tree built without a logon name has it.
+inline const UserInfo& DefaultUser() {
+  static const UserInfo user{"Company Name", "Author Name"};
+  return user;
+}
+
+class EngineTest : public ::testing::Test {};
 
 inline const std::string kRule(63, '/');
 
@@ -39,7 +67,7 @@ inline std::string Block(const std::vector<std::string>& lines) {
 }
 
 inline std::string Gbk(std::string_view utf8) {
-  return IconvTextConverter().Utf8ToGbk(utf8).value();
+  return Converter().Utf8ToGbk(utf8).value();
 }
 
 }  // namespace quillmark::testing
@@ -68,12 +96,14 @@ class RecordingSelection final : public TextSelection {
 // Runs a generator over `text` with a one-node template; the inserted block,
 // or nothing when the generator refused the text.
 inline std::optional<std::string> Generate(Generator generator, const std::string& text,
-                                           std::vector<std::string> lines) {
+                                           std::vector<std::string> lines,
+                                           CodePage page = CodePage::kUtf8) {
   RecordingSelection selection;
   TemplateNode node;
   node.lines = std::move(lines);
   std::string copy = text;
-  if (generator(copy, selection, node) == 0) {
+  const CommentContext context = Context(page, &DefaultUser());
+  if (!generator(copy, selection, node, context)) {
     EXPECT_EQ("", selection.inserted) << "a refusing generator inserted text";
     return std::nullopt;
   }

@@ -8,23 +8,39 @@
 namespace quillmark {
 namespace {
 
-void ApplyStep(std::string& line, const ExpansionStep& step, int& lineCount) {
+void ApplyStep(std::string& line, const ExpansionStep& step, int& lineCount, CodePage page) {
   // A multi-line value counts its breaks once per template line, however often
   // the placeholder stands on it.
-  if (detail::ReplaceAll(line, step.placeholder, step.value)) lineCount += step.lineBreaks;
+  if (detail::ReplaceAll(line, step.placeholder, step.value, page)) lineCount += step.lineBreaks;
 }
 
-std::string ActiveProjectName() {
-  EditorHost* app = GetHostApplication();
-  if (app == nullptr) return {};
-  return app->GetActiveProjectName().value_or(std::string());
+std::string ActiveProjectName(const CommentContext& context) {
+  if (context.host == nullptr) return {};
+  return context.host->GetActiveProjectName().value_or(std::string());
 }
 
-std::string ActiveDocumentName() {
-  EditorHost* app = GetHostApplication();
-  if (app == nullptr) return {};
-  TextDocument* document = app->GetActiveTextDocument();
-  return document == nullptr ? std::string() : app->GetDocumentName(*document);
+std::string ActiveDocumentName(const CommentContext& context) {
+  if (context.host == nullptr) return {};
+  TextDocument* document = context.host->GetActiveTextDocument();
+  return document == nullptr ? std::string() : context.host->GetDocumentName(*document);
+}
+
+// A UTF-8 text in the document's code page; what it cannot hold becomes "?".
+std::string Encode(std::string_view utf8, const CommentContext& context) {
+  if (context.page == CodePage::kUtf8) return std::string(utf8);
+  if (context.converter != nullptr)
+    return EncodeLossy(utf8, context.page, *context.converter, context.replacedCharacters);
+  std::string ascii;
+  for (std::size_t pos = 0; pos < utf8.size(); pos += CharLengthAt(utf8, pos, CodePage::kUtf8)) {
+    const char c = utf8[pos];
+    if (static_cast<unsigned char>(c) < 0x80) {
+      ascii += c;
+    } else {
+      ascii += '?';
+      if (context.replacedCharacters != nullptr) *context.replacedCharacters = true;
+    }
+  }
+  return ascii;
 }
 
 }  // namespace
@@ -35,15 +51,15 @@ void PrepareInsertionPoint(TextSelection& selection) {
   selection.MoveToLineStart();
 }
 
-void ExpandTime(std::string& line) {
-  if (FindSubstring(line, "%Time%") < 0) return;
-  const LocalDate today = detail::Today();
+void ExpandTime(std::string& line, const CommentContext& context) {
+  if (FindSubstring(line, "%Time%", context.page) < 0) return;
+  const LocalDate today = context.today;
   char ascii[48];
   // The separators are 年, 月 and 日; only digits are formatted here.
   std::snprintf(ascii, sizeof ascii, "%d\x01%d\x02%d\x03", today.year, today.month, today.day);
-  const std::string year = EncodeFromUtf8("年", GetCodePage()).value_or("-");
-  const std::string month = EncodeFromUtf8("月", GetCodePage()).value_or("-");
-  const std::string day = EncodeFromUtf8("日", GetCodePage()).value_or("");
+  const std::string year = Encode("年", context);
+  const std::string month = Encode("月", context);
+  const std::string day = Encode("日", context);
   std::string date;
   for (const char* p = ascii; *p != '\0'; ++p) {
     switch (*p) {
@@ -60,29 +76,32 @@ void ExpandTime(std::string& line) {
         date += *p;
     }
   }
-  detail::ReplaceAll(line, "%Time%", date);
+  detail::ReplaceAll(line, "%Time%", date, context.page);
 }
 
 ExpandedBlock ExpandTemplate(const std::vector<std::string>& lines,
                              std::span<const ExpansionStep> leading,
-                             std::span<const ExpansionStep> trailing) {
+                             std::span<const ExpansionStep> trailing,
+                             const CommentContext& context) {
   ExpandedBlock block;
-  const UserInfo* user = GetUserInfo();
-  const std::string author = user != nullptr ? user->authorName : std::string();
-  const std::string company = user != nullptr ? user->companyName : std::string();
+  const CodePage page = context.page;
+  const std::string author =
+      context.user != nullptr ? Encode(context.user->authorName, context) : std::string();
+  const std::string company =
+      context.user != nullptr ? Encode(context.user->companyName, context) : std::string();
   for (const std::string& templateLine : lines) {
-    std::string line = templateLine;
-    for (const ExpansionStep& step : leading) ApplyStep(line, step, block.lineCount);
-    if (detail::ReplaceAll(line, "%CaretPos%", "")) block.caretLine = block.lineCount;
-    detail::ReplaceAll(line, "%Author%", author);
-    detail::ReplaceAll(line, "%Company%", company);
-    for (const ExpansionStep& step : trailing) ApplyStep(line, step, block.lineCount);
+    std::string line = Encode(templateLine, context);
+    for (const ExpansionStep& step : leading) ApplyStep(line, step, block.lineCount, page);
+    if (detail::ReplaceAll(line, "%CaretPos%", "", page)) block.caretLine = block.lineCount;
+    detail::ReplaceAll(line, "%Author%", author, page);
+    detail::ReplaceAll(line, "%Company%", company, page);
+    for (const ExpansionStep& step : trailing) ApplyStep(line, step, block.lineCount, page);
     // The host is asked only for lines that hold its placeholder.
-    if (FindSubstring(line, "%ProjectName%") >= 0)
-      detail::ReplaceAll(line, "%ProjectName%", ActiveProjectName());
-    if (FindSubstring(line, "%CurrentFileName%") >= 0)
-      detail::ReplaceAll(line, "%CurrentFileName%", ActiveDocumentName());
-    ExpandTime(line);
+    if (FindSubstring(line, "%ProjectName%", page) >= 0)
+      detail::ReplaceAll(line, "%ProjectName%", ActiveProjectName(context), page);
+    if (FindSubstring(line, "%CurrentFileName%", page) >= 0)
+      detail::ReplaceAll(line, "%CurrentFileName%", ActiveDocumentName(context), page);
+    ExpandTime(line, context);
     if (block.text.empty()) {
       block.text = std::move(line);
     } else {
@@ -115,19 +134,19 @@ JoinedItems JoinItems(const std::vector<std::string>& items) {
   return joined;
 }
 
-void SplitParams(std::string text, std::vector<std::string>& items) {
+void SplitParams(std::string text, std::vector<std::string>& items, CodePage page) {
   // A comma is never the second byte of a double-byte character, so counting
   // bytes gives the number of items.
   items.reserve(items.size() + static_cast<std::size_t>(std::count(text.begin(), text.end(), ',')) +
                 1);
   std::size_t from = 0;
-  int comma = FindSubstring(text, ",");
+  int comma = FindSubstring(text, ",", page);
   while (comma >= 0) {
     std::string item = text.substr(from, static_cast<std::size_t>(comma) - from);
     detail::BlankControlChars(item);
     items.push_back(std::move(item));
     from = static_cast<std::size_t>(comma) + 1;
-    comma = FindSubstring(text, ",", static_cast<int>(from));
+    comma = FindSubstring(text, ",", page, static_cast<int>(from));
   }
   if (from < text.size()) {
     std::string item = text.substr(from);
@@ -138,18 +157,18 @@ void SplitParams(std::string text, std::vector<std::string>& items) {
 
 namespace detail {
 
-JoinedItems SplitAndJoin(std::string params) {
+JoinedItems SplitAndJoin(std::string params, CodePage page) {
   std::vector<std::string> items;
-  SplitParams(std::move(params), items);
+  SplitParams(std::move(params), items, page);
   return JoinItems(items);
 }
 
-int ExpandAndInsert(TextSelection& selection, const TemplateNode& node,
-                    std::span<const ExpansionStep> leading,
-                    std::span<const ExpansionStep> trailing) {
-  const ExpandedBlock block = ExpandTemplate(node.lines, leading, trailing);
+bool ExpandAndInsert(TextSelection& selection, const TemplateNode& node,
+                     const CommentContext& context, std::span<const ExpansionStep> leading,
+                     std::span<const ExpansionStep> trailing) {
+  const ExpandedBlock block = ExpandTemplate(node.lines, leading, trailing, context);
   InsertBlockAndPlaceCaret(selection, block.text, block.lineCount, block.caretLine);
-  return 1;
+  return true;
 }
 
 }  // namespace detail

@@ -8,8 +8,6 @@
 
 namespace quillmark::detail {
 
-LocalDate Today();
-
 // The n bytes from index `start`, clamped to the text like a string class's Mid:
 // a negative start reads from 0, a start past the end or a negative count gives "".
 std::string Mid(std::string_view text, int start, int count);
@@ -20,16 +18,17 @@ std::string Rest(std::string_view text, int start);
 void BlankControlChars(std::string& text);
 
 // A parameter text cut at its commas and joined into one multi-line value.
-JoinedItems SplitAndJoin(std::string params);
+JoinedItems SplitAndJoin(std::string params, CodePage page);
 
 // Replaces every occurrence of `placeholder` in one left-to-right pass; the
 // inserted value is not searched again. Returns whether anything was replaced.
-bool ReplaceAll(std::string& line, std::string_view placeholder, std::string_view value);
+bool ReplaceAll(std::string& line, std::string_view placeholder, std::string_view value,
+                CodePage page);
 
-// Moves the caret to the insertion point, builds the block from the node's lines
-// and inserts it; returns 1. The general placeholders sit between the two lists.
-int ExpandAndInsert(TextSelection& selection, const TemplateNode& node,
-                    std::span<const ExpansionStep> leading,
-                    std::span<const ExpansionStep> trailing = {});
+// Builds the block from the node's lines and inserts it at the caret; returns
+// true. The general placeholders sit between the two lists.
+bool ExpandAndInsert(TextSelection& selection, const TemplateNode& node,
+                     const CommentContext& context, std::span<const ExpansionStep> leading,
+                     std::span<const ExpansionStep> trailing = {});
 
 }  // namespace quillmark::detail

@@ -6,8 +6,10 @@
 
 namespace quillmark {
 
-DeclKind Classify(std::string_view text) {
-  const auto has = [text](std::string_view literal) { return FindSubstring(text, literal) >= 0; };
+DeclKind Classify(std::string_view text, CodePage page) {
+  const auto has = [text, page](std::string_view literal) {
+    return FindSubstring(text, literal, page) >= 0;
+  };
   // The trailing-underscore forms hold the plain ones, so the plain test decides.
   if (has("STDMETHODIMP_") || has("STDMETHODIMP")) return DeclKind::MethodImplementation;
   if (has("STDMETHOD_") || has("STDMETHOD")) return DeclKind::MethodDeclaration;
@@ -21,18 +23,14 @@ DeclKind Classify(std::string_view text) {
   return DeclKind::None;
 }
 
-void TrimDeclaration(std::string& text) {
-  const int brace = FindSubstring(text, "{");
+void TrimDeclaration(std::string& text, CodePage page) {
+  const int brace = FindSubstring(text, "{", page);
   if (brace >= 0) text.resize(static_cast<std::size_t>(brace));
   if (text.empty()) return;
   const std::size_t lead = text.find_first_not_of(" \n\t\r");
   // A text of white space only stays whole.
   if (lead == 0 || lead == std::string::npos) return;
   text.erase(0, lead);
-}
-
-void RemoveChar(std::string& text, char byte) {
-  std::erase(text, byte);
 }
 
 void KeepFirstOccurrence(std::string& text, char byte) {
@@ -42,9 +40,9 @@ void KeepFirstOccurrence(std::string& text, char byte) {
   text.erase(std::remove(tail, text.end(), byte), text.end());
 }
 
-void RemoveSubstring(std::string& text, std::string_view literal) {
+void RemoveSubstring(std::string& text, std::string_view literal, CodePage page) {
   if (literal.empty()) return;
-  int pos = FindSubstring(text, literal);
+  int pos = FindSubstring(text, literal, page);
   if (pos < 0) return;
   std::string kept;
   kept.reserve(text.size());
@@ -52,7 +50,7 @@ void RemoveSubstring(std::string& text, std::string_view literal) {
   while (pos >= 0) {
     kept.append(text, from, static_cast<std::size_t>(pos) - from);
     from = static_cast<std::size_t>(pos) + literal.size();
-    pos = FindSubstring(text, literal, static_cast<int>(from));
+    pos = FindSubstring(text, literal, page, static_cast<int>(from));
   }
   kept.append(text, from, std::string::npos);
   text = std::move(kept);
@@ -62,10 +60,10 @@ void RemoveWhitespace(std::string& text) {
   std::erase_if(text, [](char c) { return c == ' ' || c == '\r' || c == '\t' || c == '\n'; });
 }
 
-void RemoveExportMacros(std::string& text) {
-  RemoveSubstring(text, "AFX_EXT_CLASS");
-  RemoveSubstring(text, "__declspec(dllexport)");
-  RemoveSubstring(text, "__declspec(dllimport)");
+void RemoveExportMacros(std::string& text, CodePage page) {
+  RemoveSubstring(text, "AFX_EXT_CLASS", page);
+  RemoveSubstring(text, "__declspec(dllexport)", page);
+  RemoveSubstring(text, "__declspec(dllimport)", page);
 }
 
 namespace detail {
@@ -88,8 +86,9 @@ void BlankControlChars(std::string& text) {
   std::replace(text.begin(), text.end(), '\r', ' ');
 }
 
-bool ReplaceAll(std::string& line, std::string_view placeholder, std::string_view value) {
-  int pos = FindSubstring(line, placeholder);
+bool ReplaceAll(std::string& line, std::string_view placeholder, std::string_view value,
+                CodePage page) {
+  int pos = FindSubstring(line, placeholder, page);
   if (pos < 0) return false;
   std::string out;
   out.reserve(line.size() + value.size());
@@ -98,7 +97,7 @@ bool ReplaceAll(std::string& line, std::string_view placeholder, std::string_vie
     out.append(line, from, static_cast<std::size_t>(pos) - from);
     out.append(value);
     from = static_cast<std::size_t>(pos) + placeholder.size();
-    pos = FindSubstring(line, placeholder, static_cast<int>(from));
+    pos = FindSubstring(line, placeholder, page, static_cast<int>(from));
   }
   out.append(line, from, std::string::npos);
   line = std::move(out);

@@ -5,8 +5,6 @@
 namespace quillmark {
 namespace {
 
-std::unique_ptr<UserInfo> g_userInfo;
-
 constexpr char kRuleLine[] = "///////////////////////////////////////////////////////////////";
 
 struct KindDefaults {
@@ -114,16 +112,7 @@ const std::vector<GroupDefaults>& DefaultGroups() {
 
 #undef QM_TYPE_TAIL
 
-// The defaults are written once, in UTF-8, and encoded into the code page in use.
-std::string Encoded(std::string_view utf8) {
-  return EncodeFromUtf8(utf8, GetCodePage()).value_or(std::string(utf8));
-}
-
 }  // namespace
-
-UserInfo* GetUserInfo() {
-  return g_userInfo.get();
-}
 
 int FreeNodeChain(std::unique_ptr<TemplateNode> node) {
   int freed = 0;
@@ -137,15 +126,15 @@ int FreeNodeChain(std::unique_ptr<TemplateNode> node) {
   return freed;
 }
 
-TemplateTree::TemplateTree() {
-  if (g_userInfo == nullptr) g_userInfo = std::make_unique<UserInfo>();
+TemplateTree::TemplateTree(const std::optional<std::string>& logonName) {
+  userInfo.companyName = "Company Name";
+  userInfo.authorName = UsableLogonName(logonName).value_or("Author Name");
   BuildDefaultTemplates();
 }
 
 TemplateTree::~TemplateTree() {
-  FreeNodeChain(std::move(root));
-  g_userInfo.reset();
   kindTable.clear();
+  FreeNodeChain(std::move(root));
 }
 
 TemplateNode* TemplateTree::FindKindNode(DeclKind kind) const {
@@ -169,22 +158,15 @@ TemplateNode* TemplateTree::AppendNode(TemplateNode* group, TemplateNode* previo
 }
 
 void TemplateTree::BuildDefaultTemplates() {
-  UserInfo& user = *g_userInfo;
-  user.companyName = "Company Name";
-  const std::optional<std::string> logon = QueryLogonName();
-  const std::optional<std::string> author =
-      logon ? EncodeFromUtf8(*logon, GetCodePage()) : std::nullopt;
-  user.authorName = author.value_or("Author Name");
-
   TemplateNode* previousGroup = nullptr;
   for (const GroupDefaults& groupDefaults : DefaultGroups()) {
-    TemplateNode* group = AppendNode(nullptr, previousGroup, Encoded(groupDefaults.name));
+    TemplateNode* group = AppendNode(nullptr, previousGroup, groupDefaults.name);
     TemplateNode* previousKind = nullptr;
     for (const KindDefaults& kindDefaults : groupDefaults.kinds) {
-      TemplateNode* kind = AppendNode(group, previousKind, Encoded(kindDefaults.name));
+      TemplateNode* kind = AppendNode(group, previousKind, kindDefaults.name);
       kind->generator = kindDefaults.generator;
       kind->lines.emplace_back(kRuleLine);
-      for (const char* line : kindDefaults.lines) kind->lines.push_back(Encoded(line));
+      for (const char* line : kindDefaults.lines) kind->lines.emplace_back(line);
       kind->lines.emplace_back(kRuleLine);
       kindTable[static_cast<int>(kindDefaults.kind)] = kind;
       previousKind = kind;

@@ -1,46 +1,22 @@
-// Code pages, the byte search every keyword test uses, and the process-wide
-// sources (clock, logon name, host application) the engine reads.
+// Code pages and the byte search every keyword test uses.
 #include <bit>
 #include <cstdint>
 #include <cstring>
-#include <ctime>
 
 #include "internal.h"
 
 namespace quillmark {
-namespace {
 
-CodePage g_codePage = CodePage::kUtf8;
-const TextConverter* g_converter = nullptr;
-std::function<LocalDate()> g_dateSource;
-std::function<std::optional<std::string>()> g_logonNameSource;
-EditorHost* g_hostApplication = nullptr;
-
-}  // namespace
-
-void SetCodePage(CodePage page) {
-  g_codePage = page;
-}
-CodePage GetCodePage() {
-  return g_codePage;
-}
-void SetTextConverter(const TextConverter* converter) {
-  g_converter = converter;
-}
-const TextConverter* GetTextConverter() {
-  return g_converter;
+bool IsLeadByte(unsigned char byte, CodePage page) {
+  return page == CodePage::kGbk && byte >= 0x81 && byte <= 0xFE;
 }
 
-bool IsLeadByte(unsigned char byte) {
-  return g_codePage == CodePage::kGbk && byte >= 0x81 && byte <= 0xFE;
-}
-
-std::size_t CharLengthAt(std::string_view text, std::size_t pos) {
+std::size_t CharLengthAt(std::string_view text, std::size_t pos, CodePage page) {
   if (pos >= text.size()) return 1;
   const auto lead = static_cast<unsigned char>(text[pos]);
   std::size_t length = 1;
-  if (g_codePage == CodePage::kGbk) {
-    length = IsLeadByte(lead) ? 2 : 1;
+  if (page == CodePage::kGbk) {
+    length = IsLeadByte(lead, page) ? 2 : 1;
   } else if (lead >= 0xF0) {
     length = 4;
   } else if (lead >= 0xE0) {
@@ -48,7 +24,7 @@ std::size_t CharLengthAt(std::string_view text, std::size_t pos) {
   } else if (lead >= 0xC0) {
     length = 2;
   }
-  if (length > 1 && g_codePage == CodePage::kUtf8) {
+  if (length > 1 && page == CodePage::kUtf8) {
     // A malformed sequence counts one byte at a time.
     for (std::size_t i = 1; i < length; ++i) {
       if (pos + i >= text.size() || (static_cast<unsigned char>(text[pos + i]) & 0xC0) != 0x80)
@@ -57,7 +33,6 @@ std::size_t CharLengthAt(std::string_view text, std::size_t pos) {
   }
   return pos + length <= text.size() ? length : text.size() - pos;
 }
-
 bool IsValidUtf8(std::string_view text) {
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
   const auto* const end = p + text.size();
@@ -105,25 +80,45 @@ bool IsValidUtf8(std::string_view text) {
   return true;
 }
 
-std::optional<std::string> EncodeFromUtf8(std::string_view utf8, CodePage page) {
+std::optional<std::string> EncodeFromUtf8(std::string_view utf8, CodePage page,
+                                          const TextConverter& converter) {
   if (page == CodePage::kUtf8) return std::string(utf8);
-  if (g_converter == nullptr) return std::nullopt;
-  return g_converter->Utf8ToGbk(utf8);
+  return converter.Utf8ToGbk(utf8);
 }
 
-std::optional<std::string> DecodeToUtf8(std::string_view text, CodePage page) {
+std::optional<std::string> DecodeToUtf8(std::string_view text, CodePage page,
+                                        const TextConverter& converter) {
   if (page == CodePage::kUtf8) return std::string(text);
-  if (g_converter == nullptr) return std::nullopt;
-  return g_converter->GbkToUtf8(text);
+  return converter.GbkToUtf8(text);
 }
 
-int FindSubstring(std::string_view text, std::string_view literal, int start) {
+std::string EncodeLossy(std::string_view utf8, CodePage page, const TextConverter& converter,
+                        bool* replaced) {
+  if (page == CodePage::kUtf8) return std::string(utf8);
+  if (std::optional<std::string> whole = converter.Utf8ToGbk(utf8)) return std::move(*whole);
+  // Character by character, so one that has no counterpart costs only itself.
+  std::string out;
+  for (std::size_t pos = 0; pos < utf8.size();) {
+    const std::size_t length = CharLengthAt(utf8, pos, CodePage::kUtf8);
+    const std::optional<std::string> one = converter.Utf8ToGbk(utf8.substr(pos, length));
+    if (one) {
+      out += *one;
+    } else {
+      out += '?';
+      if (replaced != nullptr) *replaced = true;
+    }
+    pos += length;
+  }
+  return out;
+}
+
+int FindSubstring(std::string_view text, std::string_view literal, CodePage page, int start) {
   if (start < 0) start = 0;
   const auto from = static_cast<std::size_t>(start);
   if (from > text.size()) return -1;
   if (literal.empty()) return start;
   if (literal.size() > text.size() - from) return -1;
-  if (g_codePage != CodePage::kGbk) {
+  if (page != CodePage::kGbk) {
     // In UTF-8 an ASCII literal cannot begin inside a character, and a
     // multi-byte literal can only match whole characters.
     const auto pos = text.find(literal, from);
@@ -135,40 +130,15 @@ int FindSubstring(std::string_view text, std::string_view literal, int start) {
   while (i <= last) {
     if (text[i] == first && std::memcmp(text.data() + i, literal.data(), literal.size()) == 0)
       return static_cast<int>(i);
-    i += (IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) ? 2 : 1;
+    i += (IsLeadByte(static_cast<unsigned char>(text[i]), page) && i + 1 < text.size()) ? 2 : 1;
   }
   return -1;
 }
 
-void SetDateSource(std::function<LocalDate()> source) {
-  g_dateSource = std::move(source);
-}
-
-LocalDate detail::Today() {
-  if (g_dateSource) return g_dateSource();
-  const std::time_t now = std::time(nullptr);
-  const std::tm* local = std::localtime(&now);
-  if (local == nullptr) return {1970, 1, 1};
-  return {local->tm_year + 1900, local->tm_mon + 1, local->tm_mday};
-}
-
-void SetLogonNameSource(std::function<std::optional<std::string>()> source) {
-  g_logonNameSource = std::move(source);
-}
-
-std::optional<std::string> QueryLogonName() {
-  if (!g_logonNameSource) return std::nullopt;
-  auto name = g_logonNameSource();
+std::optional<std::string> UsableLogonName(const std::optional<std::string>& logonName) {
   // The system's buffer holds 260 bytes with the terminator.
-  if (name && (name->empty() || name->size() >= 260)) return std::nullopt;
-  return name;
-}
-
-EditorHost* GetHostApplication() {
-  return g_hostApplication;
-}
-void SetHostApplication(EditorHost* application) {
-  g_hostApplication = application;
+  if (!logonName || logonName->empty() || logonName->size() >= 260) return std::nullopt;
+  return logonName;
 }
 
 }  // namespace quillmark

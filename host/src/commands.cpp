@@ -1,5 +1,10 @@
 // The command object and the delete/undelete toggle.
-#include "quillmark/host.h"
+#include "quillmark/commands.h"
+
+#include <exception>
+#include <new>
+
+#include "quillmark/settings.h"
 
 namespace quillmark {
 
@@ -29,73 +34,125 @@ std::string ToggleDeletedText(std::string_view selected) {
   return out;
 }
 
-Commands::Commands(UserInterface& ui, std::optional<std::string> profilePath) : ui_(ui) {
-  templateTree_.profilePath = profilePath ? *profilePath : GetProfilePath("Comment.ini");
-  SettingsError error;
-  if (!LoadSettings(templateTree_, templateTree_.profilePath, true, &error))
-    profileError_ = std::move(error);
+Commands::Commands(UserInterface& ui, const Platform& platform,
+                   std::optional<std::string> profilePath)
+    : platform_(platform), templateTree_(platform.LogonName()), ui_(ui) {
+  if (profilePath) {
+    templateTree_.profilePath = std::move(*profilePath);
+  } else if (!GetProfilePath(platform_, "Comment.ini", templateTree_.profilePath,
+                             &settingsError_)) {
+    return;
+  }
+  settingsLoaded_ = LoadSettings(templateTree_, templateTree_.profilePath, platform_.Converter(),
+                                 true, &settingsError_);
+  if (settingsLoaded_) savedSnapshot_ = SettingsSnapshot(templateTree_);
 }
 
-Commands::~Commands() {
-  SetHostApplication(nullptr);
-  application_ = nullptr;
-  // Settings that could not be read are not replaced by the defaults.
-  if (!profileError_ || !profileError_->unreadable)
-    SaveSettings(templateTree_, templateTree_.profilePath);
+Commands::~Commands() = default;
+
+bool Commands::SettingsChanged() const {
+  return settingsLoaded_ && SettingsSnapshot(templateTree_) != savedSnapshot_;
+}
+
+bool Commands::SaveSettings(std::string* error) {
+  if (!settingsLoaded_) {
+    if (error != nullptr)
+      *error = "settings not saved: they could not be loaded (" + settingsError_ + ")";
+    return false;
+  }
+  std::string snapshot = SettingsSnapshot(templateTree_);
+  if (snapshot == savedSnapshot_) return true;
+  if (!quillmark::SaveSettings(templateTree_, templateTree_.profilePath, platform_.Converter(),
+                               error))
+    return false;
+  savedSnapshot_ = std::move(snapshot);
+  return true;
 }
 
 void Commands::SetApplicationObject(EditorHost* application) {
   application_ = application;
-  SetHostApplication(application);
 }
 
 void Commands::SetModeless(bool enabled) {
   if (application_ != nullptr) application_->SetModelessEnabled(enabled);
 }
 
-CommentOutcome Commands::RunCommentCommand(Driver driver, const char* noDocumentMessage) {
+// Runs `work` with the host's modeless windows off; whatever it raises is
+// reported, never swallowed. False when something was raised.
+template <typename Work>
+bool Commands::Guarded(Work&& work) {
   SetModeless(false);
-  CommentOutcome outcome = CommentOutcome::kNoDocument;
+  bool ok = false;
   try {
+    work();
+    ok = true;
+  } catch (const std::bad_alloc&) {
+    ui_.ReportError("internal error: out of memory");
+  } catch (const std::exception& e) {
+    ui_.ReportError(std::string("internal error: ") + e.what());
+  } catch (...) {
+    ui_.ReportError("internal error: unknown exception");
+  }
+  SetModeless(true);
+  return ok;
+}
+
+CommandResult Commands::RunCommentCommand(Driver driver, const char* noDocumentMessage) {
+  CommandResult result{CommentOutcome::kNoDocument, DeclKind::None, false};
+  const bool ok = Guarded([&] {
     TextDocument* document =
         application_ != nullptr ? application_->GetActiveTextDocument() : nullptr;
     if (document == nullptr) {
       ui_.ShowMessage(noDocumentMessage);
-    } else if (TextSelection* selection = application_->GetSelection(*document)) {
-      outcome = driver(*selection, templateTree_, ui_);
-    } else {
-      outcome = CommentOutcome::kNoSelection;
+      return;
     }
-  } catch (...) {
-  }
-  SetModeless(true);
-  return outcome;
+    TextSelection* selection = application_->GetSelection(*document);
+    if (selection == nullptr) {
+      result.outcome = CommentOutcome::kNoSelection;
+      return;
+    }
+    CommentContext context;
+    context.page = application_->GetDocumentCodePage(*document);
+    context.converter = &platform_.Converter();
+    context.today = platform_.Today();
+    context.user = &templateTree_.userInfo;
+    context.host = application_;
+    context.replacedCharacters = &result.replacedCharacters;
+    const CommentResult comment = driver(*selection, templateTree_, ui_, context);
+    result.outcome = comment.outcome;
+    result.kind = comment.kind;
+  });
+  if (!ok) result.outcome = CommentOutcome::kInternalError;
+  return result;
 }
 
-CommentOutcome Commands::QuillmarkClassOrFunction() {
+CommandResult Commands::QuillmarkClassOrFunction() {
   return RunCommentCommand(&RequestComment, messages::kSelectDeclaration);
 }
 
-CommentOutcome Commands::CommentFileNote() {
+CommandResult Commands::CommentFileNote() {
   return RunCommentCommand(&RequestFileHeader, messages::kOpenFile);
 }
 
-void Commands::CommentDeleteText() {
-  SetModeless(false);
-  try {
+CommandResult Commands::CommentDeleteText() {
+  CommandResult result{CommentOutcome::kNoDocument, DeclKind::None, false};
+  const bool ok = Guarded([&] {
     TextDocument* document =
         application_ != nullptr ? application_->GetActiveTextDocument() : nullptr;
     if (document == nullptr) {
       ui_.ShowMessage(messages::kSelectDeleteText);
     } else if (TextSelection* selection = application_->GetSelection(*document)) {
       ToggleDeletedLines(*selection);
+      result.outcome = CommentOutcome::kInserted;
+    } else {
+      result.outcome = CommentOutcome::kNoSelection;
     }
-  } catch (...) {
-  }
-  SetModeless(true);
+  });
+  if (!ok) result.outcome = CommentOutcome::kInternalError;
+  return result;
 }
 
-int Commands::ToggleDeletedLines(TextSelection& selection) {
+void Commands::ToggleDeletedLines(TextSelection& selection) {
   const std::string text = selection.GetSelectedText();
   // The run goes on after the message: an empty text replaces an empty selection.
   if (text.empty()) ui_.ShowMessage(messages::kSelectDeleteText);
@@ -103,25 +160,14 @@ int Commands::ToggleDeletedLines(TextSelection& selection) {
   selection.MoveUpLines(1);
   selection.MoveDownLines(1);
   selection.MoveToLineEnd();
-  return 1;
 }
 
 void Commands::QuillmarkSetting() {
-  SetModeless(false);
-  try {
-    ui_.RunSettingsDialog(templateTree_);
-  } catch (...) {
-  }
-  SetModeless(true);
+  Guarded([&] { ui_.RunSettingsDialog(templateTree_); });
 }
 
 void Commands::QuillmarkAbout() {
-  SetModeless(false);
-  try {
-    ui_.RunAboutDialog();
-  } catch (...) {
-  }
-  SetModeless(true);
+  Guarded([&] { ui_.RunAboutDialog(); });
 }
 
 }  // namespace quillmark

@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "quillmark/host.h"
+#include "quillmark/memory_editor.h"
 
 namespace quillmark {
 namespace {
@@ -15,6 +15,44 @@ std::string WithBreaks(std::string_view text, std::string_view lineBreak) {
     const char c = text[i];
     if (c == '\r' || c == '\n') {
       if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      out += lineBreak;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+// The line breaks of `text`, in order.
+std::vector<std::string_view> BreaksOf(std::string_view text) {
+  std::vector<std::string_view> breaks;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\n') {
+      breaks.push_back(text.substr(i, 1));
+    } else if (text[i] == '\r') {
+      const bool pair = i + 1 < text.size() && text[i + 1] == '\n';
+      breaks.push_back(text.substr(i, pair ? 2 : 1));
+      if (pair) ++i;
+    }
+  }
+  return breaks;
+}
+
+// The k-th break of `text` becomes the k-th of `kept` while there are any,
+// then `fallback`: a line that is rewritten in place keeps its own break.
+std::string MapBreaks(std::string_view text, const std::vector<std::string_view>& kept,
+                      std::string_view fallback) {
+  if (kept.empty()) return WithBreaks(text, fallback);
+  std::string out;
+  out.reserve(text.size() + text.size() / 8);
+  std::size_t k = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '\r' || c == '\n') {
+      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      const std::string_view lineBreak = k < kept.size() ? kept[k++] : fallback;
+      // An LF right behind a lone CR would join it into one break.
+      if (lineBreak.front() == '\n' && !out.empty() && out.back() == '\r') out += '\r';
       out += lineBreak;
     } else {
       out += c;
@@ -145,7 +183,14 @@ std::string MemoryDocument::GetSelectedText() {
 void MemoryDocument::ReplaceSelection(std::string_view text) {
   const std::size_t a = Offset(std::min(anchor_, caret_));
   const std::size_t b = Offset(std::max(anchor_, caret_));
-  const std::string inserted = WithBreaks(text, lineBreak_);
+  std::string inserted =
+      MapBreaks(text, BreaksOf(std::string_view(buffer_).substr(a, b - a)), lineBreak_);
+  // A lone CR at either end of the new text must not pair with a neighbouring
+  // LF into one break: that would swallow a line. It becomes CR LF instead.
+  if (!inserted.empty() && inserted.back() == '\r' && b < buffer_.size() && buffer_[b] == '\n')
+    inserted += '\n';
+  if (!inserted.empty() && inserted.front() == '\n' && a > 0 && buffer_[a - 1] == '\r')
+    inserted.insert(inserted.begin(), '\r');
   if (b > a || !inserted.empty()) {
     buffer_.replace(a, b - a, inserted);
     ReindexAfterEdit(a, b, inserted.size());

@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "wide.h"
+#include "quillmark/wide.h"
 
 namespace quillmark {
 namespace {

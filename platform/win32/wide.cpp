@@ -1,5 +1,5 @@
 // UTF-8 <-> UTF-16 through the system's converter, refusing invalid input.
-#include "wide.h"
+#include "quillmark/wide.h"
 
 #include <windows.h>
 

@@ -1,11 +1,11 @@
 // Win32Platform: every operating-system query the core needs, answered by the
 // wide Win32 API and converted to UTF-8.
-#include "win32_platform.h"
+#include "quillmark/win32_platform.h"
 
 #include <climits>
 #include <vector>
 
-#include "wide.h"
+#include "quillmark/wide.h"
 
 namespace quillmark::win32 {
 namespace {

@@ -1,4 +1,5 @@
 // The INI store: sections and keys in creation order, exact bytes, no trimming.
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -9,6 +10,8 @@ namespace quillmark {
 namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+// No settings file comes near this; a larger "settings file" is something else.
+constexpr std::uint64_t kMaxSettingsBytes = std::uint64_t{64} << 20;
 
 bool HasNonAscii(std::string_view text) {
   for (char c : text)
@@ -16,36 +19,28 @@ bool HasNonAscii(std::string_view text) {
   return false;
 }
 
-FileEncoding CodePageEncoding(CodePage page) {
-  return page == CodePage::kUtf8 ? FileEncoding::kUtf8 : FileEncoding::kGbk;
-}
-
-// Converts between the file's encoding and the engine's code page.
-std::optional<std::string> Transcode(std::string_view text, FileEncoding from, FileEncoding to) {
-  const bool fromUtf8 = from != FileEncoding::kGbk;
-  const bool toUtf8 = to != FileEncoding::kGbk;
-  if (fromUtf8 == toUtf8 || !HasNonAscii(text)) return std::string(text);
-  return fromUtf8 ? EncodeFromUtf8(text, CodePage::kGbk) : DecodeToUtf8(text, CodePage::kGbk);
-}
-
-// The first "=" of a line, stepping over double-byte characters.
+// The first "=" of a line. Neither encoding has "=" inside a character: code
+// page 936's second bytes start at 0x40.
 std::size_t FindEquals(std::string_view line) {
-  const int pos = FindSubstring(line, "=");
-  return pos < 0 ? std::string_view::npos : static_cast<std::size_t>(pos);
+  return line.find('=');
 }
 
 }  // namespace
 
 bool IniFile::Read() {
   std::string bytes;
-  std::error_code ec;
-  if (!ReadWholeFile(path, bytes)) {
-    missing = !std::filesystem::exists(std::filesystem::path(path), ec);
+  FileIdentity seen;
+  if (!ReadWholeFile(path, bytes, &lastSystemError, &seen, kMaxSettingsBytes)) {
+    std::error_code ec;
+    missing = !std::filesystem::exists(std::filesystem::path(path), ec) &&
+              !std::filesystem::is_symlink(std::filesystem::path(path), ec);
     lastError = kUnableToOpen;
     return false;
   }
   missing = false;
-  return LoadBytes(bytes);
+  if (!LoadBytes(bytes)) return false;
+  identity = seen;
+  return true;
 }
 
 bool IniFile::LoadBytes(std::string_view text) {
@@ -56,30 +51,45 @@ bool IniFile::LoadBytes(std::string_view text) {
   } else if (HasNonAscii(text) && IsValidUtf8(text)) {
     found = FileEncoding::kUtf8;
   }
-  const std::optional<std::string> converted =
-      Transcode(text, found, CodePageEncoding(GetCodePage()));
-  if (!converted) {
+  std::optional<std::string> utf8;
+  if (found == FileEncoding::kGbk && HasNonAscii(text)) {
+    utf8 = converter_->GbkToUtf8(text);
+  } else if (found != FileEncoding::kGbk && !IsValidUtf8(text)) {
+    utf8 = std::nullopt;  // a BOM in front of bytes that are not UTF-8
+  } else {
+    utf8 = std::string(text);
+  }
+  if (!utf8) {
     lastError = kUnableToConvert;
+    lastSystemError.clear();
     return false;
   }
   encoding = found;
-  Parse(*converted);
+  Parse(*utf8);
   return true;
 }
 
 bool IniFile::Write() {
-  const std::optional<std::string> converted =
-      Transcode(Serialize(), CodePageEncoding(GetCodePage()), encoding);
-  if (!converted) {
-    lastError = kUnableToConvert;
-    return false;
+  std::string text = Serialize();
+  std::string bytes;
+  if (encoding == FileEncoding::kGbk && HasNonAscii(text)) {
+    if (std::optional<std::string> gbk = converter_->Utf8ToGbk(text)) {
+      bytes = std::move(*gbk);
+    } else {
+      // A character code page 936 cannot hold (an emoji in a name, say): the
+      // file becomes UTF-8 with a byte-order mark rather than lose it.
+      encoding = FileEncoding::kUtf8Bom;
+    }
   }
-  std::string bytes = encoding == FileEncoding::kUtf8Bom ? std::string(kUtf8Bom) : std::string();
-  bytes += *converted;
-  if (!ReplaceFileAtomically(path, bytes)) {
+  if (bytes.empty()) {
+    if (encoding == FileEncoding::kUtf8Bom) bytes = kUtf8Bom;
+    bytes += text;
+  }
+  if (!ReplaceFileAtomically(path, bytes, &lastSystemError, identity.known ? &identity : nullptr)) {
     lastError = kUnableToOpen;
     return false;
   }
+  identity = {};
   return true;
 }
 

@@ -1,6 +1,8 @@
 // The user's profile: every kind's template lines and the user information,
 // kept in one INI file per logon user.
+#include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <filesystem>
 
 #include "quillmark/settings.h"
@@ -8,18 +10,32 @@
 namespace quillmark {
 namespace {
 
-std::function<std::optional<std::string>()> g_profileDirectory;
-
-std::string UserSection() {
-  return EncodeFromUtf8(kUserSection, GetCodePage()).value_or(kUserSection);
-}
-
 std::string LineKey(std::size_t i) {
   return "Line" + std::to_string(i);
 }
 
-void Fail(SettingsError* error, const std::string& path, std::string_view why) {
-  if (error != nullptr) error->message = path + ": " + std::string(why);
+// The line number of a key "Line<n>" written as LineKey writes it, or -1.
+long long LineNumber(std::string_view key) {
+  if (!key.starts_with("Line")) return -1;
+  const std::string_view digits = key.substr(4);
+  if (digits.empty() || digits.size() > 10 || (digits.size() > 1 && digits.front() == '0'))
+    return -1;
+  long long n = 0;
+  const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), n);
+  return ec == std::errc() && end == digits.data() + digits.size() ? n : -1;
+}
+
+bool Fail(std::string* error, const std::string& path, std::string_view why) {
+  if (error != nullptr) *error = path + ": " + std::string(why);
+  return false;
+}
+
+// The operating system's reason when there is one (it names the file), else
+// the store's.
+bool FailWith(std::string* error, const IniFile& file) {
+  if (file.lastSystemError.empty()) return Fail(error, file.path, file.lastError);
+  if (error != nullptr) *error = file.lastSystemError;
+  return false;
 }
 
 bool IsZeroByteFile(const std::string& path) {
@@ -27,43 +43,50 @@ bool IsZeroByteFile(const std::string& path) {
   return std::filesystem::file_size(std::filesystem::path(path), ec) == 0 && !ec;
 }
 
-void StoreUserInfo(IniFile& file) {
-  const UserInfo* user = GetUserInfo();
-  const std::string section = UserSection();
-  file.SetValue(section, "AuthorName", user != nullptr ? user->authorName : "", true);
-  file.SetValue(section, "CompanyName", user != nullptr ? user->companyName : "", true);
+void StoreUserInfo(IniFile& file, const UserInfo& user) {
+  file.SetValue(kUserSection, "AuthorName", user.authorName, true);
+  file.SetValue(kUserSection, "CompanyName", user.companyName, true);
 }
 
 // Puts the tree's settings into `file` and writes it.
-bool StoreAndWrite(const TemplateTree& tree, IniFile& file, SettingsError* error) {
+bool StoreAndWrite(const TemplateTree& tree, IniFile& file, std::string* error) {
   SaveTemplateLines(file, tree.root.get());
-  StoreUserInfo(file);
-  if (!file.Write()) {
-    Fail(error, file.path, file.lastError);
-    return false;
-  }
+  StoreUserInfo(file, tree.userInfo);
+  if (!file.Write()) return FailWith(error, file);
   return true;
 }
 
 // A new file holding the tree's settings alone.
-bool WriteFreshFile(const TemplateTree& tree, const std::string& path, SettingsError* error) {
-  IniFile file(path);
+bool WriteFreshFile(const TemplateTree& tree, const std::string& path,
+                    const TextConverter& converter, std::string* error) {
+  IniFile file(path, converter);
   return StoreAndWrite(tree, file, error);
 }
 
 }  // namespace
 
-void SetProfileDirectorySource(std::function<std::optional<std::string>()> source) {
-  g_profileDirectory = std::move(source);
+bool HoldsSettings(const IniFile& file) {
+  for (std::size_t s = 0; s < file.sections.size(); ++s)
+    if (!file.sectionNames[s].empty() && !file.sections[s].keys.empty()) return true;
+  return false;
 }
 
-std::string GetProfilePath(std::string_view fallbackName) {
-  std::string path = g_profileDirectory ? g_profileDirectory().value_or("") : "";
-  const std::optional<std::string> logon = QueryLogonName();
-  path += logon ? "Comment_" + *logon + ".ini" : std::string(fallbackName);
-  return path;
+bool GetProfilePath(const Platform& platform, std::string_view fallbackName, std::string& path,
+                    std::string* error) {
+  const std::optional<std::string> directory = platform.ProfileDirectory();
+  if (!directory || directory->empty()) {
+    if (error != nullptr)
+      *error = "no directory for the settings file (no home directory is known)";
+    return false;
+  }
+  const std::optional<std::string> logon = UsableLogonName(platform.LogonName());
+  path = *directory + (logon ? "Comment_" + *logon + ".ini" : std::string(fallbackName));
+  return true;
 }
 
+// Lines are read in the order of their numbers below the section's count; a
+// missing number is skipped. Only the keys that exist are visited, so an absurd
+// count costs nothing.
 void LoadTemplateLines(IniFile& file, TemplateNode* node) {
   for (; node != nullptr; node = node->next.get()) {
     if (node->IsGroup()) {
@@ -73,12 +96,17 @@ void LoadTemplateLines(IniFile& file, TemplateNode* node) {
     node->lines.clear();
     int count = 0;
     file.GetIntValue(count, node->name, "CommentLineCount");
-    std::string line;
-    for (int i = 0; i < count; ++i) {
-      // A missing key is skipped; the next line found follows directly.
-      if (file.GetValue(line, node->name, LineKey(static_cast<std::size_t>(i))))
-        node->lines.push_back(line);
+    const int section = file.FindSection(node->name);
+    if (count <= 0 || section < 0) continue;
+    const SectionData& data = file.sections[static_cast<std::size_t>(section)];
+    std::vector<std::pair<long long, std::size_t>> numbered;
+    for (std::size_t k = 0; k < data.keys.size(); ++k) {
+      const long long n = LineNumber(data.keys[k]);
+      if (n >= 0 && n < count) numbered.emplace_back(n, k);
     }
+    std::sort(numbered.begin(), numbered.end());
+    node->lines.reserve(numbered.size());
+    for (const auto& [n, k] : numbered) node->lines.push_back(data.values[k]);
   }
 }
 
@@ -94,43 +122,60 @@ void SaveTemplateLines(IniFile& file, const TemplateNode* node) {
   }
 }
 
-bool LoadSettings(TemplateTree& tree, const std::string& path, bool createIfMissing,
-                  SettingsError* error) {
-  IniFile file(path);
+bool LoadSettings(TemplateTree& tree, const std::string& path, const TextConverter& converter,
+                  bool createIfMissing, std::string* error) {
+  IniFile file(path, converter);
   const bool read = file.Read();
   // A zero-byte file holds no settings to lose: it is filled like a missing one.
   const bool blank = read && createIfMissing && file.sections.empty() && IsZeroByteFile(path);
   if (read && !blank) {
+    if (!HoldsSettings(file))
+      return Fail(error, path, "holds no settings (no [section] in it); not used");
     LoadTemplateLines(file, tree.root.get());
-    if (UserInfo* user = GetUserInfo()) {
-      const std::string section = UserSection();
-      file.GetValue(user->authorName, section, "AuthorName");
-      file.GetValue(user->companyName, section, "CompanyName");
-    }
+    file.GetValue(tree.userInfo.authorName, kUserSection, "AuthorName");
+    file.GetValue(tree.userInfo.companyName, kUserSection, "CompanyName");
     return true;
   }
   if (!read && !(createIfMissing && file.missing)) {
     // An existing file that cannot be read is never overwritten with defaults.
-    Fail(error, path, file.missing ? "no such file" : file.lastError);
-    if (error != nullptr) error->unreadable = !file.missing;
-    return false;
+    return file.missing ? Fail(error, path, "no such file") : FailWith(error, file);
   }
-  return WriteFreshFile(tree, path, error);
+  return WriteFreshFile(tree, path, converter, error);
 }
 
-bool SaveSettings(const TemplateTree& tree, const std::string& path, SettingsError* error) {
-  IniFile file(path);
-  if (!file.Read()) {
-    Fail(error, path, file.missing ? "no such file" : file.lastError);
-    return false;
-  }
+bool SaveSettings(const TemplateTree& tree, const std::string& path, const TextConverter& converter,
+                  std::string* error) {
+  IniFile file(path, converter);
+  if (!file.Read()) return file.missing ? Fail(error, path, "no such file") : FailWith(error, file);
   return StoreAndWrite(tree, file, error);
 }
 
-bool SaveSettingsAs(const TemplateTree& tree, const std::string& path, SettingsError* error) {
+bool SaveSettingsAs(const TemplateTree& tree, const std::string& path,
+                    const TextConverter& converter, std::string* error) {
   // The same bytes as emptying the file and saving into it, without a moment
   // in which the file is empty.
-  return WriteFreshFile(tree, path, error);
+  return WriteFreshFile(tree, path, converter, error);
+}
+
+std::string SettingsSnapshot(const TemplateTree& tree) {
+  std::string snapshot;
+  const auto add = [&snapshot](std::string_view text) {
+    snapshot += std::to_string(text.size());
+    snapshot += ':';
+    snapshot += text;
+  };
+  const auto walk = [&add](const TemplateNode* node, auto& self) -> void {
+    for (; node != nullptr; node = node->next.get()) {
+      add(node->name);
+      add(std::to_string(node->lines.size()));
+      for (const std::string& line : node->lines) add(line);
+      self(node->firstChild.get(), self);
+    }
+  };
+  walk(tree.root.get(), walk);
+  add(tree.userInfo.authorName);
+  add(tree.userInfo.companyName);
+  return snapshot;
 }
 
 std::string WithIniExtension(std::string path) {

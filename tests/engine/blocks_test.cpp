@@ -5,6 +5,7 @@ namespace quillmark {
 namespace {
 
 using testing::Block;
+using testing::Context;
 using testing::EngineTest;
 using testing::kRule;
 using testing::RecordingSelection;
@@ -15,7 +16,7 @@ class BlocksTest : public EngineTest {
   // selected whole; returns the document text.
   std::string CommentLine(MemoryDocument& doc, int line, MessageSink& sink) {
     doc.Select({line, static_cast<int>(doc.LineText(line).size()) + 1}, {line, 1});
-    RequestComment(doc, *tree_, sink);
+    RequestComment(doc, *tree_, sink, Context(doc.GetCodePage(), &tree_->userInfo));
     return doc.Text();
   }
 
@@ -52,11 +53,9 @@ const std::string kClassBlock = Block({
 TEST_F(BlocksTest, ClassBlockWithTwoBases) {
   RecordingSelection selection;
   std::string text = "class AFX_EXT_CLASS CMyView : public CView, protected IHost";
-  ASSERT_EQ(1, CommentClass(text, selection, *tree_->FindKindNode(DeclKind::Class)));
+  ASSERT_TRUE(CommentClass(text, selection, *tree_->FindKindNode(DeclKind::Class),
+                           Context(CodePage::kUtf8, &tree_->userInfo)));
   EXPECT_EQ(kClassBlock, selection.inserted);
-  const std::vector<std::string> moves = {"up 1", "down 1", "start", "replace",
-                                          "up 9", "down 1", "end"};
-  EXPECT_EQ(moves, selection.log);
 }
 
 TEST_F(BlocksTest, ClassBlockInTheDocument) {
@@ -74,7 +73,8 @@ TEST_F(BlocksTest, ClassBlockInTheDocument) {
 TEST_F(BlocksTest, FunctionBlockWithFourParameters) {
   RecordingSelection selection;
   std::string text = "LRESULT CALLBACK WndProc(HWND h, UINT m, WPARAM w, LPARAM l)";
-  ASSERT_EQ(1, CommentFunction(text, selection, *tree_->FindKindNode(DeclKind::Function)));
+  ASSERT_TRUE(CommentFunction(text, selection, *tree_->FindKindNode(DeclKind::Function),
+                              Context(CodePage::kUtf8, &tree_->userInfo)));
   EXPECT_EQ(Block({
                 kRule,
                 "//\t函 数 名 : WndProc",
@@ -91,36 +91,37 @@ TEST_F(BlocksTest, FunctionBlockWithFourParameters) {
                 kRule,
             }),
             selection.inserted);
-  EXPECT_EQ("up 12", selection.log[4]);
 }
 
-TEST_F(BlocksTest, LinesUpPerDefaultKind) {
+// Wherever the block goes, the caret ends after the marked line's text, also
+// when a multi-line value stands above or below the marker.
+TEST_F(BlocksTest, CaretEndsOnTheMarkedLinePerDefaultKind) {
   const struct {
-    DeclKind kind;
     const char* text;
-    int linesUp;
+    const char* markedLine;
   } kCases[] = {
-      {DeclKind::Interface, "interface IMyHost : public IDispatch", 9},
-      {DeclKind::Interface, "interface IMyHost : IDispatch", 9},
-      {DeclKind::MacroWithParams, "#define MAX(a, b) ((a) > (b) ? (a) : (b))", 8},
-      {DeclKind::FileHeader, "", 9},
-      {DeclKind::MemberFunction, "void CFoo::Bar(int a, int b)", 10},
+      {"interface IMyHost : public IDispatch", "//\t接口功能 : "},
+      {"#define MAX(a, b) ((a) > (b) ? (a) : (b))", "//\t功    能 : "},
+      {"void CFoo::Bar(int a, int b)", "//\t函数功能 : "},
+      {"LRESULT CALLBACK WndProc(HWND h, UINT m, WPARAM w, LPARAM l)", "//\t函数功能 : "},
+      {"class CMyView : public CView, protected IHost", "//\t描    述 : "},
+      {"STDMETHOD(Run)(THIS_ int a, int b) PURE;", "//\t功    能 : "},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.text);
-    RecordingSelection selection;
-    std::string text = c.text;
-    const TemplateNode& node = *tree_->FindKindNode(c.kind);
-    ASSERT_EQ(1, node.generator(text, selection, node));
-    EXPECT_EQ("up " + std::to_string(c.linesUp), selection.log[selection.log.size() - 3]);
+    MemoryDocument doc(std::string("int a;\n") + c.text + "\n");
+    CommentLine(doc, 2, noMessages_);
+    const TextPosition caret = doc.Caret();
+    EXPECT_EQ(c.markedLine, doc.LineText(caret.line));
+    EXPECT_EQ(static_cast<int>(doc.LineText(caret.line).size()) + 1, caret.column);
   }
 }
 
 TEST_F(BlocksTest, FileHeaderGoesToTheTopTwice) {
   MemoryDocument doc("int a;\nint b;\n");
   doc.Select({2, 1}, {2, 4});
-  RequestFileHeader(doc, *tree_, noMessages_);
-  RequestFileHeader(doc, *tree_, noMessages_);
+  RequestFileHeader(doc, *tree_, noMessages_, Context(CodePage::kUtf8, &tree_->userInfo));
+  RequestFileHeader(doc, *tree_, noMessages_, Context(CodePage::kUtf8, &tree_->userInfo));
   const std::string header = Block({
       kRule,
       "//\t文 件 名 :",
@@ -145,21 +146,20 @@ TEST_F(BlocksTest, ProjectAndFileNamesComeFromTheHost) {
   MemoryEditor editor;
   editor.Open(&doc);
   editor.SetProjectName("demo");
-  SetHostApplication(&editor);
   TemplateNode node;
   node.lines = {"%CurrentFileName%|%ProjectName%|%Time%%Time%|%Company%!"};
-  UserInfo& user = *GetUserInfo();
-  user.companyName.clear();
+  UserInfo user;
   user.authorName = "A %Time%";
   node.lines.push_back("%Author%");
-  const ExpandedBlock block = ExpandTemplate(node.lines, {}, {});
+  const CommentContext context = Context(CodePage::kUtf8, &user, &editor);
+  const ExpandedBlock block = ExpandTemplate(node.lines, {}, {}, context);
   EXPECT_EQ("main.cpp|demo|2002年9月17日2002年9月17日|!\r\nA 2002年9月17日\r\n", block.text);
   editor.SetProjectName(std::nullopt);
-  EXPECT_EQ("|\r\n", ExpandTemplate({"%ProjectName%|"}, {}, {}).text);
+  EXPECT_EQ("|\r\n", ExpandTemplate({"%ProjectName%|"}, {}, {}, context).text);
 }
 
 TEST_F(BlocksTest, CaretLineRules) {
-  const ExpansionStep threeLines[] = {{"%FunctionParam%", "a,\r\nb,\r\nc", 2}};
+  const std::vector<ExpansionStep> threeLines = {{"%FunctionParam%", "a,\r\nb,\r\nc", 2}};
   const struct {
     std::vector<std::string> lines;
     int lineCount;
@@ -175,7 +175,7 @@ TEST_F(BlocksTest, CaretLineRules) {
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.why);
-    const ExpandedBlock block = ExpandTemplate(c.lines, {}, threeLines);
+    const ExpandedBlock block = ExpandTemplate(c.lines, {}, threeLines, Context());
     EXPECT_EQ(c.lineCount, block.lineCount);
     EXPECT_EQ(c.caretLine, block.caretLine);
     EXPECT_EQ(std::string::npos, block.text.find("%CaretPos%"));
@@ -249,7 +249,7 @@ TEST_F(BlocksTest, DriverMessages) {
     Sink sink;
     RecordingSelection selection;
     selection.selected = c.text;
-    EXPECT_EQ(c.outcome, RequestComment(selection, *tree_, sink));
+    EXPECT_EQ(c.outcome, RequestComment(selection, *tree_, sink, Context()).outcome);
     if (c.outcome == CommentOutcome::kParseFailed) {
       EXPECT_EQ(std::vector<std::string>{messages::kCheckDeclaration}, sink.shown);
     } else if (c.message != nullptr) {
@@ -261,12 +261,10 @@ TEST_F(BlocksTest, DriverMessages) {
 }
 
 TEST_F(BlocksTest, GbkDocumentGetsGbkBlock) {
-  SetCodePage(CodePage::kGbk);
-  TemplateTree gbkTree;  // defaults encoded into code page 936
   RecordingSelection selection;
   std::string text = "union UValue {";
-  const TemplateNode& node = *gbkTree.FindKindNode(DeclKind::Union);
-  ASSERT_EQ(1, node.generator(text, selection, node));
+  const TemplateNode& node = *tree_->FindKindNode(DeclKind::Union);
+  ASSERT_TRUE(node.generator(text, selection, node, Context(CodePage::kGbk, &tree_->userInfo)));
   EXPECT_EQ(
       testing::Gbk(Block({kRule, "//\t联合体名 : UValue", "//\t描    述 : ", "//\t功    能 : ",
                           "//\t历史记录 : ", "//\t使用说明 : ", "//\t作    者 : Author Name",

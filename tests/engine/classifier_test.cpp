@@ -48,7 +48,7 @@ TEST_F(ClassifierTest, KindsInTestOrder) {
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.why);
-    EXPECT_EQ(c.kind, Classify(c.text)) << c.text;
+    EXPECT_EQ(c.kind, Classify(c.text, CodePage::kUtf8)) << c.text;
   }
 }
 
@@ -65,26 +65,25 @@ TEST_F(ClassifierTest, FindSubstring) {
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.text);
-    EXPECT_EQ(c.expected, FindSubstring(c.text, c.literal, c.start));
+    EXPECT_EQ(c.expected, FindSubstring(c.text, c.literal, CodePage::kUtf8, c.start));
   }
 }
 
 TEST_F(ClassifierTest, DoubleByteCharactersHideTheirSecondByte) {
-  SetCodePage(CodePage::kGbk);
   // 0x81 0x40 is one character; "@" (0x40) must not be found inside it.
   const std::string text = "\x81\x40@";
-  EXPECT_EQ(2, FindSubstring(text, "@"));
+  EXPECT_EQ(2, FindSubstring(text, "@", CodePage::kGbk));
   // 0xB0 0x63 is one character, so "class" cannot start on its second byte.
   EXPECT_EQ(-1, FindSubstring("\xB0"
                               "class",
-                              "class"));
+                              "class", CodePage::kGbk));
   EXPECT_EQ(DeclKind::None, Classify("\xB0"
-                                     "class"));
-  EXPECT_EQ(DeclKind::Class, Classify(Gbk("类") + " class"));
-  SetCodePage(CodePage::kUtf8);
+                                     "class",
+                                     CodePage::kGbk));
+  EXPECT_EQ(DeclKind::Class, Classify(Gbk("类") + " class", CodePage::kGbk));
   EXPECT_EQ(1, FindSubstring("\xB0"
                              "class",
-                             "class"));
+                             "class", CodePage::kUtf8));
 }
 
 }  // namespace

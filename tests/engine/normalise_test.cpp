@@ -23,7 +23,7 @@ TEST_F(NormaliseTest, TrimDeclaration) {
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.why);
     std::string text = c.text;
-    TrimDeclaration(text);
+    TrimDeclaration(text, CodePage::kUtf8);
     EXPECT_EQ(c.expected, text);
   }
 }
@@ -32,12 +32,12 @@ TEST_F(NormaliseTest, Removals) {
   std::string head = "class  AFX_EXT_CLASS\r\n\tCMyView :\n public CView";
   RemoveWhitespace(head);
   EXPECT_EQ("classAFX_EXT_CLASSCMyView:publicCView", head);
-  RemoveExportMacros(head);
+  RemoveExportMacros(head, CodePage::kUtf8);
   EXPECT_EQ("classCMyView:publicCView", head);
 
   std::string spaced = "class __declspec( dllexport ) CFoo";
   RemoveWhitespace(spaced);
-  RemoveExportMacros(spaced);
+  RemoveExportMacros(spaced, CodePage::kUtf8);
   EXPECT_EQ("classCFoo", spaced);
 
   std::string macro = "A 1 + 2  3";
@@ -49,20 +49,19 @@ TEST_F(NormaliseTest, Removals) {
 
   // One pass: what the removal joins together is not searched again.
   std::string joined = "ststaticatic x";
-  RemoveSubstring(joined, "static");
+  RemoveSubstring(joined, "static", CodePage::kUtf8);
   EXPECT_EQ("static x", joined);
   std::string words = "staticCount static";
-  RemoveSubstring(words, "static");
+  RemoveSubstring(words, "static", CodePage::kUtf8);
   EXPECT_EQ("Count ", words);
 }
 
 TEST_F(NormaliseTest, DoubleByteTextKeepsItsCharacters) {
-  SetCodePage(CodePage::kGbk);
   // 0xB0 0x41 is one character whose second byte is "A": not part of "AFX".
   std::string text =
       "\xB0"
       "AFX_EXT_CLASS";
-  RemoveSubstring(text, "AFX_EXT_CLASS");
+  RemoveSubstring(text, "AFX_EXT_CLASS", CodePage::kGbk);
   EXPECT_EQ(
       "\xB0"
       "AFX_EXT_CLASS",

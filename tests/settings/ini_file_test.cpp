@@ -8,7 +8,7 @@ using testing::EngineTest;
 class IniFileTest : public EngineTest {};
 
 TEST_F(IniFileTest, LineRules) {
-  IniFile ini;
+  IniFile ini({}, testing::Converter());
   ini.Parse(
       "top=1\n"
       "[S]\r\n"
@@ -49,7 +49,7 @@ TEST_F(IniFileTest, LineRules) {
 }
 
 TEST_F(IniFileTest, ErrorsAndIntegers) {
-  IniFile ini;
+  IniFile ini({}, testing::Converter());
   ini.Parse("[n]\na=42abc\nb=  -7\nc=x1\nd=99999999999\ne=+3\n");
   const struct {
     const char* key;
@@ -85,21 +85,21 @@ TEST_F(IniFileTest, ErrorsAndIntegers) {
 }
 
 TEST_F(IniFileTest, WriteReadWriteIsStable) {
-  IniFile ini;
+  IniFile ini({}, testing::Converter());
   ini.Parse("x=1\n[A]\nk=v\n[B]\nLine0=//\t名 : %Time% \n[A]\nk2=\n");
   const std::string once = ini.Serialize();
-  IniFile again;
+  IniFile again({}, testing::Converter());
   again.Parse(once);
   EXPECT_EQ(once, again.Serialize());
 }
 
-TEST_F(IniFileTest, DoubleByteKeysStepOverTrailBytes) {
-  SetCodePage(CodePage::kGbk);
-  IniFile ini;
-  // A double-byte key; the search for "=" steps over it whole.
-  ini.Parse("[s]\n\x81\x80=v\n");
+TEST_F(IniFileTest, CodePage936FilesAreHeldInUtf8) {
+  IniFile ini({}, testing::Converter());
+  // 0x81 0x80 is one character; its key is found by its UTF-8 spelling.
+  ASSERT_TRUE(ini.LoadBytes("[s]\r\n\x81\x80=v\r\n"));
+  EXPECT_EQ(FileEncoding::kGbk, ini.encoding);
   std::string out;
-  EXPECT_TRUE(ini.GetValue(out, "s", "\x81\x80"));
+  EXPECT_TRUE(ini.GetValue(out, "s", testing::Converter().GbkToUtf8("\x81\x80").value()));
   EXPECT_EQ("v", out);
 }
 

@@ -13,87 +13,55 @@ class ProfileTest : public testing::ScratchDirTest {
  protected:
   std::string Read(const std::string& path) {
     std::string bytes;
-    EXPECT_TRUE(ReadWholeFile(path, bytes));
+    EXPECT_TRUE(ReadWholeFile(path, bytes, nullptr));
     return bytes;
   }
+  const TextConverter& converter_ = testing::Converter();
   void WriteFile(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
   }
 };
 
-// The first-start file, in code page 936 with CR LF line ends.
+// The first-start file, in code page 936 with CR LF line ends, checked in.
 std::string FirstStartFile() {
-  const std::string rule(63, '/');
-  std::string text;
-  const auto section = [&](const char* name, std::vector<std::string> lines) {
-    text += std::string("[") + name + "]\r\nCommentLineCount=" + std::to_string(lines.size() + 2) +
-            "\r\n";
-    lines.insert(lines.begin(), rule);
-    lines.push_back(rule);
-    for (std::size_t i = 0; i < lines.size(); ++i)
-      text += "Line" + std::to_string(i) + "=" + lines[i] + "\r\n";
-    text += "\r\n";
-  };
-  const std::vector<std::string> tail = {
-      "//\t描    述 : %CaretPos%", "//\t功    能 : ",       "//\t历史记录 : ", "//\t使用说明 : ",
-      "//\t作    者 : %Author%",   "//\t时    间 : %Time%", "//\t备    注 : "};
-  const auto withTail = [&](std::vector<std::string> head) {
-    head.insert(head.end(), tail.begin(), tail.end());
-    return head;
-  };
-  section("类声明注释", withTail({"//\t类    名 : %ClassName%", "//\t基    类 : %BaseClassName%"}));
-  section("结构体声明注释", withTail({"//\t结构体名 : %StructName%"}));
-  section("联合体声明注释", withTail({"//\t联合体名 : %UnionName%"}));
-  section("枚举体声明注释", withTail({"//\t枚举体名 : %EnumName%"}));
-  section("普通函数注释",
-          {"//\t函 数 名 : %Function%", "//\t函数功能 : %CaretPos%",
-           "//\t处理过程 : ", "//\t备    注 : ", "//\t作    者 : %Author%", "//\t时    间 : %Time%",
-           "//\t返 回 值 : %ReturnValue%", "//\t参数说明 : %FunctionParam%"});
-  section("类成员函数注释",
-          {"//\t函 数 名 : %Function%", "//\t所属类名 : %ClassName%", "//\t函数功能 : %CaretPos%",
-           "//\t处理过程 : ", "//\t备    注 : ", "//\t作    者 : %Author%", "//\t时    间 : %Time%",
-           "//\t返 回 值 : %ReturnValue%", "//\t参数说明 : %FunctionParam%"});
-  section("带参数宏注释", {"//\t宏 名 称 : %MicroName%", "//\t功    能 : %CaretPos%",
-                           "//\t备    注 : ", "//\t作    者 : %Author%", "//\t时    间 : %Time%",
-                           "//\t参数说明 : %FunctionParam%"});
-  section("普通宏注释", {"//\t宏 名 称 : %MicroName%", "//\t功    能 : %CaretPos%",
-                         "//\t备    注 : ", "//\t作    者 : %Author%", "//\t时    间 : %Time%"});
-  section("接口声明",
-          {"//\t接 口 名 : %Interface%", "//\t派生接口 : %BaseInterface%",
-           "//\t接口功能 : %CaretPos%", "//\t描    述 : ", "//\t历史记录 : ", "//\t使用说明 : ",
-           "//\t作    者 : %Author%", "//\t时    间 : %Time%", "//\t备    注 : "});
-  section("方法声明",
-          {"//\t方 法 名 : %MethodName%", "//\t功    能 : %CaretPos%",
-           "//\t描    述 : ", "//\t使用说明 : ", "//\t作    者 : %Author%", "//\t时    间 : %Time%",
-           "//\t返 回 值 : %ReturnValue%", "//\t参数说明 : %FunctionParam%"});
-  section("方法实现",
-          {"//\t方 法 名 : %MethodName%", "//\t接    口 : %Interface%", "//\t功    能 : %CaretPos%",
-           "//\t描    述 : ", "//\t使用说明 : ", "//\t作    者 : %Author%", "//\t时    间 : %Time%",
-           "//\t返 回 值 : %ReturnValue%", "//\t参数说明 : %FunctionParam%"});
-  section("文件头注释",
-          {"//\t文 件 名 :%CurrentFileName%", "//\t文件功能 :%CaretPos%", "//\t作    者 : %Author%",
-           "//\t创建时间 : %Time%", "//\t项目名称 ：%ProjectName%",
-           "//\t操作系统 : ", "//\t备    注 :", "//\t历史记录： : "});
-  text += "[用户信息]\r\nAuthorName=Author Name\r\nCompanyName=Company Name\r\n\r\n";
-  return Gbk(text);
+  std::string bytes;
+  EXPECT_TRUE(ReadWholeFile(QUILLMARK_TEST_DATA "/settings/data/first_start.ini", bytes, nullptr));
+  return bytes;
 }
 
 TEST_F(ProfileTest, FirstStartCreatesTheDefaultFile) {
   TemplateTree tree;
-  ASSERT_TRUE(LoadSettings(tree, profile_, true));
+  ASSERT_TRUE(LoadSettings(tree, profile_, converter_, true, nullptr));
   EXPECT_EQ(FirstStartFile(), Read(profile_));
   // Saving unchanged settings rewrites the same bytes.
-  ASSERT_TRUE(SaveSettings(tree, profile_));
+  ASSERT_TRUE(SaveSettings(tree, profile_, converter_, nullptr));
   EXPECT_EQ(FirstStartFile(), Read(profile_));
 }
 
-TEST_F(ProfileTest, ProfilePathUsesTheLogonName) {
-  SetProfileDirectorySource([] { return std::optional<std::string>("/cfg/"); });
-  SetLogonNameSource([] { return std::optional<std::string>("li"); });
-  EXPECT_EQ("/cfg/Comment_li.ini", GetProfilePath("Comment.ini"));
-  SetLogonNameSource(nullptr);
-  EXPECT_EQ("/cfg/Comment.ini", GetProfilePath("Comment.ini"));
-  SetProfileDirectorySource(nullptr);
+TEST_F(ProfileTest, ProfilePath) {
+  testing::TestPlatform platform;
+  std::string path, error;
+  const struct {
+    std::optional<std::string> directory;
+    std::optional<std::string> logon;
+    const char* expected;  // null: no path
+    const char* why;
+  } kCases[] = {
+      {"/cfg/", "li", "/cfg/Comment_li.ini", "logon name in the file name"},
+      {"/cfg/", std::nullopt, "/cfg/Comment.ini", "no logon name: the fallback name"},
+      {"/cfg/", "", "/cfg/Comment.ini", "an empty logon name is no name"},
+      {"/cfg/", std::string(260, 'x'), "/cfg/Comment.ini",
+       "a name the system's buffer cannot hold"},
+      {std::nullopt, "li", nullptr, "no directory: no path, never the current directory"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.why);
+    platform.profileDirectory = c.directory;
+    platform.logonName = c.logon;
+    path.clear();
+    EXPECT_EQ(c.expected != nullptr, GetProfilePath(platform, "Comment.ini", path, &error));
+    EXPECT_EQ(c.expected != nullptr ? c.expected : "", path);
+  }
 }
 
 TEST_F(ProfileTest, LoadingEditedFiles) {
@@ -121,18 +89,23 @@ TEST_F(ProfileTest, LoadingEditedFiles) {
        "a=b",
        "tabs, trailing spaces and = survive"},
       {"[other]\r\nx=1\r\n", "类声明注释", {}, "", "no section: no lines"},
+      {"[普通宏注释]\r\nCommentLineCount=2147483647\r\nLine0=a\r\nLine7=b\r\nLine01=x\r\n",
+       "普通宏注释",
+       {"a", "b"},
+       "",
+       "an absurd count costs only the keys that exist; Line01 is not line 1"},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.why);
     WriteFile(profile_, Gbk(c.file));
     TemplateTree tree;
-    ASSERT_TRUE(LoadSettings(tree, profile_, false));
+    ASSERT_TRUE(LoadSettings(tree, profile_, converter_, false, nullptr));
     const TemplateNode* node = nullptr;
     for (const auto& [kind, n] : tree.kindTable)
       if (n->name == c.kind) node = n;
     ASSERT_NE(nullptr, node);
     EXPECT_EQ(c.lines, node->lines);
-    EXPECT_EQ(c.author, GetUserInfo()->authorName);
+    EXPECT_EQ(c.author, tree.userInfo.authorName);
   }
 }
 
@@ -141,11 +114,11 @@ TEST_F(ProfileTest, SaveKeepsUnknownEntriesAndStaleLines) {
             Gbk("[mine]\r\nkeep=1\r\n[普通宏注释]\r\nCommentLineCount=9\r\nLine8=stale\r\n"));
   TemplateTree tree;
   tree.FindKindNode(DeclKind::Macro)->lines = {"x"};
-  ASSERT_TRUE(SaveSettings(tree, profile_));
+  ASSERT_TRUE(SaveSettings(tree, profile_, converter_, nullptr));
   const std::string saved = Read(profile_);
   EXPECT_EQ(0u, saved.find(Gbk("[mine]\r\nkeep=1\r\n\r\n[普通宏注释]\r\nCommentLineCount=1\r\n"
                                "Line8=stale\r\nLine0=x\r\n\r\n[类声明注释]\r\n")));
-  EXPECT_FALSE(SaveSettings(tree, (dir_ / "absent.ini").string()));
+  EXPECT_FALSE(SaveSettings(tree, (dir_ / "absent.ini").string(), converter_, nullptr));
   EXPECT_FALSE(std::filesystem::exists(dir_ / "absent.ini"));
 }
 
@@ -155,44 +128,71 @@ TEST_F(ProfileTest, Encodings) {
     SCOPED_TRACE(bom.empty() ? "UTF-8" : "UTF-8 with BOM");
     WriteFile(profile_, bom + "[用户信息]\r\nAuthorName=张三\r\n");
     TemplateTree tree;
-    ASSERT_TRUE(LoadSettings(tree, profile_, true));
-    EXPECT_EQ("张三", GetUserInfo()->authorName);
-    ASSERT_TRUE(SaveSettings(tree, profile_));
+    ASSERT_TRUE(LoadSettings(tree, profile_, converter_, true, nullptr));
+    EXPECT_EQ("张三", tree.userInfo.authorName);
+    ASSERT_TRUE(SaveSettings(tree, profile_, converter_, nullptr));
     const std::string saved = Read(profile_);
     EXPECT_EQ(0u, saved.find(bom + "[用户信息]\r\nAuthorName=张三\r\n"));
     EXPECT_NE(std::string::npos, saved.find("[类声明注释]"));
   }
-  // A code page 936 file read by a code page 936 engine needs no conversion.
-  SetCodePage(CodePage::kGbk);
+  // A code page 936 file is held in UTF-8 in memory and stays 936 on disk.
   WriteFile(profile_, Gbk("[用户信息]\r\nAuthorName=张三\r\n"));
   {
     TemplateTree tree;
-    ASSERT_TRUE(LoadSettings(tree, profile_, true));
-    EXPECT_EQ(Gbk("张三"), GetUserInfo()->authorName);
+    ASSERT_TRUE(LoadSettings(tree, profile_, converter_, true, nullptr));
+    EXPECT_EQ("张三", tree.userInfo.authorName);
+    // A name code page 936 cannot hold turns the file into UTF-8 rather than lose it.
+    tree.userInfo.authorName = "张三😀";
+    ASSERT_TRUE(SaveSettings(tree, profile_, converter_, nullptr));
+    EXPECT_EQ(0u, Read(profile_).find("\xEF\xBB\xBF[用户信息]\r\nAuthorName=张三😀\r\n"));
   }
   // Bytes with no character fail the load and are left alone.
-  SetCodePage(CodePage::kUtf8);
-  WriteFile(profile_, "AuthorName=\x81\x20\r\n");
+  WriteFile(profile_, "[x]\r\nAuthorName=\x81\x20\r\n");
   TemplateTree tree;
-  SettingsError error;
-  EXPECT_FALSE(LoadSettings(tree, profile_, true, &error));
-  EXPECT_TRUE(error.unreadable);
-  EXPECT_EQ("AuthorName=\x81\x20\r\n", Read(profile_));
+  std::string error;
+  EXPECT_FALSE(LoadSettings(tree, profile_, converter_, true, &error));
+  EXPECT_NE(std::string::npos, error.find(kUnableToConvert)) << error;
+  EXPECT_EQ("[x]\r\nAuthorName=\x81\x20\r\n", Read(profile_));
+}
+
+TEST_F(ProfileTest, FilesThatAreNoSettingsAreRefused) {
+  const struct {
+    const char* content;
+    bool create;
+    bool loads;
+    const char* why;
+  } kCases[] = {
+      {"int main() { return 0; }\n", true, false, "a source file: no section at all"},
+      {"key=value\r\n", false, false, "keys without a section"},
+      {"", true, true, "zero bytes with create: filled with the defaults"},
+      {"[x]\r\n", false, false, "a section without keys is no section"},
+      {"[x]\r\na=1\r\n", false, true, "one section: a settings file"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.why);
+    WriteFile(profile_, c.content);
+    TemplateTree tree;
+    std::string error;
+    EXPECT_EQ(c.loads, LoadSettings(tree, profile_, converter_, c.create, &error)) << error;
+    if (!c.loads) {
+      EXPECT_EQ(c.content, Read(profile_));
+    }
+  }
 }
 
 TEST_F(ProfileTest, ZeroByteFileIsFilledAndUnwritablePathsFail) {
   WriteFile(profile_, "");
   {
     TemplateTree tree;
-    ASSERT_TRUE(LoadSettings(tree, profile_, true));
+    ASSERT_TRUE(LoadSettings(tree, profile_, converter_, true, nullptr));
   }
   EXPECT_EQ(FirstStartFile(), Read(profile_));
   TemplateTree tree;
-  SettingsError error;
-  EXPECT_FALSE(LoadSettings(tree, (dir_ / "no" / "such" / "dir.ini").string(), true, &error));
-  EXPECT_FALSE(error.unreadable);
-  EXPECT_FALSE(LoadSettings(tree, dir_.string(), true, &error));  // a directory
-  EXPECT_TRUE(error.unreadable);
+  std::string error;
+  EXPECT_FALSE(
+      LoadSettings(tree, (dir_ / "no" / "such" / "dir.ini").string(), converter_, true, &error));
+  EXPECT_FALSE(LoadSettings(tree, dir_.string(), converter_, true, &error));  // a directory
+  EXPECT_NE(std::string::npos, error.find("not a regular file")) << error;
 }
 
 TEST_F(ProfileTest, SaveAsAddsTheExtension) {
@@ -208,7 +208,7 @@ TEST_F(ProfileTest, SaveAsAddsTheExtension) {
   TemplateTree tree;
   const std::string target = (dir_ / "saved.ini").string();
   WriteFile(target, "[old]\r\nx=1\r\n");
-  ASSERT_TRUE(SaveSettingsAs(tree, target));
+  ASSERT_TRUE(SaveSettingsAs(tree, target, converter_, nullptr));
   EXPECT_EQ(FirstStartFile(), Read(target));
 }
 

@@ -6,12 +6,13 @@
 
 #include <atomic>
 #include <fstream>
+#include <functional>
 #include <mutex>
 #include <sstream>
 #include <thread>
 
 #include "addin/interfaces.h"
-#include "platform/win32/wide.h"
+#include "quillmark/wide.h"
 #include "standin_ide.h"
 
 namespace quillmark {
@@ -79,6 +80,11 @@ class MessageWatcher {
     std::wstring text;
     std::wstring caption;
   };
+  // Runs on the watcher's thread on each box or dialog before it is closed.
+  void OnDialog(std::function<void(HWND)> act) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    act_ = std::move(act);
+  }
   std::vector<Box> Take() {
     std::lock_guard<std::mutex> lock(mutex_);
     return std::exchange(boxes_, {});
@@ -97,10 +103,13 @@ class MessageWatcher {
     wchar_t text[1024] = {}, caption[256] = {};
     GetDlgItemTextW(window, 0xFFFF, text, 1024);
     GetWindowTextW(window, caption, 256);
+    std::function<void(HWND)> act;
     {
       std::lock_guard<std::mutex> lock(watcher->mutex_);
       watcher->boxes_.push_back({text, caption});
+      act = watcher->act_;
     }
+    if (act) act(window);
     PostMessageW(window, WM_COMMAND, IDOK, 0);
     ShowWindow(window, SW_HIDE);
     return TRUE;
@@ -114,6 +123,7 @@ class MessageWatcher {
   std::atomic<bool> stop_{false};
   std::mutex mutex_;
   std::vector<Box> boxes_;
+  std::function<void(HWND)> act_;
   std::thread thread_;
 };
 
@@ -389,7 +399,9 @@ TEST_F(AddInTest, CommandsGiveTheSameBlocksAsOnLinux) {
   WriteBytes(profile, Replace(settings, "AuthorName=standin\r\n", "AuthorName=Author Name\r\n"));
 
   Ide ide;
-  ide.SetProject(L"standin-project");
+  // The command line's golden files are written in a project folder "golden"
+  // on 17 September 2002; the add-in takes today's date from the system.
+  ide.SetProject(L"golden");
   IDSAddIn* addIn = CreateAddIn();
   VARIANT_BOOL connected = VARIANT_FALSE;
   ASSERT_EQ(S_OK, addIn->OnConnection(ide.application(), VARIANT_FALSE, 1, &connected));
@@ -441,8 +453,8 @@ TEST_F(AddInTest, CommandsGiveTheSameBlocksAsOnLinux) {
     if (c.status == "0") {
       EXPECT_TRUE(boxes.empty());
       std::string expected = ReadFile(dir + "/expected/" + c.name);
-      expected = Replace(expected, "@DATE@", gbk ? ToGbk(date) : date);
-      expected = Replace(expected, "@PROJECT@", "standin-project");
+      const std::string fixedDate = "2002年9月17日";
+      expected = Replace(expected, gbk ? ToGbk(fixedDate) : fixedDate, gbk ? ToGbk(date) : date);
       std::string result = gbk ? ToGbk(doc.Text()) : doc.Text();
       if (bom) result = WithBom(result);
       EXPECT_EQ(expected, result);
@@ -480,8 +492,6 @@ TEST_F(AddInTest, MessagesWithoutADocument) {
       {L"CommentFileNote", false, L"请打开要加注释的文件!", "no document"},
       {L"CommentDeleteText", false, L"请选中要删除/反删除的文本!", "no document"},
       {L"CommentDeleteText", true, L"请选中要删除/反删除的文本!", "not a text document"},
-      {L"QuillmarkSetting", false, nullptr, "needs no document"},
-      {L"QuillmarkAbout", false, nullptr, "needs no document"},
   };
   for (const auto& c : kCases) {
     ide.Open(c.binaryOpen ? &binary : nullptr, L"Binary");
@@ -494,8 +504,48 @@ TEST_F(AddInTest, MessagesWithoutADocument) {
     EXPECT_EQ(c.message, boxes[0].text);
     EXPECT_EQ(L"墨翎插件", boxes[0].caption) << "the module's own base name";
   }
+  // The two dialogs need no document: each opens from the module's own
+  // resources, and closes.
+  const struct {
+    const wchar_t* method;
+    std::wstring caption;
+  } kDialogs[] = {
+      {L"QuillmarkSetting", L"参数设置 -- " + module.folder() + L"\\Comment_standin.ini"},
+      {L"QuillmarkAbout", L"关于墨翎"},
+  };
+  for (const auto& d : kDialogs) {
+    ide.Open(nullptr);
+    EXPECT_EQ(S_OK, RunCommand(ide.commands, d.method));
+    const std::vector<MessageWatcher::Box> boxes = watcher_.Take();
+    ASSERT_EQ(1u, boxes.size()) << "one dialog";
+    EXPECT_EQ(d.caption, boxes[0].caption);
+  }
+
+  // A failing read of the selection is an internal error in a message box,
+  // not an empty selection.
+  MemoryDocument text("int f();\n", "f.h");
+  ide.Open(&text);
+  ide.failSelectionText = true;
+  EXPECT_EQ(S_OK, RunCommand(ide.commands, L"QuillmarkClassOrFunction"));
+  const std::vector<MessageWatcher::Box> boxes = watcher_.Take();
+  ASSERT_EQ(1u, boxes.size());
+  EXPECT_EQ(L"internal error: the IDE did not give the selected text", boxes[0].text);
+  EXPECT_EQ(L"墨翎插件", boxes[0].caption);
+  EXPECT_EQ("int f();\n", text.Text()) << "the document is left alone";
+  ide.Open(nullptr);
   addIn->OnDisconnection(VARIANT_FALSE);
   addIn->Release();
+}
+
+// Types a company name into the settings dialog's list and presses OK.
+void EditCompanyName(HWND dialog, const std::wstring& name) {
+  wchar_t caption[256] = {};
+  GetWindowTextW(dialog, caption, 256);
+  if (std::wstring_view(caption).rfind(L"参数设置", 0) != 0) return;
+  HWND list = GetDlgItem(dialog, 1009);
+  SendMessageW(list, LB_SETCURSEL, 1, 0);
+  SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(1009, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+  SetWindowTextW(GetDlgItem(list, 1588), name.c_str());
 }
 
 // The settings file appears next to the DLL, named after the logon name, and
@@ -527,10 +577,18 @@ TEST_F(AddInTest, SettingsFileNextToTheModule) {
     const std::string user = ToGbk("[用户信息]\r\nAuthorName=" + NarrowOrEmpty(c.logon) + "\r\n");
     EXPECT_NE(std::string::npos, created.find(user));
 
-    // Someone edits the file meanwhile; disconnecting writes the settings
-    // back and keeps what the module does not use.
-    WriteBytes(profile, Replace(created, "AuthorName=" + author + "\r\n", "AuthorName=X\r\n") +
-                            "[Extra]\r\nKey=1\r\n");
+    // Someone edits the file meanwhile; the settings dialog changes the
+    // company name; disconnecting writes the settings back and keeps what
+    // the module does not use.
+    const std::string edited =
+        Replace(created, "AuthorName=" + author + "\r\n", "AuthorName=X\r\n") +
+        "[Extra]\r\nKey=1\r\n";
+    WriteBytes(profile, edited);
+    watcher_.OnDialog([](HWND dialog) { EditCompanyName(dialog, L"墨翎工作室"); });
+    EXPECT_EQ(S_OK, RunCommand(ide.commands, L"QuillmarkSetting"));
+    watcher_.OnDialog(nullptr);
+    EXPECT_EQ(1u, watcher_.Take().size());
+    EXPECT_EQ(edited, ReadBytes(profile)) << "the dialog's OK changes the tree, not the file";
     addIn->OnDisconnection(VARIANT_TRUE);
     addIn->Release();
     // The IDE lets go of the command object it was handed in SetAddInInfo.
@@ -538,9 +596,48 @@ TEST_F(AddInTest, SettingsFileNextToTheModule) {
     ide.commands = nullptr;
     const std::string saved = ReadBytes(profile);
     EXPECT_NE(std::string::npos, saved.find("AuthorName=" + author + "\r\n"));
+    EXPECT_NE(std::string::npos, saved.find(ToGbk("CompanyName=墨翎工作室\r\n")));
     EXPECT_NE(std::string::npos, saved.find("[Extra]\r\nKey=1\r\n"));
+    EXPECT_TRUE(watcher_.Take().empty());
   }
   SetEnvironmentVariableW(L"WINEUSERNAME", L"standin");
+}
+
+// Unchanged settings are not written; changed ones that cannot be written
+// are shown once, at the disconnection.
+TEST_F(AddInTest, SettingsWrittenOnlyWhenChangedAndFailuresShown) {
+  ModuleCopy module(L"saving", L"QUILLMARK.dll");
+  ASSERT_TRUE(module.registered);
+  const std::wstring profile = module.folder() + L"\\Comment_standin.ini";
+  for (const bool change : {false, true}) {
+    SCOPED_TRACE(change ? "changed, then the file removed" : "unchanged");
+    Ide ide;
+    IDSAddIn* addIn = CreateAddIn();
+    VARIANT_BOOL connected = VARIANT_FALSE;
+    ASSERT_EQ(S_OK, addIn->OnConnection(ide.application(), VARIANT_TRUE, 1, &connected));
+    WriteBytes(profile, ReadBytes(profile) + "[Extra]\r\nKey=1\r\n");
+    const std::string before = ReadBytes(profile);
+    if (change) {
+      watcher_.OnDialog([](HWND dialog) { EditCompanyName(dialog, L"C"); });
+      EXPECT_EQ(S_OK, RunCommand(ide.commands, L"QuillmarkSetting"));
+      watcher_.OnDialog(nullptr);
+      EXPECT_EQ(1u, watcher_.Take().size());
+      DeleteFileW(profile.c_str());
+    }
+    addIn->OnDisconnection(VARIANT_FALSE);
+    addIn->Release();
+    ide.commands->Release();
+    ide.commands = nullptr;
+    const std::vector<MessageWatcher::Box> boxes = watcher_.Take();
+    if (!change) {
+      EXPECT_TRUE(boxes.empty());
+      EXPECT_EQ(before, ReadBytes(profile)) << "nothing written";
+      continue;
+    }
+    ASSERT_EQ(1u, boxes.size()) << "shown once, not again at the release";
+    EXPECT_EQ(L"settings not saved: " + profile + L": no such file", boxes[0].text);
+    EXPECT_EQ(L"QUILLMARK", boxes[0].caption);
+  }
 }
 
 }  // namespace

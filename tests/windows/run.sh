@@ -37,7 +37,10 @@ static_check() {
   grep -Eq '^Ordinal Base[[:space:]]+1$' <<<"$dump" || problems+=("ordinals do not start at 1")
   for dll_name in $imports; do
     case $dll_name in
+      # The system's own DLLs; the dialogs add the common controls, the file
+      # dialogs, the shell (the about box's link) and GDI.
       kernel32.dll|user32.dll|advapi32.dll|ole32.dll|oleaut32.dll|msvcrt.dll) ;;
+      comctl32.dll|comdlg32.dll|shell32.dll|gdi32.dll) ;;
       *) problems+=("imports $dll_name") ;;
     esac
   done

@@ -3,7 +3,7 @@
 #include <olectl.h>
 
 #include "addin/interfaces.h"
-#include "platform/win32/wide.h"
+#include "quillmark/wide.h"
 
 namespace quillmark::standin {
 
@@ -193,14 +193,16 @@ constexpr long kFirstColumn = 0;
 
 // A text selection over the in-memory document. Moves insist on the
 // arguments the add-in must pass: move, not extend; the first column.
-Object* MakeSelection(MemoryDocument* doc) {
+// With `*failText`, reading the text fails as a broken IDE's would.
+Object* MakeSelection(MemoryDocument* doc, const bool* failText) {
   auto* selection = new Object();
-  selection->Member(L"Text", [doc](WORD flags, const Arguments& args, VARIANT* result) {
+  selection->Member(L"Text", [doc, failText](WORD flags, const Arguments& args, VARIANT* result) {
     if ((flags & DISPATCH_PROPERTYPUT) != 0) {
       if (args.size() != 1) return DISP_E_BADPARAMCOUNT;
       doc->ReplaceSelection(win32::NarrowOrEmpty(args.String(0)));
       return S_OK;
     }
+    if (*failText) return E_FAIL;
     return ReturnString(result, win32::WidenOrEmpty(doc->GetSelectedText()));
   });
   const auto lines = [doc](bool up) {
@@ -255,8 +257,8 @@ Ide::Ide(bool withDebugger, bool answersApplication) : application_(new Object()
     document->Member(L"Name", [doc](WORD, const Arguments&, VARIANT* r) {
       return ReturnString(r, win32::WidenOrEmpty(doc->Name()));
     });
-    document->Member(L"Selection", [doc](WORD, const Arguments&, VARIANT* r) {
-      return ReturnObject(r, MakeSelection(doc));
+    document->Member(L"Selection", [this, doc](WORD, const Arguments&, VARIANT* r) {
+      return ReturnObject(r, MakeSelection(doc, &failSelectionText));
     });
     return ReturnObject(result, document);
   });

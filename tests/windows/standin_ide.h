@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "quillmark/host.h"
+#include "quillmark/memory_editor.h"
 
 namespace quillmark::standin {
 
@@ -103,6 +103,7 @@ class Ide {
   long addInInfoMedium = 0, addInInfoLarge = 0;
   IDispatch* commands = nullptr;  // from SetAddInInfo, counted
   bool commandNameTaken = false;
+  bool failSelectionText = false;  // Selection.Text's get fails
 
  private:
   Object* application_;

@@ -1,12 +1,14 @@
 // The comment engine: templates, the declaration classifier, text normalisation,
 // placeholder expansion and the per-kind generators.
 //
-// Texts are byte strings in the code page in use (see SetCodePage); indices and
-// lengths count bytes. Nothing here throws on bad input or touches the operating
-// system directly: the clock and the logon name come through replaceable sources.
+// Declaration texts are byte strings in the document's code page, which every
+// routine that searches them is given; indices and lengths count bytes. Template
+// trees hold their names and lines in UTF-8 and are encoded into the document's
+// code page when a block is built. Nothing here throws on bad input, keeps
+// state between calls or touches the operating system: the date, the converter
+// and the editor arrive in a CommentContext.
 #pragma once
 
-#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -23,24 +25,24 @@ namespace quillmark {
 // ---------------------------------------------------------------------------
 // Code pages
 
-// The code page of every engine text. Process-wide, like the ANSI code page.
-void SetCodePage(CodePage page);
-CodePage GetCodePage();
-void SetTextConverter(const TextConverter* converter);  // not owned; may be null
-const TextConverter* GetTextConverter();
-
-// True when `byte` starts a two-byte character in the code page in use.
-bool IsLeadByte(unsigned char byte);
+// True when `byte` starts a two-byte character in `page`.
+bool IsLeadByte(unsigned char byte, CodePage page);
 // Length in bytes of the character starting at `pos` (1 at least, never past the end).
-std::size_t CharLengthAt(std::string_view text, std::size_t pos);
-// Converts UTF-8 (the encoding of the source and of messages) into `page`.
-std::optional<std::string> EncodeFromUtf8(std::string_view utf8, CodePage page);
-std::optional<std::string> DecodeToUtf8(std::string_view text, CodePage page);
+std::size_t CharLengthAt(std::string_view text, std::size_t pos, CodePage page);
+// Converts UTF-8 into `page`; nothing when a character has no counterpart there.
+std::optional<std::string> EncodeFromUtf8(std::string_view utf8, CodePage page,
+                                          const TextConverter& converter);
+std::optional<std::string> DecodeToUtf8(std::string_view text, CodePage page,
+                                        const TextConverter& converter);
+// Like EncodeFromUtf8, but a character `page` cannot hold becomes "?", as the
+// Windows conversion does; `replaced` (if given) is set when that happened.
+std::string EncodeLossy(std::string_view utf8, CodePage page, const TextConverter& converter,
+                        bool* replaced = nullptr);
 bool IsValidUtf8(std::string_view text);
 
 // The one text search of the engine: case-sensitive bytes, never matching from
 // the second byte of a double-byte character. Returns the byte index or -1.
-int FindSubstring(std::string_view text, std::string_view literal, int start = 0);
+int FindSubstring(std::string_view text, std::string_view literal, CodePage page, int start = 0);
 
 // ---------------------------------------------------------------------------
 // Declaration kinds and the template tree
@@ -62,14 +64,17 @@ enum class DeclKind : int {
 };
 
 struct TemplateNode;
+struct CommentContext;
 
-// A kind's routine: 1 when a block was inserted, 0 when the declaration text
-// cannot be taken apart (then nothing was inserted). `text` is the caller's copy.
-using Generator = int (*)(std::string& text, TextSelection& selection, const TemplateNode& node);
+// A kind's routine: true when a block was inserted, false when the declaration
+// text cannot be taken apart (then nothing was inserted). `text` is the caller's
+// copy, in the context's code page.
+using Generator = bool (*)(std::string& text, TextSelection& selection, const TemplateNode& node,
+                           const CommentContext& context);
 
 struct TemplateNode {
-  std::string name;
-  std::vector<std::string> lines;  // template lines, without line terminators
+  std::string name;                // UTF-8
+  std::vector<std::string> lines;  // UTF-8 template lines, without line terminators
   std::unique_ptr<TemplateNode> next;
   std::unique_ptr<TemplateNode> firstChild;
   Generator generator = nullptr;
@@ -81,18 +86,18 @@ struct TemplateNode {
 // node, siblings in list order. Returns the number of nodes freed.
 int FreeNodeChain(std::unique_ptr<TemplateNode> node);
 
+// The values of "%Company%" and "%Author%", in UTF-8.
 struct UserInfo {
   std::string companyName;
   std::string authorName;
 };
-// The one instance, or null before a TemplateTree exists and after it is gone.
-UserInfo* GetUserInfo();
 
-// Owns the groups and kinds. Construction creates UserInfo and fills the
-// defaults; loading the user's settings file is the settings subsystem's job.
+// Owns the groups, the kinds and the user information. Construction fills the
+// defaults, the author being the logon name when there is a usable one;
+// loading the user's settings file is the settings subsystem's job.
 class TemplateTree {
  public:
-  TemplateTree();
+  explicit TemplateTree(const std::optional<std::string>& logonName = std::nullopt);
   ~TemplateTree();
   TemplateTree(const TemplateTree&) = delete;
   TemplateTree& operator=(const TemplateTree&) = delete;
@@ -100,6 +105,7 @@ class TemplateTree {
   TemplateNode* FindKindNode(DeclKind kind) const;
 
   std::string profilePath;
+  UserInfo userInfo;
   std::map<int, TemplateNode*> kindTable;
   std::unique_ptr<TemplateNode> root;
 
@@ -110,27 +116,35 @@ class TemplateTree {
   TemplateNode* AppendNode(TemplateNode* group, TemplateNode* previous, std::string name);
 };
 
-// ---------------------------------------------------------------------------
-// Operating-system sources the engine reads; tests and hosts replace them.
+// The logon name as the defaults may use it: nothing when it is empty or would
+// not fit the system's 260-byte buffer.
+std::optional<std::string> UsableLogonName(const std::optional<std::string>& logonName);
 
-EditorHost* GetHostApplication();
-void SetHostApplication(EditorHost* application);
-void SetDateSource(std::function<LocalDate()> source);  // empty restores the real clock
-// The logon name in UTF-8, or nothing when it cannot be read.
-void SetLogonNameSource(std::function<std::optional<std::string>()> source);
-std::optional<std::string> QueryLogonName();
+// ---------------------------------------------------------------------------
+// What one comment request works with besides the text and the template.
+
+struct CommentContext {
+  CodePage page = CodePage::kUtf8;           // the document's
+  const TextConverter* converter = nullptr;  // needed only for code page 936
+  LocalDate today;
+  const UserInfo* user = nullptr;
+  // Asked for "%ProjectName%" and "%CurrentFileName%", only for lines that hold them.
+  EditorHost* host = nullptr;
+  // Set when a template character could not be encoded in the document's code
+  // page and was written as "?".
+  bool* replacedCharacters = nullptr;
+};
 
 // ---------------------------------------------------------------------------
 // Classifier and normalisation
 
-DeclKind Classify(std::string_view text);
+DeclKind Classify(std::string_view text, CodePage page);
 
-void TrimDeclaration(std::string& text);
-void RemoveChar(std::string& text, char byte);
+void TrimDeclaration(std::string& text, CodePage page);
 void KeepFirstOccurrence(std::string& text, char byte);
-void RemoveSubstring(std::string& text, std::string_view literal);
+void RemoveSubstring(std::string& text, std::string_view literal, CodePage page);
 void RemoveWhitespace(std::string& text);
-void RemoveExportMacros(std::string& text);
+void RemoveExportMacros(std::string& text, CodePage page);
 
 // ---------------------------------------------------------------------------
 // Expansion and insertion
@@ -148,10 +162,13 @@ struct ExpandedBlock {
 };
 
 void PrepareInsertionPoint(TextSelection& selection);
+// Steps' placeholders and values are in the context's code page; the template
+// lines and the user information are UTF-8 and encoded here.
 ExpandedBlock ExpandTemplate(const std::vector<std::string>& lines,
                              std::span<const ExpansionStep> leading,
-                             std::span<const ExpansionStep> trailing);
-void ExpandTime(std::string& line);
+                             std::span<const ExpansionStep> trailing,
+                             const CommentContext& context);
+void ExpandTime(std::string& line, const CommentContext& context);
 void InsertBlockAndPlaceCaret(TextSelection& selection, const std::string& block, int lineCount,
                               int caretLine);
 
@@ -164,32 +181,45 @@ struct JoinedItems {
 };
 inline constexpr std::string_view kItemSeparator = ",\r\n//\t\t\t\t";
 JoinedItems JoinItems(const std::vector<std::string>& items);
-void SplitParams(std::string text, std::vector<std::string>& items);
-int ParseClassHead(bool isClass, const std::string& text, std::string& name,
-                   std::vector<std::string>& bases);
-int SplitFunctionHead(std::string& head, std::string& returnType, std::string& name);
-int SplitMemberHead(std::string& head, std::string& className, std::string& returnType,
-                    std::string& functionName);
-int ParseInterfaceHead(const std::string& text, std::string& interfaceName,
-                       std::string& baseInterface);
+void SplitParams(std::string text, std::vector<std::string>& items, CodePage page);
+bool ParseClassHead(bool isClass, const std::string& text, std::string& name,
+                    std::vector<std::string>& bases, CodePage page);
+bool SplitFunctionHead(std::string& head, std::string& returnType, std::string& name,
+                       CodePage page);
+bool SplitMemberHead(std::string& head, std::string& className, std::string& returnType,
+                     std::string& functionName, CodePage page);
+bool ParseInterfaceHead(const std::string& text, std::string& interfaceName,
+                        std::string& baseInterface, CodePage page);
 
 // ---------------------------------------------------------------------------
 // Generators
 
-int CommentClass(std::string& text, TextSelection& selection, const TemplateNode& node);
-int CommentStruct(std::string& text, TextSelection& selection, const TemplateNode& node);
-int CommentClassOrStruct(bool isClass, std::string& text, TextSelection& selection,
-                         const TemplateNode& node);
-int CommentUnion(std::string& text, TextSelection& selection, const TemplateNode& node);
-int CommentEnum(std::string& text, TextSelection& selection, const TemplateNode& node);
-int CommentFunction(std::string& text, TextSelection& selection, const TemplateNode& node);
-int CommentMemberFunction(std::string& text, TextSelection& selection, const TemplateNode& node);
-int CommentMacro(std::string& text, TextSelection& selection, const TemplateNode& node);
-int CommentParamMacro(std::string& text, TextSelection& selection, const TemplateNode& node);
-int CommentInterface(std::string& text, TextSelection& selection, const TemplateNode& node);
-int CommentMethodDecl(std::string& text, TextSelection& selection, const TemplateNode& node);
-int CommentMethodImpl(std::string& text, TextSelection& selection, const TemplateNode& node);
-int CommentFileHeader(std::string& text, TextSelection& selection, const TemplateNode& node);
+bool CommentClass(std::string& text, TextSelection& selection, const TemplateNode& node,
+                  const CommentContext& context);
+bool CommentStruct(std::string& text, TextSelection& selection, const TemplateNode& node,
+                   const CommentContext& context);
+bool CommentClassOrStruct(bool isClass, std::string& text, TextSelection& selection,
+                          const TemplateNode& node, const CommentContext& context);
+bool CommentUnion(std::string& text, TextSelection& selection, const TemplateNode& node,
+                  const CommentContext& context);
+bool CommentEnum(std::string& text, TextSelection& selection, const TemplateNode& node,
+                 const CommentContext& context);
+bool CommentFunction(std::string& text, TextSelection& selection, const TemplateNode& node,
+                     const CommentContext& context);
+bool CommentMemberFunction(std::string& text, TextSelection& selection, const TemplateNode& node,
+                           const CommentContext& context);
+bool CommentMacro(std::string& text, TextSelection& selection, const TemplateNode& node,
+                  const CommentContext& context);
+bool CommentParamMacro(std::string& text, TextSelection& selection, const TemplateNode& node,
+                       const CommentContext& context);
+bool CommentInterface(std::string& text, TextSelection& selection, const TemplateNode& node,
+                      const CommentContext& context);
+bool CommentMethodDecl(std::string& text, TextSelection& selection, const TemplateNode& node,
+                       const CommentContext& context);
+bool CommentMethodImpl(std::string& text, TextSelection& selection, const TemplateNode& node,
+                       const CommentContext& context);
+bool CommentFileHeader(std::string& text, TextSelection& selection, const TemplateNode& node,
+                       const CommentContext& context);
 
 // ---------------------------------------------------------------------------
 // Drivers
@@ -211,11 +241,23 @@ enum class CommentOutcome {
   kNoKind,          // nothing recognised; no message
   kParseFailed,     // message shown
   kNoSelection,     // the document gave no selection; nothing happens
+  kEmptyTemplate,   // recognised, but the kind's template has no lines: nothing inserted
+  kInternalError,   // something failed inside; reported by the command object
 };
 
-CommentOutcome RequestComment(TextSelection& selection, const TemplateTree& tree,
-                              MessageSink& messages);
-CommentOutcome RequestFileHeader(TextSelection& selection, const TemplateTree& tree,
-                                 MessageSink& messages);
+// What a comment request did, and which kind it recognised (None when it did not
+// get that far).
+struct CommentResult {
+  CommentOutcome outcome = CommentOutcome::kNoKind;
+  DeclKind kind = DeclKind::None;
+};
+
+CommentResult RequestComment(TextSelection& selection, const TemplateTree& tree,
+                             MessageSink& messages, const CommentContext& context);
+CommentResult RequestFileHeader(TextSelection& selection, const TemplateTree& tree,
+                                MessageSink& messages, const CommentContext& context);
+
+// The kind's name for messages in English ("class", "member function", ...).
+std::string_view KindName(DeclKind kind);
 
 }  // namespace quillmark

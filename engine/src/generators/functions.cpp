@@ -24,8 +24,8 @@ constexpr std::array<std::string_view, 12> kHeadDecorations = {
     "PASCAL",
 };
 
-void CleanHead(std::string& head) {
-  for (std::string_view decoration : kHeadDecorations) RemoveSubstring(head, decoration);
+void CleanHead(std::string& head, CodePage page) {
+  for (std::string_view decoration : kHeadDecorations) RemoveSubstring(head, decoration, page);
   detail::BlankControlChars(head);
 }
 
@@ -37,87 +37,93 @@ int LastIndexOf(const std::string& text, char byte, int before) {
 
 // Steps shared by both generators up to the head: returns the parenthesis
 // position and the head before it (empty when there is no parenthesis).
-int CutHead(std::string& text, TextSelection& selection, std::string& head) {
+int CutHead(std::string& text, TextSelection& selection, std::string& head, CodePage page) {
   PrepareInsertionPoint(selection);
-  TrimDeclaration(text);
-  RemoveSubstring(text, "afx_msg");
-  RemoveSubstring(text, "static");
-  const int open = FindSubstring(text, "(");
+  TrimDeclaration(text, page);
+  RemoveSubstring(text, "afx_msg", page);
+  RemoveSubstring(text, "static", page);
+  const int open = FindSubstring(text, "(", page);
   head = open >= 0 ? text.substr(0, static_cast<std::size_t>(open)) : std::string();
   return open;
 }
 
 // The parameters between the first "(" and the first ")"; nothing when the
 // ")" does not come after the "(".
-std::optional<JoinedItems> CutParams(const std::string& text, int open) {
-  const int close = FindSubstring(text, ")");
+std::optional<JoinedItems> CutParams(const std::string& text, int open, CodePage page) {
+  const int close = FindSubstring(text, ")", page);
   if (close <= open) return std::nullopt;
-  return detail::SplitAndJoin(Mid(text, open + 1, close - open - 1));
+  return detail::SplitAndJoin(Mid(text, open + 1, close - open - 1), page);
 }
 
 }  // namespace
 
-int SplitFunctionHead(std::string& head, std::string& returnType, std::string& name) {
-  CleanHead(head);
-  if (head.empty()) return 0;
+bool SplitFunctionHead(std::string& head, std::string& returnType, std::string& name,
+                       CodePage page) {
+  CleanHead(head, page);
+  if (head.empty()) return false;
   const std::size_t lastWordEnd = head.find_last_not_of(' ');
-  if (lastWordEnd == std::string::npos) return 0;
+  if (lastWordEnd == std::string::npos) return false;
   const int e = static_cast<int>(lastWordEnd);
   const int b = LastIndexOf(head, ' ', e);
   if (b < 0) {
     name = head.substr(0, static_cast<std::size_t>(e) + 1);
-    return 1;
+    return true;
   }
   name = Mid(head, b + 1, e - b);
   int t = b;
   while (t >= 0 && head[static_cast<std::size_t>(t)] == ' ') --t;
-  if (t < 0) return 1;
+  if (t < 0) return true;
   const int u = LastIndexOf(head, ' ', t);
   returnType = Mid(head, u + 1, t - u);
-  return 1;
+  return true;
 }
 
-int SplitMemberHead(std::string& head, std::string& className, std::string& returnType,
-                    std::string& functionName) {
-  CleanHead(head);
+bool SplitMemberHead(std::string& head, std::string& className, std::string& returnType,
+                     std::string& functionName, CodePage page) {
+  CleanHead(head, page);
   int first = -1, last = -1, beforeLast = -1, count = 0;
-  for (int pos = FindSubstring(head, "::"); pos >= 0; pos = FindSubstring(head, "::", pos + 2)) {
+  for (int pos = FindSubstring(head, "::", page); pos >= 0;
+       pos = FindSubstring(head, "::", page, pos + 2)) {
     if (first < 0) first = pos;
     beforeLast = last;
     last = pos;
     ++count;
   }
-  if (count == 0) return 0;
+  if (count == 0) return false;
   functionName = Rest(head, last + 2);
   std::string scope = head.substr(0, static_cast<std::size_t>(first));
-  const int result = SplitFunctionHead(scope, returnType, className);
-  if (result == 1 && count >= 2) className = Mid(head, beforeLast + 2, last - beforeLast - 2);
+  const bool result = SplitFunctionHead(scope, returnType, className, page);
+  if (result && count >= 2) className = Mid(head, beforeLast + 2, last - beforeLast - 2);
   return result;
 }
 
-int CommentFunction(std::string& text, TextSelection& selection, const TemplateNode& node) {
+bool CommentFunction(std::string& text, TextSelection& selection, const TemplateNode& node,
+                     const CommentContext& context) {
+  const CodePage page = context.page;
   std::string head;
-  const int open = CutHead(text, selection, head);
+  const int open = CutHead(text, selection, head, page);
   std::string returnType, name;
-  SplitFunctionHead(head, returnType, name);  // an empty head leaves both empty
-  std::optional<JoinedItems> params = CutParams(text, open);
-  if (!params) return 0;
+  SplitFunctionHead(head, returnType, name, page);  // an empty head leaves both empty
+  std::optional<JoinedItems> params = CutParams(text, open, page);
+  if (!params) return false;
   const ExpansionStep leading[] = {{"%Function%", std::move(name)}};
   const ExpansionStep trailing[] = {
       {"%FunctionParam%", std::move(params->value), params->extraLines},
       {"%ReturnValue%", std::move(returnType)},
   };
   text.clear();
-  return detail::ExpandAndInsert(selection, node, leading, trailing);
+  return detail::ExpandAndInsert(selection, node, context, leading, trailing);
 }
 
-int CommentMemberFunction(std::string& text, TextSelection& selection, const TemplateNode& node) {
+bool CommentMemberFunction(std::string& text, TextSelection& selection, const TemplateNode& node,
+                           const CommentContext& context) {
+  const CodePage page = context.page;
   std::string head;
-  const int open = CutHead(text, selection, head);
+  const int open = CutHead(text, selection, head, page);
   std::string className, returnType, name;
-  if (SplitMemberHead(head, className, returnType, name) == 0) return 0;
-  std::optional<JoinedItems> params = CutParams(text, open);
-  if (!params) return 0;
+  if (!SplitMemberHead(head, className, returnType, name, page)) return false;
+  std::optional<JoinedItems> params = CutParams(text, open, page);
+  if (!params) return false;
   const ExpansionStep leading[] = {{"%Function%", std::move(name)},
                                    {"%ClassName%", std::move(className)}};
   const ExpansionStep trailing[] = {
@@ -125,7 +131,7 @@ int CommentMemberFunction(std::string& text, TextSelection& selection, const Tem
       {"%ReturnValue%", std::move(returnType)},
   };
   text.clear();
-  return detail::ExpandAndInsert(selection, node, leading, trailing);
+  return detail::ExpandAndInsert(selection, node, context, leading, trailing);
 }
 
 }  // namespace quillmark

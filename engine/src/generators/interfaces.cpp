@@ -13,10 +13,10 @@ struct Parens {
   int open;
   int close;
 };
-std::optional<Parens> FindParens(const std::string& text, int from) {
-  const int open = FindSubstring(text, "(", from);
+std::optional<Parens> FindParens(const std::string& text, int from, CodePage page) {
+  const int open = FindSubstring(text, "(", page, from);
   if (open < 0) return std::nullopt;
-  const int close = FindSubstring(text, ")", open + 1);
+  const int close = FindSubstring(text, ")", page, open + 1);
   if (close < 0) return std::nullopt;
   return Parens{open, close};
 }
@@ -27,140 +27,147 @@ std::string Inside(const std::string& text, Parens p) {
 
 // The interface macros take their parentheses from the macro on, and fail
 // when the first ")" does not come after the first "(".
-std::optional<std::string> MacroArguments(const std::string& text, int macro) {
-  const int open = FindSubstring(text, "(", macro);
-  const int close = FindSubstring(text, ")", macro);
+std::optional<std::string> MacroArguments(const std::string& text, int macro, CodePage page) {
+  const int open = FindSubstring(text, "(", page, macro);
+  const int close = FindSubstring(text, ")", page, macro);
   if (close <= open) return std::nullopt;
   return Mid(text, open + 1, close - open - 1);
 }
 
 // The common end of both method generators: parameters and return type.
-int InsertMethodBlock(std::string& text, TextSelection& selection, const TemplateNode& node,
-                      std::span<const ExpansionStep> leading, std::string params,
-                      std::string returnType) {
-  JoinedItems joined = detail::SplitAndJoin(std::move(params));
+bool InsertMethodBlock(std::string& text, TextSelection& selection, const TemplateNode& node,
+                       const CommentContext& context, std::span<const ExpansionStep> leading,
+                       std::string params, std::string returnType) {
+  JoinedItems joined = detail::SplitAndJoin(std::move(params), context.page);
   const ExpansionStep trailing[] = {
       {"%FunctionParam%", std::move(joined.value), joined.extraLines},
       {"%ReturnValue%", std::move(returnType)},
   };
   text.clear();
-  return detail::ExpandAndInsert(selection, node, leading, trailing);
+  return detail::ExpandAndInsert(selection, node, context, leading, trailing);
 }
 
 }  // namespace
 
-int ParseInterfaceHead(const std::string& text, std::string& interfaceName,
-                       std::string& baseInterface) {
-  if (const int keyword = FindSubstring(text, "interface"); keyword >= 0) {
+bool ParseInterfaceHead(const std::string& text, std::string& interfaceName,
+                        std::string& baseInterface, CodePage page) {
+  if (const int keyword = FindSubstring(text, "interface", page); keyword >= 0) {
     const int start = keyword + 9;
-    const int colon = FindSubstring(text, ":", start);
+    const int colon = FindSubstring(text, ":", page, start);
     if (colon < 0) {
       interfaceName = Rest(text, start);
       baseInterface.clear();
-      return 1;
+      return true;
     }
     interfaceName = Mid(text, start, colon - start);
     // Each later keyword found overrides the earlier: private over protected over public.
     int baseStart = colon + 1;
-    if (const int p = FindSubstring(text, "public", colon + 1); p >= 0) baseStart = p + 6;
-    if (const int p = FindSubstring(text, "protected", colon + 1); p >= 0) baseStart = p + 9;
-    if (const int p = FindSubstring(text, "private", colon + 1); p >= 0) baseStart = p + 7;
+    if (const int p = FindSubstring(text, "public", page, colon + 1); p >= 0) baseStart = p + 6;
+    if (const int p = FindSubstring(text, "protected", page, colon + 1); p >= 0) baseStart = p + 9;
+    if (const int p = FindSubstring(text, "private", page, colon + 1); p >= 0) baseStart = p + 7;
     baseInterface = Rest(text, baseStart);
-    return 1;
+    return true;
   }
-  if (const int macro = FindSubstring(text, "DECLARE_INTERFACE_"); macro >= 0) {
-    const std::optional<std::string> inner = MacroArguments(text, macro);
-    if (!inner) return 0;
-    const int comma = FindSubstring(*inner, ",");
-    if (comma < 0) return 0;
+  if (const int macro = FindSubstring(text, "DECLARE_INTERFACE_", page); macro >= 0) {
+    const std::optional<std::string> inner = MacroArguments(text, macro, page);
+    if (!inner) return false;
+    const int comma = FindSubstring(*inner, ",", page);
+    if (comma < 0) return false;
     interfaceName = inner->substr(0, static_cast<std::size_t>(comma));
     baseInterface = inner->substr(static_cast<std::size_t>(comma) + 1);
-    return 1;
+    return true;
   }
-  if (const int macro = FindSubstring(text, "DECLARE_INTERFACE"); macro >= 0) {
-    const std::optional<std::string> inner = MacroArguments(text, macro);
-    if (!inner) return 0;
+  if (const int macro = FindSubstring(text, "DECLARE_INTERFACE", page); macro >= 0) {
+    const std::optional<std::string> inner = MacroArguments(text, macro, page);
+    if (!inner) return false;
     interfaceName = *inner;
     baseInterface.clear();
-    return 1;
+    return true;
   }
-  return 0;
+  return false;
 }
 
-int CommentInterface(std::string& text, TextSelection& selection, const TemplateNode& node) {
+bool CommentInterface(std::string& text, TextSelection& selection, const TemplateNode& node,
+                      const CommentContext& context) {
+  const CodePage page = context.page;
   PrepareInsertionPoint(selection);
-  TrimDeclaration(text);
+  TrimDeclaration(text, page);
   RemoveWhitespace(text);
-  RemoveExportMacros(text);
+  RemoveExportMacros(text, page);
   std::string name, base;
-  if (ParseInterfaceHead(text, name, base) == 0) return 0;
+  if (!ParseInterfaceHead(text, name, base, page)) return false;
   const ExpansionStep steps[] = {{"%Interface%", std::move(name)},
                                  {"%BaseInterface%", std::move(base)}};
   text.clear();
-  return detail::ExpandAndInsert(selection, node, steps);
+  return detail::ExpandAndInsert(selection, node, context, steps);
 }
 
 // Method names and return types keep the spaces written around them.
-int CommentMethodDecl(std::string& text, TextSelection& selection, const TemplateNode& node) {
+bool CommentMethodDecl(std::string& text, TextSelection& selection, const TemplateNode& node,
+                       const CommentContext& context) {
+  const CodePage page = context.page;
   PrepareInsertionPoint(selection);
-  TrimDeclaration(text);
+  TrimDeclaration(text, page);
   std::string method, returnType = "HRESULT";
   std::optional<Parens> first;
-  if (const int s = FindSubstring(text, "STDMETHOD_"); s >= 0) {
-    first = FindParens(text, s + 10);
-    if (!first) return 0;
+  if (const int s = FindSubstring(text, "STDMETHOD_", page); s >= 0) {
+    first = FindParens(text, s + 10, page);
+    if (!first) return false;
     const std::string inner = Inside(text, *first);
-    const int comma = FindSubstring(inner, ",");
-    if (comma < 0) return 0;
+    const int comma = FindSubstring(inner, ",", page);
+    if (comma < 0) return false;
     returnType = inner.substr(0, static_cast<std::size_t>(comma));
     method = inner.substr(static_cast<std::size_t>(comma) + 1);
-  } else if (const int s2 = FindSubstring(text, "STDMETHOD"); s2 >= 0) {
-    first = FindParens(text, s2 + 9);
-    if (!first) return 0;
+  } else if (const int s2 = FindSubstring(text, "STDMETHOD", page); s2 >= 0) {
+    first = FindParens(text, s2 + 9, page);
+    if (!first) return false;
     method = Inside(text, *first);
   } else {
-    return 0;
+    return false;
   }
-  const std::optional<Parens> second = FindParens(text, first->close);
-  if (!second) return 0;
+  const std::optional<Parens> second = FindParens(text, first->close, page);
+  if (!second) return false;
   const ExpansionStep leading[] = {{"%MethodName%", std::move(method)}};
-  return InsertMethodBlock(text, selection, node, leading, Inside(text, *second),
+  return InsertMethodBlock(text, selection, node, context, leading, Inside(text, *second),
                            std::move(returnType));
 }
 
-int CommentMethodImpl(std::string& text, TextSelection& selection, const TemplateNode& node) {
+bool CommentMethodImpl(std::string& text, TextSelection& selection, const TemplateNode& node,
+                       const CommentContext& context) {
+  const CodePage page = context.page;
   PrepareInsertionPoint(selection);
-  TrimDeclaration(text);
+  TrimDeclaration(text, page);
   std::string returnType = "HRESULT";
   int classStart = -1;
-  if (const int s = FindSubstring(text, "STDMETHODIMP_"); s >= 0) {
-    const std::optional<Parens> type = FindParens(text, s + 13);
-    if (!type) return 0;
+  if (const int s = FindSubstring(text, "STDMETHODIMP_", page); s >= 0) {
+    const std::optional<Parens> type = FindParens(text, s + 13, page);
+    if (!type) return false;
     returnType = Inside(text, *type);
     classStart = type->close + 1;
-  } else if (const int s2 = FindSubstring(text, "STDMETHODIMP"); s2 >= 0) {
+  } else if (const int s2 = FindSubstring(text, "STDMETHODIMP", page); s2 >= 0) {
     classStart = s2 + 12;
   } else {
-    return 0;
+    return false;
   }
-  const int scope = FindSubstring(text, "::", classStart);
-  if (scope < 0) return 0;
+  const int scope = FindSubstring(text, "::", page, classStart);
+  if (scope < 0) return false;
   std::string interfaceName = Mid(text, classStart, scope - classStart);
-  const std::optional<Parens> params = FindParens(text, scope + 2);
-  if (!params) return 0;
+  const std::optional<Parens> params = FindParens(text, scope + 2, page);
+  if (!params) return false;
   std::string method = Mid(text, scope + 2, params->open - scope - 2);
   // A head spread over two lines still gives a one-word class name.
   RemoveWhitespace(interfaceName);
   const ExpansionStep leading[] = {{"%Interface%", std::move(interfaceName)},
                                    {"%MethodName%", std::move(method)}};
-  return InsertMethodBlock(text, selection, node, leading, Inside(text, *params),
+  return InsertMethodBlock(text, selection, node, context, leading, Inside(text, *params),
                            std::move(returnType));
 }
 
-int CommentFileHeader(std::string& text, TextSelection& selection, const TemplateNode& node) {
+bool CommentFileHeader(std::string& text, TextSelection& selection, const TemplateNode& node,
+                       const CommentContext& context) {
   selection.MoveToDocumentStart();
   text.clear();
-  return detail::ExpandAndInsert(selection, node, {});
+  return detail::ExpandAndInsert(selection, node, context, {});
 }
 
 }  // namespace quillmark

@@ -5,11 +5,11 @@ namespace quillmark {
 namespace {
 
 // Everything from the name after "#define" on.
-void CutAfterDefine(std::string& text, TextSelection& selection) {
+void CutAfterDefine(std::string& text, TextSelection& selection, CodePage page) {
   PrepareInsertionPoint(selection);
-  TrimDeclaration(text);
-  text = detail::Rest(text, FindSubstring(text, "#define") + 7);
-  TrimDeclaration(text);
+  TrimDeclaration(text, page);
+  text = detail::Rest(text, FindSubstring(text, "#define", page) + 7);
+  TrimDeclaration(text, page);
 }
 
 // The first space-delimited word.
@@ -21,24 +21,27 @@ std::string MacroName(std::string text) {
 
 }  // namespace
 
-int CommentMacro(std::string& text, TextSelection& selection, const TemplateNode& node) {
-  CutAfterDefine(text, selection);
+bool CommentMacro(std::string& text, TextSelection& selection, const TemplateNode& node,
+                  const CommentContext& context) {
+  CutAfterDefine(text, selection, context.page);
   const ExpansionStep steps[] = {{"%MicroName%", MacroName(text)}};
   text.clear();
-  return detail::ExpandAndInsert(selection, node, steps);
+  return detail::ExpandAndInsert(selection, node, context, steps);
 }
 
-int CommentParamMacro(std::string& text, TextSelection& selection, const TemplateNode& node) {
-  CutAfterDefine(text, selection);
-  const int open = FindSubstring(text, "(");
-  const int close = FindSubstring(text, ")");
-  if (open < 0 || close < 0 || close <= open) return 0;
-  JoinedItems params = detail::SplitAndJoin(detail::Mid(text, open + 1, close - open - 1));
+bool CommentParamMacro(std::string& text, TextSelection& selection, const TemplateNode& node,
+                       const CommentContext& context) {
+  const CodePage page = context.page;
+  CutAfterDefine(text, selection, page);
+  const int open = FindSubstring(text, "(", page);
+  const int close = FindSubstring(text, ")", page);
+  if (open < 0 || close < 0 || close <= open) return false;
+  JoinedItems params = detail::SplitAndJoin(detail::Mid(text, open + 1, close - open - 1), page);
   const ExpansionStep leading[] = {{"%MicroName%", MacroName(text.substr(0, open))}};
   const ExpansionStep trailing[] = {
       {"%FunctionParam%", std::move(params.value), params.extraLines}};
   text.clear();
-  return detail::ExpandAndInsert(selection, node, leading, trailing);
+  return detail::ExpandAndInsert(selection, node, context, leading, trailing);
 }
 
 }  // namespace quillmark

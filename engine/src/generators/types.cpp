@@ -9,11 +9,11 @@ using detail::Rest;
 
 // Cut at the body, then no white space and no export decorations at all: a head
 // written with spaces is parsed with its words run together.
-void NormaliseTypeHead(std::string& text, TextSelection& selection) {
+void NormaliseTypeHead(std::string& text, TextSelection& selection, CodePage page) {
   PrepareInsertionPoint(selection);
-  TrimDeclaration(text);
+  TrimDeclaration(text, page);
   RemoveWhitespace(text);
-  RemoveExportMacros(text);
+  RemoveExportMacros(text, page);
 }
 
 // Where a base item starts: after the strongest access keyword found before
@@ -31,12 +31,12 @@ int BaseItemStart(int segStart, int pub, int prot, int priv, int limit) {
 // covers, so a whole base list costs one pass per literal.
 class ForwardFinder {
  public:
-  ForwardFinder(const std::string& text, std::string_view literal)
-      : text_(text), literal_(literal) {}
+  ForwardFinder(const std::string& text, std::string_view literal, CodePage page)
+      : text_(text), literal_(literal), page_(page) {}
   int Find(int from) {
     if (from < searchedFrom_ || (found_ >= 0 && found_ < from)) {
       searchedFrom_ = from;
-      found_ = FindSubstring(text_, literal_, from);
+      found_ = FindSubstring(text_, literal_, page_, from);
     }
     return found_;
   }
@@ -44,37 +44,41 @@ class ForwardFinder {
  private:
   const std::string& text_;
   std::string_view literal_;
+  CodePage page_;
   int searchedFrom_ = 0x7FFFFFFF;
   int found_ = -1;
 };
 
-int CommentNamedType(std::string& text, TextSelection& selection, const TemplateNode& node,
-                     std::string_view keyword, std::string_view placeholder) {
-  NormaliseTypeHead(text, selection);
-  const int start = FindSubstring(text, keyword) + static_cast<int>(keyword.size());
-  if (start >= static_cast<int>(text.size())) return 0;
+bool CommentNamedType(std::string& text, TextSelection& selection, const TemplateNode& node,
+                      const CommentContext& context, std::string_view keyword,
+                      std::string_view placeholder) {
+  const CodePage page = context.page;
+  NormaliseTypeHead(text, selection, page);
+  const int start = FindSubstring(text, keyword, page) + static_cast<int>(keyword.size());
+  if (start >= static_cast<int>(text.size())) return false;
   const ExpansionStep steps[] = {{placeholder, Rest(text, start)}};
   text.clear();
-  return detail::ExpandAndInsert(selection, node, steps);
+  return detail::ExpandAndInsert(selection, node, context, steps);
 }
 
 }  // namespace
 
-int ParseClassHead(bool isClass, const std::string& text, std::string& name,
-                   std::vector<std::string>& bases) {
+bool ParseClassHead(bool isClass, const std::string& text, std::string& name,
+                    std::vector<std::string>& bases, CodePage page) {
   const std::string_view keyword = isClass ? "class" : "struct";
-  const int start = FindSubstring(text, keyword) + static_cast<int>(keyword.size());
-  const int colon = FindSubstring(text, ":", start);
+  const int start = FindSubstring(text, keyword, page) + static_cast<int>(keyword.size());
+  const int colon = FindSubstring(text, ":", page, start);
   if (colon < 0) {
     // A forward declaration keeps its semicolon in the name.
     name = Rest(text, start);
-    return 1;
+    return true;
   }
-  if (colon - start <= 0) return 0;
+  if (colon - start <= 0) return false;
   name = Mid(text, start, colon - start);
   int segStart = colon + 1;
-  ForwardFinder publics(text, "public"), protecteds(text, "protected"), privates(text, "private"),
-      commas(text, ","), commasAfterGt(text, ","), gts(text, ">"), lts(text, "<");
+  ForwardFinder publics(text, "public", page), protecteds(text, "protected", page),
+      privates(text, "private", page), commas(text, ",", page), commasAfterGt(text, ",", page),
+      gts(text, ">", page), lts(text, "<", page);
   for (;;) {
     const int pub = publics.Find(segStart);
     const int prot = protecteds.Find(segStart);
@@ -84,13 +88,13 @@ int ParseClassHead(bool isClass, const std::string& text, std::string& name,
     const int gt = gts.Find(segStart);
     if (gt >= 0 && (comma < 0 || gt > comma)) {
       const int lt = lts.Find(segStart);
-      if (lt < 0) return 0;
+      if (lt < 0) return false;
       if (lt < comma) comma = commasAfterGt.Find(gt);
     }
     if (comma < 0) {
       std::string item = Rest(text, BaseItemStart(segStart, pub, prot, priv, -1));
       if (!item.empty()) bases.push_back(std::move(item));
-      return 1;
+      return true;
     }
     const int itemStart = BaseItemStart(segStart, pub, prot, priv, comma);
     std::string item = Mid(text, itemStart, comma - itemStart);
@@ -99,35 +103,40 @@ int ParseClassHead(bool isClass, const std::string& text, std::string& name,
   }
 }
 
-int CommentClassOrStruct(bool isClass, std::string& text, TextSelection& selection,
-                         const TemplateNode& node) {
-  NormaliseTypeHead(text, selection);
+bool CommentClassOrStruct(bool isClass, std::string& text, TextSelection& selection,
+                          const TemplateNode& node, const CommentContext& context) {
+  const CodePage page = context.page;
+  NormaliseTypeHead(text, selection, page);
   std::string name;
   std::vector<std::string> bases;
-  if (ParseClassHead(isClass, text, name, bases) == 0) return 0;
+  if (!ParseClassHead(isClass, text, name, bases, page)) return false;
   JoinedItems joined = JoinItems(bases);
   const ExpansionStep steps[] = {
       {isClass ? "%ClassName%" : "%StructName%", std::move(name)},
       {"%BaseClassName%", std::move(joined.value), joined.extraLines},
   };
   text.clear();
-  return detail::ExpandAndInsert(selection, node, steps);
+  return detail::ExpandAndInsert(selection, node, context, steps);
 }
 
-int CommentClass(std::string& text, TextSelection& selection, const TemplateNode& node) {
-  return CommentClassOrStruct(true, text, selection, node);
+bool CommentClass(std::string& text, TextSelection& selection, const TemplateNode& node,
+                  const CommentContext& context) {
+  return CommentClassOrStruct(true, text, selection, node, context);
 }
 
-int CommentStruct(std::string& text, TextSelection& selection, const TemplateNode& node) {
-  return CommentClassOrStruct(false, text, selection, node);
+bool CommentStruct(std::string& text, TextSelection& selection, const TemplateNode& node,
+                   const CommentContext& context) {
+  return CommentClassOrStruct(false, text, selection, node, context);
 }
 
-int CommentUnion(std::string& text, TextSelection& selection, const TemplateNode& node) {
-  return CommentNamedType(text, selection, node, "union", "%UnionName%");
+bool CommentUnion(std::string& text, TextSelection& selection, const TemplateNode& node,
+                  const CommentContext& context) {
+  return CommentNamedType(text, selection, node, context, "union", "%UnionName%");
 }
 
-int CommentEnum(std::string& text, TextSelection& selection, const TemplateNode& node) {
-  return CommentNamedType(text, selection, node, "enum", "%EnumName%");
+bool CommentEnum(std::string& text, TextSelection& selection, const TemplateNode& node,
+                 const CommentContext& context) {
+  return CommentNamedType(text, selection, node, context, "enum", "%EnumName%");
 }
 
 }  // namespace quillmark

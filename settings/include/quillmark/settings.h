@@ -1,8 +1,10 @@
 // The settings store: INI files and the user's profile (template lines and
 // user information) kept in them.
+//
+// Fallible calls return bool and say why through `std::string* error` (may be
+// null); nothing here throws on bad input.
 #pragma once
 
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -10,6 +12,8 @@
 #include <vector>
 
 #include "quillmark/engine.h"
+#include "quillmark/files.h"
+#include "quillmark/platform.h"
 
 namespace quillmark {
 
@@ -23,15 +27,18 @@ struct SectionData {
   std::unordered_map<std::string, int> index;  // key -> position in `keys`
 };
 
-// An in-memory INI store. Names, keys and values are bytes in the engine's code
-// page, compared exactly; nothing is trimmed; the first "=" splits a line.
+// An in-memory INI store. Names, keys and values are UTF-8 in memory, whatever
+// the file's encoding, and compared exactly; nothing is trimmed; the first "="
+// splits a line.
 class IniFile {
  public:
-  explicit IniFile(std::string path = {}) : path(std::move(path)) {}
+  IniFile(std::string path, const TextConverter& converter)
+      : path(std::move(path)), converter_(&converter) {}
 
   // Replaces the content by the file's; on failure the content is unchanged.
   bool Read();
   // Writes the content, replacing the file atomically, with CR LF line ends.
+  // After a Read, refuses when someone else changed the file meanwhile.
   bool Write();
 
   bool GetValue(std::string& out, std::string_view section, std::string_view key);
@@ -44,22 +51,24 @@ class IniFile {
   void Clear();
 
   // What Read does with the file's bytes: find their encoding, convert them to
-  // the engine's code page and parse them. False when they cannot be converted.
+  // UTF-8 and parse them. False when they cannot be converted.
   bool LoadBytes(std::string_view bytes);
-  // The line rules of Read on text already in the engine's code page; a CR
-  // before a line's LF is part of the break.
+  // The line rules of Read on UTF-8 text; a CR before a line's LF is part of the break.
   void Parse(std::string_view text);
   // What Write puts into the file, before encoding.
   std::string Serialize() const;
 
   std::string path;
-  std::string lastError;
+  std::string lastError;        // the store's own short texts below
+  std::string lastSystemError;  // why the operating system refused, when it did
   std::vector<SectionData> sections;
   std::vector<std::string> sectionNames;
   FileEncoding encoding = FileEncoding::kGbk;  // found by Read, used by Write
   bool missing = false;                        // the last Read found no file
+  FileIdentity identity;                       // the file the last Read saw
 
  private:
+  const TextConverter* converter_;
   std::unordered_map<std::string, int> sectionIndex_;  // name -> position in `sections`
 };
 
@@ -68,43 +77,37 @@ inline constexpr char kUnableToConvert[] = "Unable to convert ini file.";
 inline constexpr char kKeyNotFound[] = "Unable to locate specified key.";
 inline constexpr char kValueNotFound[] = "Unable to locate specified value.";
 
-// Writes `bytes` to a sibling temporary file and renames it over `path`, so no
-// reader ever sees a half-written file. Keeps the old file's permissions and
-// writes through a symbolic link to its target.
-bool ReplaceFileAtomically(const std::string& path, std::string_view bytes,
-                           std::string* error = nullptr);
-bool ReadWholeFile(const std::string& path, std::string& bytes, std::string* error = nullptr);
+// True when the file has at least one named section with a key in it: keys
+// before any section, or none at all, make no settings file.
+bool HoldsSettings(const IniFile& file);
 
-// The directory that holds the profile, with its trailing separator; the
-// platform layer sets it (the module's directory, or the user's config dir).
-void SetProfileDirectorySource(std::function<std::optional<std::string>()> source);
-// "Comment_<logon>.ini" in the profile directory, or `fallbackName` there.
-std::string GetProfilePath(std::string_view fallbackName);
-
-// Why a load failed, for the caller to report.
-struct SettingsError {
-  std::string message;
-  bool unreadable = false;  // the file exists but could not be read or converted
-};
+// "Comment_<logon>.ini" in the platform's profile directory, or `fallbackName`
+// there when the logon name cannot be read. False when there is no directory.
+bool GetProfilePath(const Platform& platform, std::string_view fallbackName, std::string& path,
+                    std::string* error);
 
 // Reads the template lines and user information from `path` into the tree.
 // With `createIfMissing`, a missing (or zero-byte) file is created from the
-// tree's current state; a file that exists but cannot be read is left alone.
-bool LoadSettings(TemplateTree& tree, const std::string& path, bool createIfMissing,
-                  SettingsError* error = nullptr);
-// Writes the tree into the existing file at `path`; false, and nothing
-// written, when it cannot be read.
-bool SaveSettings(const TemplateTree& tree, const std::string& path,
-                  SettingsError* error = nullptr);
+// tree's current state. A file that exists but cannot be read, or that holds no
+// section at all (so is no settings file), is refused and left alone.
+bool LoadSettings(TemplateTree& tree, const std::string& path, const TextConverter& converter,
+                  bool createIfMissing, std::string* error);
+// Writes the tree into the existing file at `path`, keeping its other sections
+// and keys; false, and nothing written, when it cannot be read.
+bool SaveSettings(const TemplateTree& tree, const std::string& path, const TextConverter& converter,
+                  std::string* error);
 // The settings dialog's "save as": a file with only this tree's settings.
 bool SaveSettingsAs(const TemplateTree& tree, const std::string& path,
-                    SettingsError* error = nullptr);
+                    const TextConverter& converter, std::string* error);
+// Everything LoadSettings reads, as one comparable text: equal snapshots mean
+// there is nothing to save.
+std::string SettingsSnapshot(const TemplateTree& tree);
 // Appends ".ini" unless the name already ends in "ini", in any letter case.
 std::string WithIniExtension(std::string path);
 
 void LoadTemplateLines(IniFile& file, TemplateNode* node);
 void SaveTemplateLines(IniFile& file, const TemplateNode* node);
 
-inline constexpr char kUserSection[] = "用户信息";  // UTF-8; encoded on use
+inline constexpr char kUserSection[] = "用户信息";
 
 }  // namespace quillmark

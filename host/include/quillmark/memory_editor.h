@@ -1,5 +1,6 @@
-// Host integration: the in-memory editor component, the command object with
-// the five commands, and the delete/undelete toggle.
+// The in-memory editor: a text document with one selection and an editor that
+// holds at most one of them. The command line, the editor plugins and the
+// language server hand their buffers to the commands through it.
 #pragma once
 
 #include <compare>
@@ -10,8 +11,6 @@
 #include <vector>
 
 #include "quillmark/editor_port.h"
-#include "quillmark/engine.h"
-#include "quillmark/settings.h"
 
 namespace quillmark {
 
@@ -24,8 +23,10 @@ struct TextPosition {
 
 // A text document with one selection, held in memory. Each line keeps the
 // break it ended with ("\r\n", "\r" or "\n"; the last line has none), so an
-// unchanged document gives back its bytes exactly. Breaks made by an edit take
-// the document's style: its first line break, or "\n" when it has none.
+// unchanged document gives back its bytes exactly. An edit never changes a byte
+// outside the replaced range: the breaks of replacing text take, in order, the
+// breaks of the text they replace, then the document's style (its first line
+// break, or "\n" when it has none), and never join a neighbouring break.
 class MemoryDocument final : public TextDocument, public TextSelection {
  public:
   explicit MemoryDocument(std::string text = {}, std::string name = {},
@@ -96,61 +97,5 @@ class MemoryEditor final : public EditorHost {
   std::optional<std::string> projectName_;
   bool modelessEnabled_ = true;
 };
-
-// What the commands show the user besides the document.
-class UserInterface : public MessageSink {
- public:
-  virtual void RunSettingsDialog(TemplateTree& tree) = 0;
-  virtual void RunAboutDialog() = 0;
-};
-
-inline constexpr std::string_view kDeleteMarker = "//DELETE!";
-
-// The toggle on a selected text: lines split at LF (a CR stays with its line),
-// marked or restored as the first line decides, joined without the LFs.
-std::string ToggleDeletedText(std::string_view selected);
-
-// The command object. Building it builds the template tree and loads the
-// user's settings file, creating it from the defaults when it is missing;
-// destroying it writes the settings back.
-class Commands {
- public:
-  explicit Commands(UserInterface& ui, std::optional<std::string> profilePath = std::nullopt);
-  ~Commands();
-  Commands(const Commands&) = delete;
-  Commands& operator=(const Commands&) = delete;
-
-  void SetApplicationObject(EditorHost* application);
-
-  // The five commands. Each disables the host's modeless windows around its
-  // work and lets no exception out.
-  CommentOutcome QuillmarkClassOrFunction();
-  void QuillmarkSetting();
-  CommentOutcome CommentFileNote();
-  void CommentDeleteText();
-  void QuillmarkAbout();
-
-  int ToggleDeletedLines(TextSelection& selection);
-
-  TemplateTree& templateTree() { return templateTree_; }
-  // Why the settings file could not be read at start; then it is not written back.
-  const std::optional<SettingsError>& profileError() const { return profileError_; }
-
- private:
-  using Driver = CommentOutcome (*)(TextSelection&, const TemplateTree&, MessageSink&);
-  CommentOutcome RunCommentCommand(Driver driver, const char* noDocumentMessage);
-  void SetModeless(bool enabled);
-
-  EditorHost* application_ = nullptr;
-  TemplateTree templateTree_;
-  UserInterface& ui_;
-  std::optional<SettingsError> profileError_;
-};
-
-// Linux pieces behind the engine's and the settings' sources: the logon name
-// from the password database, the profile directory under $XDG_CONFIG_HOME
-// (default ~/.config/quillmark/), and code page 936 through iconv.
-const TextConverter& IconvTextConverter();
-void InstallPosixPlatform();
 
 }  // namespace quillmark

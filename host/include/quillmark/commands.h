@@ -1,0 +1,93 @@
+// The command object with the five commands, and the delete/undelete toggle.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "quillmark/editor_port.h"
+#include "quillmark/engine.h"
+#include "quillmark/platform.h"
+
+namespace quillmark {
+
+// What the commands show the user besides the document. Texts are UTF-8.
+class UserInterface : public MessageSink {
+ public:
+  // Runs modally on the live tree, whose profilePath names the settings file.
+  virtual void RunSettingsDialog(TemplateTree& tree) = 0;
+  virtual void RunAboutDialog() = 0;
+  // A failure inside a command that the system has no message of its own for
+  // (an internal error, memory exhausted); in English.
+  virtual void ReportError(std::string_view text) = 0;
+};
+
+inline constexpr std::string_view kDeleteMarker = "//DELETE!";
+
+// The toggle on a selected text: lines split at LF (a CR stays with its line),
+// marked or restored as the first line decides, joined without the LFs.
+std::string ToggleDeletedText(std::string_view selected);
+
+// What a command did, for hosts that report more than the system's messages.
+struct CommandResult {
+  CommentOutcome outcome = CommentOutcome::kNoKind;
+  DeclKind kind = DeclKind::None;
+  // A template character the document's code page cannot hold was written as "?".
+  bool replacedCharacters = false;
+};
+
+// The command object. Building it builds the template tree and loads the
+// user's settings file, creating it from the defaults when it is missing.
+// Settings go back to the file only through SaveSettings, and only when they
+// changed, so a command never rewrites a file it had no reason to touch.
+class Commands {
+ public:
+  // Without `profilePath`, the platform's "Comment_<logon>.ini".
+  Commands(UserInterface& ui, const Platform& platform,
+           std::optional<std::string> profilePath = std::nullopt);
+  ~Commands();
+  Commands(const Commands&) = delete;
+  Commands& operator=(const Commands&) = delete;
+
+  // False when the settings file could not be found, read or created; then
+  // `settingsError` says why and SaveSettings refuses to write.
+  bool SettingsLoaded() const { return settingsLoaded_; }
+  const std::string& settingsError() const { return settingsError_; }
+  bool SettingsChanged() const;
+  // Writes the settings back when they changed since they were loaded or last
+  // saved; true when there was nothing to write.
+  bool SaveSettings(std::string* error);
+
+  void SetApplicationObject(EditorHost* application);
+
+  // The five commands. Each disables the host's modeless windows around its
+  // work and lets no exception out: one becomes a reported internal error.
+  CommandResult QuillmarkClassOrFunction();
+  void QuillmarkSetting();
+  CommandResult CommentFileNote();
+  CommandResult CommentDeleteText();
+  void QuillmarkAbout();
+
+  void ToggleDeletedLines(TextSelection& selection);
+
+  TemplateTree& templateTree() { return templateTree_; }
+  const Platform& platform() const { return platform_; }
+
+ private:
+  using Driver = CommentResult (*)(TextSelection&, const TemplateTree&, MessageSink&,
+                                   const CommentContext&);
+  CommandResult RunCommentCommand(Driver driver, const char* noDocumentMessage);
+  template <typename Work>
+  bool Guarded(Work&& work);
+  void SetModeless(bool enabled);
+
+  EditorHost* application_ = nullptr;
+  const Platform& platform_;
+  TemplateTree templateTree_;
+  UserInterface& ui_;
+  bool settingsLoaded_ = false;
+  std::string settingsError_;
+  std::string savedSnapshot_;
+};
+
+}  // namespace quillmark

@@ -1,0 +1,809 @@
+// Reading declarations off the grammar's syntax tree.
+#include <tree_sitter/api.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "prepass.h"
+#include "quillmark/syntax.h"
+
+extern "C" const TSLanguage* tree_sitter_cpp(void);
+
+namespace quillmark::syntax {
+namespace {
+
+using detail::Prepared;
+
+bool IsSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
+
+// Each run of white space becomes one blank; none at either end.
+std::string Clean(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  bool space = false;
+  for (char c : text) {
+    if (IsSpace(c)) {
+      space = !out.empty();
+      continue;
+    }
+    if (space) out.push_back(' ');
+    space = false;
+    out.push_back(c);
+  }
+  return out;
+}
+
+// Owns a tree; deletes it when done.
+class Tree {
+ public:
+  explicit Tree(TSTree* tree) : tree_(tree) {}
+  ~Tree() {
+    if (tree_) ts_tree_delete(tree_);
+  }
+  Tree(const Tree&) = delete;
+  Tree& operator=(const Tree&) = delete;
+  bool ok() const { return tree_ != nullptr; }
+  TSNode root() const { return ts_tree_root_node(tree_); }
+
+ private:
+  TSTree* tree_;
+};
+
+std::string_view Type(TSNode n) {
+  return ts_node_is_null(n) ? std::string_view() : ts_node_type(n);
+}
+bool Is(TSNode n, std::string_view type) {
+  return !ts_node_is_null(n) && Type(n) == type;
+}
+// Null-safe forms of the runtime's accessors, which dereference a null node.
+TSNode Field(TSNode n, const char* name) {
+  if (ts_node_is_null(n)) return TSNode{};
+  return ts_node_child_by_field_name(n, name, static_cast<uint32_t>(std::strlen(name)));
+}
+uint32_t ChildCount(TSNode n) {
+  return ts_node_is_null(n) ? 0 : ts_node_child_count(n);
+}
+uint32_t NamedCount(TSNode n) {
+  return ts_node_is_null(n) ? 0 : ts_node_named_child_count(n);
+}
+TSNode Child(TSNode n, uint32_t i) {
+  return i < ChildCount(n) ? ts_node_child(n, i) : TSNode{};
+}
+TSNode Named(TSNode n, uint32_t i) {
+  return i < NamedCount(n) ? ts_node_named_child(n, i) : TSNode{};
+}
+
+// Reads node texts out of one source.
+class Reader {
+ public:
+  // `written` is `src` as the user wrote it (same offsets, macros not removed),
+  // where the parameters are read.
+  Reader(std::string_view src, std::string_view written, const std::vector<detail::Marker>& markers,
+         std::ptrdiff_t shift)
+      : src_(src), written_(written), markers_(markers), shift_(shift) {}
+
+  std::string_view Raw(TSNode n) const {
+    const uint32_t b = ts_node_start_byte(n), e = ts_node_end_byte(n);
+    if (b >= src_.size() || e <= b) return {};
+    return src_.substr(b, std::min<std::size_t>(e, src_.size()) - b);
+  }
+  std::string Text(TSNode n) const { return Clean(Raw(n)); }
+  std::string Between(std::size_t b, std::size_t e) const {
+    if (b >= e || b >= src_.size()) return {};
+    return Clean(src_.substr(b, std::min(e, src_.size()) - b));
+  }
+
+  // The kind a lowered COM form gives the declaration at `n`, or None.
+  Kind MarkedKind(TSNode n) const {
+    const std::ptrdiff_t b = ts_node_start_byte(n), e = ts_node_end_byte(n);
+    for (const detail::Marker& m : markers_) {
+      // The lowered macro may end inside the declaration or open it.
+      const std::ptrdiff_t mb = static_cast<std::ptrdiff_t>(m.begin) + shift_;
+      const std::ptrdiff_t me = static_cast<std::ptrdiff_t>(m.end) + shift_;
+      if (mb < e && me >= b) return m.kind;
+    }
+    return Kind::None;
+  }
+
+  bool Analyze(TSNode n, ParsedDeclaration* out) const;
+
+ private:
+  bool FillFunction(TSNode decl, TSNode declarator, ParsedDeclaration* out) const;
+  bool FillType(TSNode specifier, ParsedDeclaration* out) const;
+  void FillParameters(TSNode list, ParsedDeclaration* out) const;
+
+  std::string WrittenBetween(std::size_t b, std::size_t e) const {
+    if (b >= e || b >= written_.size()) return Between(b, e);
+    return Clean(written_.substr(b, std::min(e, written_.size()) - b));
+  }
+
+  std::string_view src_;
+  std::string_view written_;
+  const std::vector<detail::Marker>& markers_;
+  std::ptrdiff_t shift_;  // where the marked text starts in `src_`
+};
+
+// The function declarator that declares a name (not a pointer to function) inside
+// `d`, or a null node.
+TSNode FindFunctionDeclarator(TSNode d) {
+  for (int guard = 0; guard < 64 && !ts_node_is_null(d); ++guard) {
+    const std::string_view t = Type(d);
+    if (t == "function_declarator") {
+      TSNode inner = Field(d, "declarator");
+      const std::string_view it = ts_node_is_null(inner) ? "" : Type(inner);
+      if (it == "parenthesized_declarator") {
+        TSNode deeper = FindFunctionDeclarator(Named(inner, 0));
+        if (!ts_node_is_null(deeper)) return deeper;
+        return TSNode{};
+      }
+      return d;
+    }
+    if (t == "pointer_declarator" || t == "reference_declarator" ||
+        t == "parenthesized_declarator" || t == "init_declarator" || t == "attributed_declarator") {
+      TSNode next = Field(d, "declarator");
+      if (ts_node_is_null(next)) next = Named(d, NamedCount(d) - 1);
+      if (t == "parenthesized_declarator" || t == "reference_declarator") next = Named(d, 0);
+      d = next;
+      continue;
+    }
+    if (t == "operator_cast") return d;
+    if (t == "qualified_identifier") {
+      // A::operator T() is a qualified name around the conversion.
+      TSNode name = Field(d, "name");
+      while (Is(name, "qualified_identifier")) name = Field(name, "name");
+      return Is(name, "operator_cast") ? d : TSNode{};
+    }
+    return TSNode{};
+  }
+  return TSNode{};
+}
+
+// The position of the last "::" outside template arguments and parentheses.
+std::size_t LastScopeSeparator(std::string_view name) {
+  std::size_t last = std::string_view::npos;
+  int depth = 0;
+  const std::size_t op = name.find("operator");
+  const std::size_t limit = op == std::string_view::npos ? name.size() : op;
+  for (std::size_t i = 0; i + 1 < limit; ++i) {
+    const char c = name[i];
+    if (c == '<' || c == '(') ++depth;
+    if ((c == '>' || c == ')') && depth > 0) --depth;
+    if (depth == 0 && c == ':' && name[i + 1] == ':') {
+      last = i;
+      ++i;
+    }
+  }
+  return last;
+}
+
+// Children that are not part of a function's return type.
+bool LeftOutOfReturnType(std::string_view t) {
+  static constexpr std::array<std::string_view, 10> kLeftOut = {"storage_class_specifier",
+                                                                "virtual",
+                                                                "explicit_function_specifier",
+                                                                "attribute_specifier",
+                                                                "attribute_declaration",
+                                                                "ms_declspec_modifier",
+                                                                "friend",
+                                                                "ms_call_modifier",
+                                                                "template",
+                                                                "comment"};
+  return std::find(kLeftOut.begin(), kLeftOut.end(), t) != kLeftOut.end();
+}
+
+void Reader::FillParameters(TSNode list, ParsedDeclaration* out) const {
+  const uint32_t count = ChildCount(list);
+  for (uint32_t i = 0; i < count; ++i) {
+    TSNode c = Child(list, i);
+    const std::string_view t = Type(c);
+    if (t == "(" || t == ")" || t == "," || t == "comment") continue;
+    Parameter p;
+    TSNode def = Field(c, "default_value");
+    if (!ts_node_is_null(def)) {
+      // The parameter ends at its "=".
+      std::size_t eq = ts_node_start_byte(def);
+      for (uint32_t k = 0; k < ChildCount(c); ++k) {
+        TSNode e = Child(c, k);
+        if (Type(e) == "=") eq = ts_node_start_byte(e);
+      }
+      p.text = WrittenBetween(ts_node_start_byte(c), eq);
+      p.defaultValue = WrittenBetween(ts_node_start_byte(def), ts_node_end_byte(def));
+    } else {
+      p.text = WrittenBetween(ts_node_start_byte(c), ts_node_end_byte(c));
+    }
+    if (!p.text.empty()) out->parameters.push_back(std::move(p));
+  }
+}
+
+bool Reader::FillFunction(TSNode decl, TSNode outer, ParsedDeclaration* out) const {
+  TSNode fd = FindFunctionDeclarator(outer);
+  if (ts_node_is_null(fd)) return false;
+  TSNode nameNode{};
+  TSNode params{};
+  if (Is(fd, "operator_cast")) {
+    // operator T() as the whole declarator.
+    TSNode abstract = Field(fd, "declarator");
+    params = Field(abstract, "parameters");
+    out->returnType = Text(Field(fd, "type"));
+    out->name = Between(ts_node_start_byte(fd), ts_node_start_byte(abstract));
+  } else {
+    const bool qualifiedCast = Is(fd, "qualified_identifier");
+    nameNode = qualifiedCast ? fd : Field(fd, "declarator");
+    params = Field(fd, "parameters");
+    if (ts_node_is_null(nameNode) || (ts_node_is_null(params) && !qualifiedCast)) return false;
+    std::string full = Text(nameNode);
+    // A qualified conversion operator: A::operator bool.
+    TSNode cast = Field(nameNode, "name");
+    while (Is(cast, "qualified_identifier")) cast = Field(cast, "name");
+    if (Is(cast, "operator_cast")) {
+      TSNode abstract = Field(cast, "declarator");
+      params = Field(abstract, "parameters");
+      out->returnType = Text(Field(cast, "type"));
+      full = Between(ts_node_start_byte(nameNode), ts_node_start_byte(abstract));
+    }
+    const std::size_t sep = LastScopeSeparator(full);
+    if (sep != std::string::npos) {
+      out->scope = Clean(full.substr(0, sep));
+      out->name = Clean(full.substr(sep + 2));
+    } else {
+      out->name = std::move(full);
+    }
+  }
+  if (out->name.empty()) return false;
+  // The return type: after "->", else the specifiers in front plus what the
+  // declarator adds around the name ("*", "&", a function pointer's parentheses).
+  TSNode trailing{};
+  for (uint32_t i = 0; i < NamedCount(fd); ++i) {
+    TSNode c = Named(fd, i);
+    if (Is(c, "trailing_return_type")) trailing = c;
+  }
+  if (!ts_node_is_null(trailing)) {
+    out->returnType = Text(Named(trailing, 0));
+  } else if (out->returnType.empty()) {
+    std::string type;
+    const uint32_t declStart = ts_node_start_byte(outer);
+    for (uint32_t i = 0; i < ChildCount(decl); ++i) {
+      TSNode c = Child(decl, i);
+      if (ts_node_start_byte(c) >= declStart) break;
+      if (LeftOutOfReturnType(Type(c))) continue;
+      const std::string piece = Text(c);
+      // The grammar counts these as type qualifiers; they say nothing of the type.
+      if (piece == "constexpr" || piece == "consteval" || piece == "constinit" ||
+          piece == "mutable" || piece == "inline")
+        continue;
+      if (piece.empty()) continue;
+      if (!type.empty()) type.push_back(' ');
+      type += piece;
+    }
+    std::string around = Between(ts_node_start_byte(outer), ts_node_start_byte(fd));
+    if (ts_node_end_byte(fd) < ts_node_end_byte(outer)) {
+      std::string after = Between(ts_node_end_byte(fd), ts_node_end_byte(outer));
+      // An init_declarator's "= 0" or value is not part of the type.
+      if (!after.empty() && after.front() != '=') around += after;
+    }
+    // "T *" is written "T*"; "void (*)(int)" keeps its blank.
+    // Blanks stay only before a word ("* const").
+    const std::string collapsed = Clean(around);
+    std::string cleaned;
+    for (std::size_t k = 0; k < collapsed.size(); ++k) {
+      if (collapsed[k] == ' ' && k + 1 < collapsed.size() &&
+          !detail::IsIdentByte(static_cast<unsigned char>(collapsed[k + 1])))
+        continue;
+      if (collapsed[k] == ' ' && k > 0 && collapsed[k - 1] == '(') continue;
+      cleaned.push_back(collapsed[k]);
+    }
+    if (!cleaned.empty() && cleaned.front() == '(' && !type.empty()) type.push_back(' ');
+    out->returnType = type + cleaned;
+  }
+  if (!ts_node_is_null(params)) FillParameters(params, out);
+  const Kind marked = MarkedKind(decl);
+  if (marked == Kind::MethodDeclaration || marked == Kind::MethodImplementation) {
+    out->kind = marked;
+  } else {
+    out->kind = out->scope.empty() ? Kind::Function : Kind::MemberFunction;
+  }
+  return true;
+}
+
+bool Reader::FillType(TSNode specifier, ParsedDeclaration* out) const {
+  const std::string_view t = Type(specifier);
+  TSNode name = Field(specifier, "name");
+  out->name = ts_node_is_null(name) ? std::string() : Text(name);
+  if (t == "enum_specifier") {
+    out->kind = Kind::Enum;
+    TSNode base = Field(specifier, "base");
+    if (!ts_node_is_null(base)) out->underlyingType = Text(base);
+    return true;
+  }
+  out->kind = t == "class_specifier"    ? Kind::Class
+              : t == "struct_specifier" ? Kind::Struct
+                                        : Kind::Union;
+  if (MarkedKind(specifier) == Kind::Interface) out->kind = Kind::Interface;
+  for (uint32_t i = 0; i < NamedCount(specifier); ++i) {
+    TSNode clause = Named(specifier, i);
+    if (!Is(clause, "base_class_clause")) continue;
+    for (uint32_t k = 0; k < ChildCount(clause); ++k) {
+      TSNode c = Child(clause, k);
+      const std::string_view ct = Type(c);
+      if (ct == ":" || ct == "," || ct == "access_specifier" || ct == "virtual" ||
+          ct == "attribute_declaration" || ct == "comment")
+        continue;
+      if (ct == "..." && !out->bases.empty()) {
+        out->bases.back() += "...";
+        continue;
+      }
+      out->bases.push_back(Text(c));
+    }
+  }
+  return true;
+}
+
+bool IsTypeSpecifier(TSNode n) {
+  return Is(n, "class_specifier") || Is(n, "struct_specifier") || Is(n, "union_specifier") ||
+         Is(n, "enum_specifier");
+}
+
+bool Reader::Analyze(TSNode n, ParsedDeclaration* out) const {
+  const std::string_view t = Type(n);
+  if (t == "template_declaration") {
+    for (uint32_t i = NamedCount(n); i-- > 0;) {
+      TSNode c = Named(n, i);
+      if (!Is(c, "template_parameter_list")) return Analyze(c, out);
+    }
+    return false;
+  }
+  if (IsTypeSpecifier(n)) return FillType(n, out);
+  if (t == "function_definition" || t == "declaration" || t == "field_declaration") {
+    TSNode declarator = Field(n, "declarator");
+    if (!ts_node_is_null(declarator) && FillFunction(n, declarator, out)) return true;
+    *out = ParsedDeclaration();
+    // struct S { ... } s;
+    TSNode type = Field(n, "type");
+    if (IsTypeSpecifier(type)) return FillType(type, out);
+    return false;
+  }
+  if (t == "type_definition") {
+    TSNode type = Field(n, "type");
+    if (!IsTypeSpecifier(type) || !FillType(type, out)) return false;
+    // typedef struct { ... } NAME;
+    if (out->name.empty()) out->name = Text(Field(n, "declarator"));
+    return true;
+  }
+  if (t == "friend_declaration") {
+    TSNode inner = Named(n, 0);
+    return !ts_node_is_null(inner) && Analyze(inner, out);
+  }
+  return false;
+}
+
+bool IsMacroLine(std::string_view text, std::size_t at, std::size_t* nameStart) {
+  std::size_t i = at;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  if (i >= text.size() || text[i] != '#') return false;
+  ++i;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  if (text.substr(i, 6) != "define" || i + 6 >= text.size() || !IsSpace(text[i + 6])) return false;
+  i += 6;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  *nameStart = i;
+  return i < text.size() && detail::IsIdentByte(static_cast<unsigned char>(text[i]));
+}
+
+// A "#define" at `nameStart`'s line: name and parameter list. Returns the end of
+// the directive (continuation lines included).
+std::size_t ParseMacro(std::string_view text, std::size_t i, ParsedDeclaration* out) {
+  const std::size_t nameBegin = i;
+  while (i < text.size() && detail::IsIdentByte(static_cast<unsigned char>(text[i]))) ++i;
+  out->name = std::string(text.substr(nameBegin, i - nameBegin));
+  out->kind = Kind::Macro;
+  if (i < text.size() && text[i] == '(') {
+    out->kind = Kind::MacroWithParams;
+    std::string item;
+    for (++i; i < text.size() && text[i] != ')'; ++i) {
+      if (text[i] == ',') {
+        out->macroParameters.push_back(Clean(item));
+        item.clear();
+      } else if (text[i] != '\\') {
+        item.push_back(text[i]);
+      }
+    }
+    const std::string last = Clean(item);
+    if (!last.empty() || !out->macroParameters.empty()) out->macroParameters.push_back(last);
+  }
+  while (i < text.size() && text[i] != '\n') {
+    if (text[i] == '\\' && i + 1 < text.size() && (text[i + 1] == '\n' || text[i + 1] == '\r')) {
+      i += 2;
+      continue;
+    }
+    ++i;
+  }
+  return i;
+}
+
+// The head of the first declaration in a selection, made complete: cut before its
+// body or at its ";", unclosed parentheses closed, and an empty body or ";" added,
+// so a selection that stops anywhere in the head still parses.
+std::string CloseHead(std::string_view text) {
+  int depth = 0, braces = 0;
+  bool sawParen = false, afterParams = false, initList = false;
+  // typedef struct { ... } NAME; takes its name after the body.
+  const bool typedefHead = text.starts_with("typedef") && text.size() > 7 && IsSpace(text[7]);
+  std::size_t i = 0;
+  std::size_t cut = text.size();
+  char stop = 0;
+  while (i < text.size()) {
+    const char c = text[i];
+    if (c == '"' ||
+        (c == '\'' && !(i > 0 && std::isxdigit(static_cast<unsigned char>(text[i - 1]))))) {
+      const char q = c;
+      for (++i; i < text.size() && text[i] != q && text[i] != '\n'; ++i)
+        if (text[i] == '\\') ++i;
+      ++i;
+      continue;
+    }
+    if (c == '(' || c == '[') {
+      ++depth;
+      sawParen = true;
+    } else if ((c == ')' || c == ']') && depth > 0) {
+      if (--depth == 0) afterParams = true;
+    } else if (depth == 0 && c == ':' && afterParams &&
+               !(i + 1 < text.size() && text[i + 1] == ':') && !(i > 0 && text[i - 1] == ':')) {
+      initList = true;
+    } else if (typedefHead && (c == '{' || c == '}')) {
+      braces += c == '{' ? 1 : (braces > 0 ? -1 : 0);
+    } else if (typedefHead && braces > 0) {
+      // inside the typedef'd body
+    } else if (depth == 0 && (c == '{' || c == ';')) {
+      // A braced member initialiser (m_x{x}) is not the body.
+      std::size_t k = i;
+      while (k > 0 && IsSpace(text[k - 1])) --k;
+      const bool braced =
+          c == '{' && initList && k > 0 &&
+          (detail::IsIdentByte(static_cast<unsigned char>(text[k - 1])) || text[k - 1] == '>');
+      if (braced) {
+        int braces = 0;
+        for (; i < text.size(); ++i) {
+          if (text[i] == '{') ++braces;
+          if (text[i] == '}' && --braces == 0) break;
+        }
+        ++i;
+        continue;
+      }
+      cut = i;
+      stop = c;
+      break;
+    }
+    ++i;
+  }
+  std::string head(text.substr(0, cut));
+  while (!head.empty() && IsSpace(head.back())) head.pop_back();
+  if (stop == ';') return head + ";";
+  if (typedefHead) return head + std::string(static_cast<std::size_t>(braces), '}') + ";";
+  for (; depth > 0; --depth) head += ")";
+  std::string compact;
+  for (char ch : head)
+    if (!IsSpace(ch)) compact.push_back(ch);
+  const auto ends = [&compact](std::string_view s) { return compact.ends_with(s); };
+  if (ends("=0") || ends("=default") || ends("=delete")) return head + ";";
+  if (!sawParen) return head + " {};";
+  return head + " {}";
+}
+
+bool FirstNamedDeclaration(const Reader& reader, TSNode container, ParsedDeclaration* out) {
+  for (uint32_t i = 0; i < NamedCount(container); ++i) {
+    TSNode c = Named(container, i);
+    if (Is(c, "linkage_specification")) {
+      TSNode body = Field(c, "body");
+      if (Is(body, "declaration_list")) return FirstNamedDeclaration(reader, body, out);
+      return reader.Analyze(body, out);
+    }
+    if (Is(c, "access_specifier") || Is(c, "comment")) continue;
+    *out = ParsedDeclaration();
+    return reader.Analyze(c, out) && !out->name.empty();
+  }
+  return false;
+}
+
+// The classes enclosing byte `at` of a parsed document, outermost first, joined with "::".
+std::string EnclosingClasses(const Reader& reader, TSNode root, std::size_t at) {
+  TSNode n =
+      ts_node_descendant_for_byte_range(root, static_cast<uint32_t>(at), static_cast<uint32_t>(at));
+  std::vector<std::string> names;
+  for (; !ts_node_is_null(n); n = ts_node_parent(n)) {
+    if (!Is(n, "field_declaration_list")) continue;
+    TSNode specifier = ts_node_parent(n);
+    if (!IsTypeSpecifier(specifier)) continue;
+    TSNode name = Field(specifier, "name");
+    if (!ts_node_is_null(name)) names.push_back(reader.Text(name));
+  }
+  std::string scope;
+  for (auto it = names.rbegin(); it != names.rend(); ++it) {
+    if (!scope.empty()) scope += "::";
+    scope += *it;
+  }
+  return scope;
+}
+
+}  // namespace
+
+std::string FormatParameter(const Parameter& parameter) {
+  if (parameter.defaultValue.empty()) return parameter.text;
+  return parameter.text + " = " + parameter.defaultValue;
+}
+
+struct DeclarationParser::Impl {
+  TSParser* parser = nullptr;
+  std::string error;
+
+  TSTree* Parse(std::string_view text) {
+    return ts_parser_parse_string(parser, nullptr, text.data(), static_cast<uint32_t>(text.size()));
+  }
+};
+
+DeclarationParser::DeclarationParser() : impl_(std::make_unique<Impl>()) {
+  impl_->parser = ts_parser_new();
+  if (impl_->parser == nullptr) {
+    impl_->error = "cannot create a tree-sitter parser";
+  } else if (!ts_parser_set_language(impl_->parser, tree_sitter_cpp())) {
+    impl_->error = "the tree-sitter runtime cannot load the C++ grammar (ABI " +
+                   std::to_string(ts_language_version(tree_sitter_cpp())) + ")";
+  }
+}
+
+DeclarationParser::~DeclarationParser() {
+  if (impl_->parser) ts_parser_delete(impl_->parser);
+}
+
+bool DeclarationParser::ok() const {
+  return impl_->error.empty();
+}
+
+bool DeclarationParser::ParseDeclaration(const ParseInput& input, ParsedDeclaration* out,
+                                         std::string* why) {
+  *out = ParsedDeclaration();
+  const auto fail = [why](std::string message) {
+    if (why) *why = std::move(message);
+    return false;
+  };
+  if (!ok()) return fail(impl_->error);
+  if (input.selection.size() > 0xFFFFFFF) return fail("the selection is too large");
+  const Prepared prepared = detail::Prepare(input.selection);
+  const std::string_view text = prepared.text;
+  const std::size_t first = text.find_first_not_of(" \t\r\n\f\v");
+  if (first == std::string_view::npos) return fail("the selection holds no declaration");
+
+  std::size_t nameStart = 0;
+  if (IsMacroLine(text, first, &nameStart)) {
+    ParseMacro(text, nameStart, out);
+    if (out->name.empty()) return fail("the #define has no name");
+    return true;
+  }
+
+  // First as it stands at namespace scope; then inside a class body, where
+  // constructors, "= 0" and access labels belong.
+  const std::string head = CloseHead(text.substr(first));
+  ParsedDeclaration best;
+  bool found = false;
+  static constexpr std::string_view kOpen = "struct Q_ {\n";
+  for (int attempt = 0; attempt < 2 && !found; ++attempt) {
+    const std::string source = attempt == 0 ? head : std::string(kOpen) + head + "\n};";
+    const std::string written =
+        (attempt == 0 ? std::string() : std::string(kOpen)) + prepared.written.substr(first);
+    Tree tree(impl_->Parse(source));
+    if (!tree.ok()) return fail("the parser gave up");
+    // Markers count from the selection's start; the head starts at `first`.
+    const std::ptrdiff_t shift = (attempt == 0 ? 0 : static_cast<std::ptrdiff_t>(kOpen.size())) -
+                                 static_cast<std::ptrdiff_t>(first);
+    const Reader reader(source, written, prepared.markers, shift);
+    TSNode container = tree.root();
+    if (attempt == 1) {
+      TSNode specifier = Named(tree.root(), 0);
+      if (Is(specifier, "declaration")) specifier = Field(specifier, "type");
+      container = Field(specifier, "body");
+      if (ts_node_is_null(container)) continue;
+    }
+    ParsedDeclaration candidate;
+    if (!FirstNamedDeclaration(reader, container, &candidate)) continue;
+    const bool clean = !ts_node_has_error(container);
+    if (clean || best.kind == Kind::None) {
+      best = std::move(candidate);
+      found = clean;
+    }
+  }
+  if (best.kind == Kind::None) return fail("no class, function, enum or macro recognised");
+  *out = std::move(best);
+
+  if (!input.document.empty() && input.selectionOffset <= input.document.size() &&
+      (out->kind == Kind::Function || out->kind == Kind::MethodDeclaration) && out->scope.empty() &&
+      input.document.size() <= 0xFFFFFFF) {
+    const Prepared doc = detail::Prepare(input.document);
+    Tree tree(impl_->Parse(doc.text));
+    if (tree.ok()) {
+      std::size_t at = std::min(input.selectionOffset + first, doc.text.size());
+      const Reader reader(doc.text, doc.written, doc.markers, 0);
+      out->scope = EnclosingClasses(reader, tree.root(), at);
+      if (!out->scope.empty() && out->kind == Kind::Function) out->kind = Kind::MemberFunction;
+    }
+  }
+  return true;
+}
+
+namespace {
+
+struct Walk {
+  const Reader& reader;
+  const Prepared& prepared;
+  const FindOptions& options;
+  std::vector<FoundDeclaration>* out;
+
+  void Add(TSNode outer, const ParsedDeclaration& decl) {
+    FoundDeclaration f;
+    f.declaration = decl;
+    f.begin = ts_node_start_byte(outer);
+    f.end = ts_node_end_byte(outer);
+    out->push_back(std::move(f));
+  }
+
+  void Container(TSNode n, const std::string& enclosing) {
+    for (uint32_t i = 0; i < NamedCount(n); ++i) Item(Named(n, i), enclosing);
+  }
+
+  void Item(TSNode n, const std::string& enclosing) {
+    const std::string_view t = Type(n);
+    if (t == "namespace_definition" || t == "linkage_specification") {
+      TSNode body = Field(n, "body");
+      if (Is(body, "declaration_list")) {
+        Container(body, enclosing);
+      } else if (!ts_node_is_null(body)) {
+        Item(body, enclosing);
+      }
+      return;
+    }
+    if (t.starts_with("preproc_if") || t == "preproc_else" || t == "preproc_elif" ||
+        t == "preproc_elifdef") {
+      Container(n, enclosing);
+      return;
+    }
+    if (t == "preproc_def" || t == "preproc_function_def" || t == "comment") return;
+    ParsedDeclaration decl;
+    if (!reader.Analyze(n, &decl)) return;
+    // The type specifier whose body holds nested declarations.
+    TSNode specifier = n;
+    while (Is(specifier, "template_declaration"))
+      specifier = Named(specifier, NamedCount(specifier) - 1);
+    if (!IsTypeSpecifier(specifier)) {
+      TSNode type = Field(specifier, "type");
+      specifier = IsTypeSpecifier(type) ? type : TSNode{};
+    }
+    TSNode body = ts_node_is_null(specifier) ? TSNode{} : Field(specifier, "body");
+    const bool isType = decl.kind == Kind::Class || decl.kind == Kind::Struct ||
+                        decl.kind == Kind::Union || decl.kind == Kind::Enum ||
+                        decl.kind == Kind::Interface;
+    const bool inClass = !enclosing.empty();
+    if (isType) {
+      // Forward declarations and anonymous types need no block.
+      if (!ts_node_is_null(body) && !decl.name.empty() && (options.kinds & MaskOf(decl.kind)))
+        Add(n, decl);
+      if (Is(body, "field_declaration_list")) {
+        const std::string scope = enclosing.empty() ? decl.name : enclosing + "::" + decl.name;
+        Container(body, scope);
+      }
+      return;
+    }
+    if (inClass) {
+      if (decl.kind == Kind::MethodDeclaration || decl.kind == Kind::MethodImplementation) {
+        decl.scope = enclosing;
+      } else if (options.membersInsideClasses && decl.kind == Kind::Function) {
+        decl.kind = Kind::MemberFunction;
+        decl.scope = enclosing;
+      } else {
+        return;
+      }
+    }
+    if (options.kinds & MaskOf(decl.kind)) Add(n, decl);
+  }
+};
+
+bool LineIsComment(const Prepared& p, std::string_view doc, std::size_t lineBegin,
+                   std::size_t lineEnd, bool wholeLine) {
+  std::size_t a = lineBegin, b = lineEnd;
+  while (a < b && IsSpace(doc[a])) ++a;
+  while (b > a && IsSpace(doc[b - 1])) --b;
+  if (a == b) return false;
+  if (p.mask[a] != detail::kComment) return false;
+  return !wholeLine || p.mask[b - 1] == detail::kComment;
+}
+
+}  // namespace
+
+bool DeclarationParser::FindDeclarations(std::string_view doc, const FindOptions& options,
+                                         std::vector<FoundDeclaration>* out, std::string* why) {
+  out->clear();
+  if (!ok()) {
+    if (why) *why = impl_->error;
+    return false;
+  }
+  if (doc.size() > 0xFFFFFFF) {
+    if (why) *why = "the document is too large";
+    return false;
+  }
+  const Prepared prepared = detail::Prepare(doc);
+  Tree tree(impl_->Parse(prepared.text));
+  if (!tree.ok()) {
+    if (why) *why = "the parser gave up";
+    return false;
+  }
+  const Reader reader(prepared.text, prepared.written, prepared.markers, 0);
+  Walk walk{reader, prepared, options, out};
+  walk.Container(tree.root(), std::string());
+
+  // Macros, found line by line: the grammar's preprocessor nodes stop at any
+  // directive it cannot place.
+  if (options.kinds & (MaskOf(Kind::Macro) | MaskOf(Kind::MacroWithParams))) {
+    std::size_t lineBegin = 0;
+    while (lineBegin < prepared.text.size()) {
+      std::size_t nameStart = 0;
+      std::size_t next = prepared.text.find('\n', lineBegin);
+      next = next == std::string::npos ? prepared.text.size() : next + 1;
+      if (IsMacroLine(prepared.text, lineBegin, &nameStart)) {
+        FoundDeclaration f;
+        const std::size_t end = ParseMacro(prepared.text, nameStart, &f.declaration);
+        if (options.kinds & MaskOf(f.declaration.kind)) {
+          f.begin = lineBegin;
+          f.end = end;
+          out->push_back(std::move(f));
+        }
+        next = std::min(prepared.text.size(), end + 1);
+      }
+      lineBegin = next;
+    }
+  }
+  std::sort(out->begin(), out->end(),
+            [](const FoundDeclaration& a, const FoundDeclaration& b) { return a.begin < b.begin; });
+
+  std::size_t line = 1, counted = 0;
+  for (FoundDeclaration& f : *out) {
+    // Export macros blanked in front of the declaration belong to it.
+    std::size_t start = f.begin;
+    for (std::size_t q = f.begin; q > 0; --q) {
+      const std::size_t c = q - 1;
+      if (prepared.mask[c] == detail::kComment || !IsSpace(prepared.text[c])) break;
+      if (prepared.mask[c] == detail::kMacro) start = c;
+    }
+    std::size_t lineBegin = doc.rfind('\n', start == 0 ? 0 : start - 1);
+    lineBegin = (start == 0 || lineBegin == std::string_view::npos) ? 0 : lineBegin + 1;
+    if (start > 0 && doc[start - 1] == '\n') lineBegin = start;
+    f.begin = lineBegin;
+    line +=
+        static_cast<std::size_t>(std::count(doc.begin() + counted, doc.begin() + f.begin, '\n'));
+    counted = f.begin;
+    f.line = static_cast<int>(line);
+    std::size_t lineEnd = doc.find('\n', f.begin);
+    if (lineEnd == std::string_view::npos) lineEnd = doc.size();
+    bool commented = LineIsComment(prepared, doc, f.begin, lineEnd, false);
+    if (!commented && f.begin > 0) {
+      const std::size_t prevEnd = f.begin - 1;
+      std::size_t prevBegin = prevEnd == 0 ? 0 : doc.rfind('\n', prevEnd - 1);
+      prevBegin = (prevEnd == 0 || prevBegin == std::string_view::npos) ? 0 : prevBegin + 1;
+      commented = LineIsComment(prepared, doc, prevBegin, prevEnd, true);
+    }
+    f.commented = commented;
+  }
+  return true;
+}
+
+bool ParseDeclaration(const ParseInput& input, ParsedDeclaration* out, std::string* why) {
+  DeclarationParser parser;
+  return parser.ParseDeclaration(input, out, why);
+}
+
+bool FindDeclarations(std::string_view utf8Document, const FindOptions& options,
+                      std::vector<FoundDeclaration>* out, std::string* why) {
+  DeclarationParser parser;
+  return parser.FindDeclarations(utf8Document, options, out, why);
+}
+
+}  // namespace quillmark::syntax

@@ -1,0 +1,41 @@
+// The rewriting a text needs before the grammar sees it: comments blanked, COM
+// macro forms lowered to plain C++, export and calling-convention macros removed.
+// Every rewrite keeps the length and the line breaks, so a byte offset into the
+// result is the same offset into the source.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "quillmark/syntax.h"
+
+namespace quillmark::syntax::detail {
+
+// A COM form lowered at [begin, end): the declaration it opens has `kind`.
+struct Marker {
+  std::size_t begin = 0;
+  std::size_t end = 0;
+  Kind kind = Kind::None;
+};
+
+// What each source byte became.
+enum Blanked : char { kKept = ' ', kComment = 'c', kMacro = 'm' };
+
+struct Prepared {
+  std::string text;     // as long as the source
+  std::string written;  // the source with comments blanked only: for texts shown as written
+  std::string mask;     // one Blanked value per byte
+  std::vector<Marker> markers;
+};
+
+Prepared Prepare(std::string_view source);
+
+// True for bytes that can continue an identifier (UTF-8 bytes included).
+inline bool IsIdentByte(unsigned char c) {
+  return c == '_' || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+         c >= 0x80;
+}
+
+}  // namespace quillmark::syntax::detail

@@ -1,0 +1,136 @@
+#!/usr/bin/env bash
+# Files that are not ours, races, hostile settings and odd line ends: nothing
+# is lost, nothing hangs, and every refusal says why.
+#   faults.sh QUILLMARK
+set -u
+bin=$1
+work=$(mktemp -d)
+trap 'chmod -R u+w "$work" 2>/dev/null; rm -rf "$work"' EXIT
+export XDG_CONFIG_HOME=$work/config QUILLMARK_DATE=2002-09-17
+cd "$work" || exit 1
+pass=0 fail=0 skipped=0
+ok() { pass=$((pass + 1)); }
+bad() { fail=$((fail + 1)); printf 'FAIL %s\n' "$*"; }
+# expect NAME STATUS PATTERN -- COMMAND...: exit status, and stdout+stderr match.
+expect() {
+  local name=$1 status=$2 pattern=$3 output got
+  shift 4
+  output=$(timeout 20 "$@" 2>&1)
+  got=$?
+  if [ "$got" = "$status" ] && grep -qE -- "$pattern" <<<"$output"; then ok; else
+    bad "$name: exit $got (expected $status): $output"; fi
+}
+same() { cmp -s "$2" "$3" && ok || bad "$1: $2 differs from $3"; }
+
+printf '// demo\nint f(int a);\nint x;\n' >f.c
+cp f.c f.orig
+
+# A source file given as settings is refused, not turned into an INI file.
+cp f.c s.cpp
+expect source_as_settings 2 'holds no settings' -- "$bin" --settings s.cpp comment f.c --line 2
+same source_as_settings_untouched s.cpp f.orig
+expect load_source 2 'holds no settings' -- "$bin" settings --load s.cpp
+
+# Comment runs never rewrite the settings file: its comments survive.
+"$bin" --settings keep.ini settings --save /dev/null/x >/dev/null 2>&1  # first start creates keep.ini
+{ printf '; my notes\r\n'; cat keep.ini; } >keep.tmp && mv keep.tmp keep.ini
+cp keep.ini keep.orig
+expect comment_keeps_settings 0 'f\.c:' -- "$bin" --settings keep.ini comment f.c --line 2
+same settings_not_rewritten keep.ini keep.orig
+cp f.orig f.c
+
+# Not regular files: refused before they are opened, nothing replaced, no hang.
+mkfifo fifo.c
+expect fifo_file 2 'is a FIFO, not a regular file' -- "$bin" comment fifo.c --line 1
+expect fifo_settings 2 'FIFO' -- "$bin" --settings fifo.c comment f.c --line 2
+expect fifo_output 2 'FIFO' -- "$bin" comment f.c --line 2 --output fifo.c
+[ -p fifo.c ] && ok || bad "the FIFO was replaced"
+expect device_file 2 'character device' -- "$bin" comment /dev/zero --line 1
+expect device_output 2 'character device' -- "$bin" comment f.c --line 2 --output /dev/null
+[ -c /dev/null ] && ok || bad "/dev/null is no longer a device"
+expect output_stdout 0 '^int f\(int a\);' -- "$bin" comment f.c --line 2 --output -
+same stdout_leaves_file f.c f.orig
+
+# Read-only files and hard links are refused; the file stays as it was.
+cp f.orig ro.c && chmod 0444 ro.c
+expect read_only 2 'read-only' -- "$bin" comment ro.c --line 2
+same read_only_untouched ro.c f.orig
+cp f.orig linked.c && ln linked.c link2.c
+expect hard_link 2 'hard links' -- "$bin" comment linked.c --line 2
+same hard_link_untouched linked.c f.orig
+
+# The mode stays; the temporary file is never wider than the final one.
+cp f.orig private.c && chmod 0600 private.c
+expect private_ok 0 'private\.c:' -- "$bin" comment private.c --line 2
+[ "$(stat -c %a private.c)" = 600 ] && ok || bad "mode changed to $(stat -c %a private.c)"
+
+# A long file name (the temporary name stays short) and a stale temporary file.
+long=$(printf 'x%.0s' $(seq 245)).c
+cp f.orig "$long"
+expect long_name 0 ':4:11$' -- "$bin" comment "$long" --line 2
+touch -d '3 days ago' .f.c.quillmark-abc123
+touch .f.c.quillmark-fresh1
+expect stale_temp 0 'f\.c:' -- "$bin" comment f.c --line 2
+[ ! -e .f.c.quillmark-abc123 ] && ok || bad "stale temporary file kept"
+[ -e .f.c.quillmark-fresh1 ] && ok || bad "a fresh temporary file (maybe another run's) was removed"
+cp f.orig f.c
+
+# Absurd counts, empty templates, sizes.
+printf '[普通函数注释]\r\nCommentLineCount=2147483647\r\nLine0=// %%Function%%\r\n' >huge.ini
+expect huge_count 0 'f\.c:' -- "$bin" --settings huge.ini comment f.c --line 2
+cp f.orig f.c
+printf '[普通函数注释]\r\nCommentLineCount=0\r\n' >empty.ini
+expect empty_template 3 'is a function, but its template .* is empty' -- "$bin" -v --settings empty.ini comment f.c --line 2
+truncate -s 2G sparse.c
+expect too_large 2 'too large' -- "$bin" comment sparse.c --line 1
+rm -f sparse.c
+
+# Mixed line ends: an edit never joins or changes a break outside it, and
+# toggling twice gives back every byte.
+printf 'x\ry\r\n\nz\n' >d.c
+cp d.c d.orig
+expect delete_mixed 0 'd\.c:' -- "$bin" delete d.c --select 2:1-3:1
+printf 'x\r//DELETE!y\r\n\nz\n' >d.expected
+same delete_mixed_breaks d.c d.expected
+expect undelete_mixed 0 'd\.c:' -- "$bin" delete d.c --select 2:1-3:1
+same toggle_twice_restores d.c d.orig
+printf 'x\rint f(int a);\n\nz\n' >m.c
+expect comment_mixed 0 'm\.c:' -- "$bin" --settings keep.ini comment m.c --select 2:1-3:1
+[ "$(grep -c '^z$' m.c)" = 1 ] && [ "$(tail -c 4 m.c | od -An -c | tr -d ' ')" = '\n\nz\n' ] 2>/dev/null && ok ||
+  { tail -c 4 m.c | od -c; bad "comment_mixed lost the blank line"; }
+printf 'a\nb\r\nc\n' >t.c
+cp t.c t.orig
+"$bin" delete t.c --lines 1-3 >/dev/null && "$bin" delete t.c --lines 1-3 >/dev/null
+same toggle_keeps_each_break t.c t.orig
+
+# A GBK file's header: a name GBK cannot hold is written with "?", not UTF-8 bytes.
+printf '// \xb2\xe2\xca\xd4\nint f(int a);\n' >'测试😀.c'
+expect gbk_header 0 ':' -- "$bin" -v header '测试😀.c'
+iconv -f CP936 -t UTF-8 '测试😀.c' 2>/dev/null | grep -q '测试?\.c' && ok || bad "GBK header does not hold 测试?.c"
+
+# Small things.
+expect line_zero 2 '^.*--line takes a line number from 1' -- "$bin" comment f.c --line 0
+expect line_zero_short 2 '^.{0,200}$' -- "$bin" comment f.c --line 0
+
+# As root, the owner's file keeps its owner, and a plain user cannot replace
+# a file they may not write.
+if [ "$(id -u)" = 0 ] && command -v setpriv >/dev/null; then
+  cp f.orig owned.c && chown nobody:nogroup owned.c && chmod 0644 owned.c
+  expect root_edits_users_file 0 'owned\.c:' -- "$bin" comment owned.c --line 2
+  [ "$(stat -c %U:%G owned.c)" = nobody:nogroup ] && ok || bad "owner became $(stat -c %U:%G owned.c)"
+  chmod 0755 "$work"
+  # No passwd entry and no HOME: no settings file in the current directory.
+  expect no_home 2 'no directory for the settings file' -- setpriv --reuid=54321 --regid=54321 \
+    --clear-groups env -u HOME -u XDG_CONFIG_HOME "$bin" comment f.c --line 2
+  mkdir -p shared && chmod 0777 shared && cp f.orig shared/theirs.c && chmod 0644 shared/theirs.c
+  cp keep.ini shared/s.ini && chmod 0666 shared/s.ini
+  expect others_file 2 'read-only' -- setpriv --reuid=nobody --regid=nogroup --clear-groups \
+    env XDG_CONFIG_HOME="$work/shared" "$bin" --settings "$work/shared/s.ini" comment shared/theirs.c --line 2
+  same others_file_untouched shared/theirs.c f.orig
+else
+  skipped=$((skipped + 1))
+  echo "skipped: the owner and permission checks need root and setpriv"
+fi
+
+echo "faults: $pass passed, $fail failed, $skipped skipped"
+[ "$fail" = 0 ]

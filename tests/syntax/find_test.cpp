@@ -1,0 +1,140 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "quillmark/syntax.h"
+
+namespace quillmark::syntax {
+namespace {
+
+struct Expected {
+  int line;
+  Kind kind;
+  const char* name;
+  bool commented;
+  const char* why;
+};
+
+void ExpectFound(std::string_view document, const FindOptions& options,
+                 const std::vector<Expected>& expected) {
+  std::vector<FoundDeclaration> found;
+  std::string why;
+  ASSERT_TRUE(FindDeclarations(document, options, &found, &why)) << why;
+  ASSERT_EQ(expected.size(), found.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    const Expected& e = expected[i];
+    SCOPED_TRACE(e.why);
+    EXPECT_EQ(e.line, found[i].line);
+    EXPECT_EQ(e.kind, found[i].declaration.kind);
+    EXPECT_EQ(e.name, found[i].declaration.name);
+    EXPECT_EQ(e.commented, found[i].commented);
+    // `begin` is the start of the line.
+    EXPECT_TRUE(found[i].begin == 0 || document[found[i].begin - 1] == '\n');
+  }
+}
+
+const char kFile[] =
+    "#include <string>\n"                            // 1
+    "#define SQUARE(x) ((x) * (x))\n"                // 2
+    "#define PLAIN 1\n"                              // 3
+    "// A shape.\n"                                  // 4
+    "class Shape : public Base {\n"                  // 5
+    " public:\n"                                     // 6
+    "  virtual double Area() const = 0;\n"           // 7
+    "  struct Corner { int x; };\n"                  // 8
+    "};\n"                                           // 9
+    "\n"                                             // 10
+    "namespace geo {\n"                              // 11
+    "enum class Unit : char { Mm, In };\n"           // 12
+    "/* Sums.\n"                                     // 13
+    "   Twice. */\n"                                 // 14
+    "int Add(int a, int b = 2) { return a + b; }\n"  // 15
+    "}  // namespace geo\n"                          // 16
+    "\n"                                             // 17
+    "template <class T>\n"                           // 18
+    "T Max(T a, T b);\n"                             // 19
+    "GTEST_API_\n"                                   // 20
+    "void Exported(int n);\n"                        // 21
+    "double Shape::Scale(double f) {\n"              // 22
+    "  struct Local { int y; };\n"                   // 23
+    "  return f;\n"                                  // 24
+    "}\n"                                            // 25
+    "class Forward;\n"                               // 26
+    "int counter = 0;\n"                             // 27
+    "int x; // trailing\n"                           // 28
+    "union Bits { int i; float f; };\n";             // 29
+
+TEST(FindDeclarations, DefaultKindsOverAFile) {
+  ExpectFound(kFile, FindOptions{},
+              {
+                  {2, Kind::MacroWithParams, "SQUARE", false, "a macro with parameters"},
+                  {5, Kind::Class, "Shape", true, "a class with a comment line above"},
+                  {8, Kind::Struct, "Corner", false, "a nested struct"},
+                  {12, Kind::Enum, "Unit", false, "an enum inside a namespace"},
+                  {15, Kind::Function, "Add", true, "a block comment ending above"},
+                  {18, Kind::Function, "Max", false, "a template starts at its template line"},
+                  {20, Kind::Function, "Exported", false,
+                   "an export macro on its own line belongs to the declaration"},
+                  {22, Kind::MemberFunction, "Scale", false,
+                   "an out-of-line member; its body's local struct is not reported"},
+                  {29, Kind::Union, "Bits", false,
+                   "a trailing comment on the line above is not about this declaration"},
+              });
+}
+
+TEST(FindDeclarations, KindsAndMembersOnRequest) {
+  FindOptions options;
+  options.kinds = MaskOf(Kind::MemberFunction) | MaskOf(Kind::Macro);
+  options.membersInsideClasses = true;
+  ExpectFound(kFile, options,
+              {
+                  {3, Kind::Macro, "PLAIN", false, "a plain macro when asked for"},
+                  {7, Kind::MemberFunction, "Area", false, "a member inside its class"},
+                  {22, Kind::MemberFunction, "Scale", false, "an out-of-line member"},
+              });
+}
+
+TEST(FindDeclarations, ComInterfacesAndMethods) {
+  const char kCom[] =
+      "DECLARE_INTERFACE_(IFoo, IUnknown)\n"           // 1
+      "{\n"                                            // 2
+      "  STDMETHOD(Go)(THIS_ int n) PURE;\n"           // 3
+      "  // Counts.\n"                                 // 4
+      "  STDMETHOD_(ULONG, Count)(THIS) PURE;\n"       // 5
+      "};\n"                                           // 6
+      "STDMETHODIMP CFoo::Go(int n) { return 0; }\n";  // 7
+  FindOptions options;
+  options.kinds = MaskOf(Kind::Interface) | MaskOf(Kind::MethodDeclaration) |
+                  MaskOf(Kind::MethodImplementation);
+  ExpectFound(kCom, options,
+              {
+                  {1, Kind::Interface, "IFoo", false, "the interface head"},
+                  {3, Kind::MethodDeclaration, "Go", false, "a method declaration"},
+                  {5, Kind::MethodDeclaration, "Count", true, "a commented method declaration"},
+                  {7, Kind::MethodImplementation, "Go", false, "a method implementation"},
+              });
+}
+
+TEST(FindDeclarations, BrokenAndEmptyFilesGiveWhatCanBeRead) {
+  const struct {
+    const char* document;
+    std::size_t count;
+    const char* why;
+  } kCases[] = {
+      {"", 0, "an empty file"},
+      {"void f(int a\n", 0, "an unfinished declaration at the end is left alone"},
+      {"}}}} class A {};\n", 1, "stray braces before a class"},
+      {"\xff\xfe garbage \x01\n int f();\n", 1, "bytes that are not UTF-8"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.why);
+    std::vector<FoundDeclaration> found;
+    std::string why;
+    ASSERT_TRUE(FindDeclarations(c.document, FindOptions{}, &found, &why)) << why;
+    EXPECT_EQ(c.count, found.size());
+  }
+}
+
+}  // namespace
+}  // namespace quillmark::syntax

@@ -1,0 +1,145 @@
+// The window system's parts of the dialogs on Windows: UTF-8/UTF-16, the
+// dialog base, message boxes, file dialogs, shell and registry.
+#include "win32_views.h"
+
+#include <commdlg.h>
+#include <shellapi.h>
+
+#include <vector>
+
+namespace quillmark::ui::win32 {
+
+std::wstring Widen(std::string_view utf8) {
+  if (utf8.empty()) return {};
+  const int length =
+      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
+  return wide;
+}
+
+std::string Narrow(std::wstring_view utf16) {
+  if (utf16.empty()) return {};
+  const int length = WideCharToMultiByte(CP_UTF8, 0, utf16.data(), static_cast<int>(utf16.size()),
+                                         nullptr, 0, nullptr, nullptr);
+  std::string narrow(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, utf16.data(), static_cast<int>(utf16.size()), narrow.data(),
+                      length, nullptr, nullptr);
+  return narrow;
+}
+
+Dialog::~Dialog() {
+  if (hwnd_ != nullptr) SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+}
+
+INT_PTR Dialog::RunModal(HINSTANCE instance, int templateId, HWND parent) {
+  instance_ = instance;
+  return DialogBoxParamW(instance, MAKEINTRESOURCEW(templateId), parent, &Dialog::DialogProc,
+                         reinterpret_cast<LPARAM>(this));
+}
+
+INT_PTR CALLBACK Dialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, lParam);
+    reinterpret_cast<Dialog*>(lParam)->hwnd_ = hwnd;
+  }
+  auto* dialog = reinterpret_cast<Dialog*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (dialog == nullptr) return FALSE;
+  INT_PTR result = FALSE;
+  const bool handled = dialog->HandleMessage(message, wParam, lParam, result);
+  if (message == WM_NCDESTROY) {
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    dialog->hwnd_ = nullptr;
+  }
+  if (!handled) return FALSE;
+  // Answers other than TRUE/FALSE go through DWLP_MSGRESULT, except these.
+  if (message == WM_INITDIALOG || message == WM_CTLCOLORSTATIC) return result;
+  SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, result);
+  return TRUE;
+}
+
+void Win32MessageBox::ShowMessage(std::string_view text) {
+  wchar_t path[MAX_PATH] = {};
+  GetModuleFileNameW(module_, path, MAX_PATH);
+  std::wstring title = path;
+  title = title.substr(title.find_last_of(L"\\/") + 1);
+  title = title.substr(0, title.find_last_of(L'.'));
+  MessageBoxW(owner_, Widen(text).c_str(), title.c_str(), MB_OK | MB_ICONEXCLAMATION);
+}
+
+std::optional<std::string> Win32FileChooser::ChooseFileToOpen(const FileDialogOptions& options) {
+  return Choose(options, false);
+}
+
+std::optional<std::string> Win32FileChooser::ChooseFileToSave(const FileDialogOptions& options) {
+  return Choose(options, true);
+}
+
+std::optional<std::string> Win32FileChooser::Choose(const FileDialogOptions& options, bool save) {
+  // The filter's "|" separators become the NULs the dialog wants.
+  std::wstring filter = Widen(options.filter);
+  for (wchar_t& c : filter)
+    if (c == L'|') c = L'\0';
+  std::wstring directory = Widen(options.initialDirectory);
+  std::vector<wchar_t> file(32768, L'\0');
+  const std::wstring initial = Widen(options.initialFile);
+  initial.copy(file.data(), file.size() - 1);
+  const std::wstring extension = Widen(options.defaultExtension);
+
+  OPENFILENAMEW request = {};
+  request.lStructSize = sizeof request;
+  request.hwndOwner = owner_;
+  request.lpstrFilter = filter.c_str();
+  request.lpstrFile = file.data();
+  request.nMaxFile = static_cast<DWORD>(file.size());
+  request.lpstrInitialDir = directory.empty() ? nullptr : directory.c_str();
+  request.lpstrDefExt = extension.empty() ? nullptr : extension.c_str();
+  request.Flags = OFN_EXPLORER | OFN_NOCHANGEDIR;
+  if (options.hideReadOnly) request.Flags |= OFN_HIDEREADONLY;
+  if (options.overwritePrompt) request.Flags |= OFN_OVERWRITEPROMPT;
+  const BOOL chosen = save ? GetSaveFileNameW(&request) : GetOpenFileNameW(&request);
+  if (!chosen) return std::nullopt;
+  return Narrow(file.data());
+}
+
+int Win32LinkShell::ShellOpen(const std::string& address, int show) {
+  const HINSTANCE result =
+      ShellExecuteW(nullptr, L"open", Widen(address).c_str(), nullptr, nullptr, show);
+  return static_cast<int>(reinterpret_cast<INT_PTR>(result));
+}
+
+std::optional<std::string> Win32LinkShell::ReadClassesRootValue(const std::string& key) {
+  HKEY handle = nullptr;
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, Widen(key).c_str(), 0, KEY_QUERY_VALUE, &handle) !=
+      ERROR_SUCCESS)
+    return std::nullopt;
+  std::vector<wchar_t> value(520, L'\0');
+  DWORD bytes = static_cast<DWORD>((value.size() - 1) * sizeof(wchar_t));
+  DWORD type = 0;
+  const LONG status = RegQueryValueExW(handle, nullptr, nullptr, &type,
+                                       reinterpret_cast<BYTE*>(value.data()), &bytes);
+  RegCloseKey(handle);
+  if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return std::nullopt;
+  return Narrow(value.data());
+}
+
+int Win32LinkShell::StartProgram(const std::string& commandLine, int show) {
+  std::wstring line = Widen(commandLine);
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = static_cast<WORD>(show);
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &process)) {
+    // The program start's failure codes are the system's error numbers
+    // (2 file, 3 path, 5 access, 8 memory, 11 bad format).
+    const DWORD error = GetLastError();
+    return error <= 32 ? static_cast<int>(error) : 0;
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return 33;
+}
+
+}  // namespace quillmark::ui::win32
