@@ -159,6 +159,15 @@ bool ReadWholeFile(const std::string& path, std::string& bytes, std::string* err
   return true;
 }
 
+bool PathIsAbsent(const std::string& path) {
+  const std::optional<std::wstring> wide = Widen(path);
+  if (!wide || wide->empty()) return false;
+  // Reparse points are not followed: a dangling link is something.
+  if (GetFileAttributesW(wide->c_str()) != INVALID_FILE_ATTRIBUTES) return false;
+  const DWORD code = GetLastError();
+  return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
+}
+
 bool ReplaceFileAtomically(const std::string& path, std::string_view bytes, std::string* error,
                            const FileIdentity* expected) {
   const std::optional<std::wstring> wide = Widen(path);
