@@ -87,6 +87,10 @@ std::string IdeEditorHost::GetDocumentName(TextDocument& document) {
   return name;
 }
 
+// Text crosses the IDE boundary as UTF-16 (BSTR) and this module converts it
+// to and from UTF-8 itself, so to the engine every document is UTF-8 whatever
+// the file's encoding on disk: no template character is turned into "?" here,
+// and the IDE alone decides how its buffer stores what it is given.
 CodePage IdeEditorHost::GetDocumentCodePage(TextDocument&) {
   return CodePage::kUtf8;
 }
