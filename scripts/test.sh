@@ -60,5 +60,6 @@ for target in ini toggle comment lsp; do
   rm -rf "$corpus"
   passed=$((passed + 1))
 done
+bash scripts/windows.sh build && bash scripts/windows.sh test
 echo "took $((SECONDS - start)) s"
 echo "tests: $passed passed, 0 failed"

@@ -239,6 +239,12 @@ bool ReadWholeFile(const std::string& path, std::string& bytes, std::string* err
   return ok;
 }
 
+bool PathIsAbsent(const std::string& path) {
+  struct stat st;
+  if (::lstat(path.c_str(), &st) == 0) return false;
+  return errno == ENOENT || errno == ENOTDIR;
+}
+
 bool ReplaceFileAtomically(const std::string& path, std::string_view bytes, std::string* error,
                            const FileIdentity* expected) {
   const std::string target = ResolveLinks(path);

@@ -12,6 +12,8 @@
 #include <ctime>
 #include <filesystem>
 
+#include "cp936_user_area.h"
+
 namespace quillmark {
 namespace {
 
@@ -43,14 +45,93 @@ std::optional<std::string> Convert(const char* to, const char* from, std::string
   return out;
 }
 
+// Converts `text` run by run: `special` answers for the sequences it knows
+// (and says how many bytes it took; when it takes none it may step `i` over
+// the rest of the unit it looked at), iconv for everything between them.
+template <typename Special>
+std::optional<std::string> ConvertWithSpecial(const char* to, const char* from,
+                                              std::string_view text, Special special) {
+  std::string out;
+  std::size_t runStart = 0;
+  std::size_t i = 0;
+  std::string piece;
+  while (i < text.size()) {
+    const std::size_t taken = special(text, i, piece);
+    if (taken == 0) {
+      ++i;
+      continue;
+    }
+    if (i > runStart) {
+      std::optional<std::string> run = Convert(to, from, text.substr(runStart, i - runStart));
+      if (!run) return std::nullopt;
+      out += *run;
+    }
+    out += piece;
+    i += taken;
+    runStart = i;
+  }
+  if (runStart == 0) return Convert(to, from, text);
+  if (runStart < text.size()) {
+    std::optional<std::string> run = Convert(to, from, text.substr(runStart));
+    if (!run) return std::nullopt;
+    out += *run;
+  }
+  return out;
+}
+
+// A private-use character of the user-defined area at `i` (three UTF-8 bytes
+// EE xx xx), written as its double-byte code; 0 for anything else. A lead byte
+// 0xEE never appears inside another character's UTF-8, so scanning byte by
+// byte cannot fall out of step.
+std::size_t UserAreaFromUtf8(std::string_view utf8, std::size_t i, std::string& piece) {
+  if (static_cast<unsigned char>(utf8[i]) != 0xEE || utf8.size() - i < 3) return 0;
+  const auto b1 = static_cast<unsigned char>(utf8[i + 1]);
+  const auto b2 = static_cast<unsigned char>(utf8[i + 2]);
+  if ((b1 & 0xC0) != 0x80 || (b2 & 0xC0) != 0x80) return 0;
+  const char32_t c = (char32_t{0xE} << 12) | (char32_t{b1 & 0x3Fu} << 6) | (b2 & 0x3Fu);
+  const std::optional<std::uint16_t> code = UnicodeToCp936UserArea(c);
+  if (!code) return 0;
+  piece.assign({static_cast<char>(*code >> 8), static_cast<char>(*code & 0xFF)});
+  return 3;
+}
+
+// A double-byte code of the user-defined area at `i`, written as its
+// private-use character in UTF-8; 0 for anything else. Steps over the code
+// page's units as it reads them: a byte below 0x80, 0x80 and 0xFF alone, any
+// other byte with the one after it.
+std::size_t UserAreaFromGbk(std::string_view gbk, std::size_t& i, std::string& piece) {
+  const auto lead = static_cast<unsigned char>(gbk[i]);
+  if (lead < 0x81 || lead == 0xFF || gbk.size() - i < 2) return 0;
+  const auto trail = static_cast<unsigned char>(gbk[i + 1]);
+  const std::optional<char32_t> c =
+      Cp936UserAreaToUnicode(static_cast<std::uint16_t>(lead << 8 | trail));
+  if (!c) {
+    ++i;  // the trail byte is never a lead byte of its own
+    return 0;
+  }
+  piece.assign({static_cast<char>(0xE0 | (*c >> 12)), static_cast<char>(0x80 | ((*c >> 6) & 0x3F)),
+                static_cast<char>(0x80 | (*c & 0x3F))});
+  return 2;
+}
+
 }  // namespace
 
+// glibc's CP936 refuses the 2,149 codes of the user-defined area, which
+// Windows maps one to one onto private-use characters; they are answered
+// here as Windows answers them, so a settings file moves between the two
+// systems unchanged.
 std::optional<std::string> IconvTextConverter::Utf8ToGbk(std::string_view utf8) const {
-  return Convert("CP936", "UTF-8", utf8);
+  return ConvertWithSpecial("CP936", "UTF-8", utf8,
+                            [](std::string_view text, std::size_t i, std::string& piece) {
+                              return UserAreaFromUtf8(text, i, piece);
+                            });
 }
 
 std::optional<std::string> IconvTextConverter::GbkToUtf8(std::string_view gbk) const {
-  return Convert("UTF-8", "CP936", gbk);
+  return ConvertWithSpecial("UTF-8", "CP936", gbk,
+                            [](std::string_view text, std::size_t& i, std::string& piece) {
+                              return UserAreaFromGbk(text, i, piece);
+                            });
 }
 
 std::optional<LocalDate> ParseDate(std::string_view text) {

@@ -2,7 +2,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 
 #include "quillmark/settings.h"
 
@@ -31,9 +30,7 @@ bool IniFile::Read() {
   std::string bytes;
   FileIdentity seen;
   if (!ReadWholeFile(path, bytes, &lastSystemError, &seen, kMaxSettingsBytes)) {
-    std::error_code ec;
-    missing = !std::filesystem::exists(std::filesystem::path(path), ec) &&
-              !std::filesystem::is_symlink(std::filesystem::path(path), ec);
+    missing = PathIsAbsent(path);
     lastError = kUnableToOpen;
     return false;
   }

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
-#include <filesystem>
 
 #include "quillmark/settings.h"
 
@@ -38,9 +37,11 @@ bool FailWith(std::string* error, const IniFile& file) {
   return false;
 }
 
-bool IsZeroByteFile(const std::string& path) {
-  std::error_code ec;
-  return std::filesystem::file_size(std::filesystem::path(path), ec) == 0 && !ec;
+// Asks the file the read saw, never the path again: the path's bytes are
+// UTF-8, which a byte-string std::filesystem::path does not read as such on
+// Windows.
+bool WasZeroByteFile(const IniFile& file) {
+  return file.identity.known && file.identity.size == 0;
 }
 
 void StoreUserInfo(IniFile& file, const UserInfo& user) {
@@ -127,7 +128,7 @@ bool LoadSettings(TemplateTree& tree, const std::string& path, const TextConvert
   IniFile file(path, converter);
   const bool read = file.Read();
   // A zero-byte file holds no settings to lose: it is filled like a missing one.
-  const bool blank = read && createIfMissing && file.sections.empty() && IsZeroByteFile(path);
+  const bool blank = read && createIfMissing && file.sections.empty() && WasZeroByteFile(file);
   if (read && !blank) {
     if (!HoldsSettings(file))
       return Fail(error, path, "holds no settings (no [section] in it); not used");

@@ -28,6 +28,11 @@ inline constexpr std::uint64_t kMaxFileBytes = std::uint64_t{1} << 30;
 bool ReadWholeFile(const std::string& path, std::string& bytes, std::string* error,
                    FileIdentity* identity = nullptr, std::uint64_t limit = kMaxFileBytes);
 
+// True only when the system says nothing at all is at `path` (not even a
+// dangling symbolic link); false when something is there or it cannot tell,
+// so a file that exists but cannot be read is never taken for a missing one.
+bool PathIsAbsent(const std::string& path);
+
 // Writes `bytes` to a new sibling temporary file created with the final mode,
 // flushes it to disk and renames it over `path` (through a symbolic link, to its
 // target). With `expected`, refuses when the file is no longer the one read.

@@ -1,0 +1,277 @@
+#include "commands_object.h"
+
+#include <ocidl.h>
+
+#include <new>
+
+namespace quillmark::addin {
+namespace {
+
+template <typename T>
+void ReleaseAndClear(T*& object) {
+  if (object != nullptr) object->Release();
+  object = nullptr;
+}
+
+// The vtable side of a dual interface, which DispInvoke calls through.
+ITypeInfo* TypeInfoOf(ITypeLib* library, REFIID iid) {
+  ITypeInfo* info = nullptr;
+  if (library == nullptr || FAILED(library->GetTypeInfoOfGuid(iid, &info))) return nullptr;
+  TYPEATTR* attributes = nullptr;
+  if (FAILED(info->GetTypeAttr(&attributes))) return info;
+  const bool dispatchView =
+      attributes->typekind == TKIND_DISPATCH && (attributes->wTypeFlags & TYPEFLAG_FDUAL) != 0;
+  info->ReleaseTypeAttr(attributes);
+  HREFTYPE vtableSide = 0;
+  ITypeInfo* vtableInfo = nullptr;
+  if (dispatchView && SUCCEEDED(info->GetRefTypeOfImplType(-1, &vtableSide)) &&
+      SUCCEEDED(info->GetRefTypeInfo(vtableSide, &vtableInfo))) {
+    info->Release();
+    return vtableInfo;
+  }
+  return info;
+}
+
+// Connects `sink` to `source`'s connection point for `iid`.
+HRESULT Advise(IDispatch* source, REFIID iid, IUnknown* sink, DWORD* cookie) {
+  IConnectionPointContainer* container = nullptr;
+  HRESULT hr =
+      source->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&container));
+  if (FAILED(hr) || container == nullptr) return FAILED(hr) ? hr : E_NOINTERFACE;
+  IConnectionPoint* point = nullptr;
+  hr = container->FindConnectionPoint(iid, &point);
+  container->Release();
+  if (FAILED(hr) || point == nullptr) return FAILED(hr) ? hr : E_NOINTERFACE;
+  hr = point->Advise(sink, cookie);
+  point->Release();
+  return hr;
+}
+
+HRESULT Unadvise(IDispatch* source, REFIID iid, DWORD cookie) {
+  IConnectionPointContainer* container = nullptr;
+  HRESULT hr =
+      source->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&container));
+  if (FAILED(hr) || container == nullptr) return FAILED(hr) ? hr : E_NOINTERFACE;
+  IConnectionPoint* point = nullptr;
+  hr = container->FindConnectionPoint(iid, &point);
+  container->Release();
+  if (FAILED(hr) || point == nullptr) return FAILED(hr) ? hr : E_NOINTERFACE;
+  hr = point->Unadvise(cookie);
+  point->Release();
+  return hr;
+}
+
+HRESULT TypeInfoCount(ITypeInfo* info, UINT* count) {
+  if (count == nullptr) return E_POINTER;
+  *count = info != nullptr ? 1 : 0;
+  return S_OK;
+}
+
+HRESULT HandOutTypeInfo(ITypeInfo* info, UINT index, ITypeInfo** out) {
+  if (out == nullptr) return E_POINTER;
+  *out = nullptr;
+  if (index != 0) return DISP_E_BADINDEX;
+  if (info == nullptr) return TYPE_E_ELEMENTNOTFOUND;
+  info->AddRef();
+  *out = info;
+  return S_OK;
+}
+
+HRESULT NamesToIds(ITypeInfo* info, LPOLESTR* names, UINT count, DISPID* ids) {
+  if (info == nullptr) return TYPE_E_ELEMENTNOTFOUND;
+  return DispGetIDsOfNames(info, names, count, ids);
+}
+
+// Runs one command method; nothing raised inside reaches the IDE.
+template <typename Body>
+HRESULT Guarded(Body body) {
+  try {
+    body();
+  } catch (...) {
+  }
+  return S_OK;
+}
+
+}  // namespace
+
+template <typename Events>
+EventSink<Events>::EventSink(CommandsObject* owner, ITypeInfo* typeInfo, REFIID iid)
+    : owner(owner), typeInfo_(typeInfo), iid_(iid) {
+  if (typeInfo_ != nullptr) typeInfo_->AddRef();
+}
+
+template <typename Events>
+EventSink<Events>::~EventSink() {
+  ReleaseAndClear(typeInfo_);
+}
+
+template <typename Events>
+HRESULT EventSink<Events>::QueryInterface(REFIID iid, void** out) {
+  if (out == nullptr) return E_POINTER;
+  *out = nullptr;
+  if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IDispatch) && !IsEqualIID(iid, iid_))
+    return E_NOINTERFACE;
+  *out = static_cast<Events*>(this);
+  AddRef();
+  return S_OK;
+}
+
+template <typename Events>
+HRESULT EventSink<Events>::GetTypeInfoCount(UINT* count) {
+  return TypeInfoCount(typeInfo_, count);
+}
+
+template <typename Events>
+HRESULT EventSink<Events>::GetTypeInfo(UINT index, LCID, ITypeInfo** out) {
+  return HandOutTypeInfo(typeInfo_, index, out);
+}
+
+template <typename Events>
+HRESULT EventSink<Events>::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
+  return NamesToIds(typeInfo_, names, count, ids);
+}
+
+template <typename Events>
+HRESULT EventSink<Events>::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
+                                  VARIANT* result, EXCEPINFO* exception, UINT* argumentError) {
+  if (typeInfo_ == nullptr) return DISP_E_MEMBERNOTFOUND;
+  return DispInvoke(static_cast<Events*>(this), typeInfo_, id, flags, params, result, exception,
+                    argumentError);
+}
+
+template class EventSink<IApplicationEvents>;
+template class EventSink<IDebuggerEvents>;
+
+CommandsObject* CommandsObject::Create() {
+  // Calls by name need the registered type library; without it the object
+  // still works through its vtable.
+  ITypeLib* library = nullptr;
+  if (FAILED(LoadRegTypeLib(kLibidQuillmark, 1, 0, 0x0409, &library))) library = nullptr;
+  CommandsObject* object = nullptr;
+  try {
+    object = new CommandsObject(library);
+  } catch (...) {
+    object = nullptr;
+  }
+  ReleaseAndClear(library);
+  return object;
+}
+
+CommandsObject::CommandsObject(ITypeLib* library) : platform_(ModuleInstance()), library_(library) {
+  if (library_ != nullptr) library_->AddRef();
+  commandsInfo_ = TypeInfoOf(library_, kIidCommands);
+  applicationEventsInfo_ = TypeInfoOf(library_, kIidApplicationEvents);
+  debuggerEventsInfo_ = TypeInfoOf(library_, kIidDebuggerEvents);
+  core_ = std::make_unique<CoreSession>(ui_, platform_);
+}
+
+CommandsObject::~CommandsObject() {
+  UnadviseFromEvents();
+  // The core forgets the application first, then the application goes, then
+  // the settings go back (when changed since the disconnection saved them)
+  // and the template tree goes.
+  if (core_) core_->SetApplicationObject(nullptr);
+  editor_.reset();
+  application_ = DispatchRef();
+  if (core_ && !settingsSaved_) core_->SaveSettings();
+  core_.reset();
+  ReleaseAndClear(commandsInfo_);
+  ReleaseAndClear(applicationEventsInfo_);
+  ReleaseAndClear(debuggerEventsInfo_);
+  ReleaseAndClear(library_);
+}
+
+void CommandsObject::SaveSettings() {
+  // Once: a failure is shown at the disconnection, not again at the release.
+  settingsSaved_ = true;
+  if (core_) core_->SaveSettings();
+}
+
+void CommandsObject::SetApplicationObject(IDispatch* application) {
+  application_ = DispatchRef(application, false);
+  if (!application_) return;
+
+  applicationEventsSink_ =
+      new (std::nothrow) ApplicationEvents(this, applicationEventsInfo_, kIidApplicationEvents);
+  if (applicationEventsSink_ != nullptr)
+    Advise(application_.get(), kIidApplicationEvents, applicationEventsSink_,
+           &applicationEventsSink_->adviseCookie);
+
+  if (DispatchRef debugger = application_.GetObject(L"Debugger")) {
+    debuggerEventsSink_ =
+        new (std::nothrow) DebuggerEvents(this, debuggerEventsInfo_, kIidDebuggerEvents);
+    if (debuggerEventsSink_ != nullptr)
+      Advise(debugger.get(), kIidDebuggerEvents, debuggerEventsSink_,
+             &debuggerEventsSink_->adviseCookie);
+  }
+
+  editor_ = std::make_unique<IdeEditorHost>(application_);
+  core_->SetApplicationObject(editor_.get());
+}
+
+void CommandsObject::UnadviseFromEvents() {
+  if (applicationEventsSink_ != nullptr) {
+    if (application_)
+      Unadvise(application_.get(), kIidApplicationEvents, applicationEventsSink_->adviseCookie);
+    ReleaseAndClear(applicationEventsSink_);
+  }
+  if (debuggerEventsSink_ != nullptr) {
+    if (application_) {
+      if (DispatchRef debugger = application_.GetObject(L"Debugger"))
+        Unadvise(debugger.get(), kIidDebuggerEvents, debuggerEventsSink_->adviseCookie);
+    }
+    ReleaseAndClear(debuggerEventsSink_);
+  }
+}
+
+HRESULT CommandsObject::QueryInterface(REFIID iid, void** out) {
+  if (out == nullptr) return E_POINTER;
+  *out = nullptr;
+  if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IDispatch) &&
+      !IsEqualIID(iid, kIidCommands))
+    return E_NOINTERFACE;
+  *out = static_cast<ICommands*>(this);
+  AddRef();
+  return S_OK;
+}
+
+HRESULT CommandsObject::GetTypeInfoCount(UINT* count) {
+  return TypeInfoCount(commandsInfo_, count);
+}
+
+HRESULT CommandsObject::GetTypeInfo(UINT index, LCID, ITypeInfo** out) {
+  return HandOutTypeInfo(commandsInfo_, index, out);
+}
+
+HRESULT CommandsObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
+  return NamesToIds(commandsInfo_, names, count, ids);
+}
+
+HRESULT CommandsObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
+                               VARIANT* result, EXCEPINFO* exception, UINT* argumentError) {
+  if (commandsInfo_ == nullptr) return DISP_E_MEMBERNOTFOUND;
+  return DispInvoke(static_cast<ICommands*>(this), commandsInfo_, id, flags, params, result,
+                    exception, argumentError);
+}
+
+HRESULT CommandsObject::QuillmarkClassOrFunction() {
+  return Guarded([this] { core_->QuillmarkClassOrFunction(); });
+}
+
+HRESULT CommandsObject::QuillmarkSetting() {
+  return Guarded([this] { core_->QuillmarkSetting(); });
+}
+
+HRESULT CommandsObject::CommentFileNote() {
+  return Guarded([this] { core_->CommentFileNote(); });
+}
+
+HRESULT CommandsObject::CommentDeleteText() {
+  return Guarded([this] { core_->CommentDeleteText(); });
+}
+
+HRESULT CommandsObject::QuillmarkAbout() {
+  return Guarded([this] { core_->QuillmarkAbout(); });
+}
+
+}  // namespace quillmark::addin

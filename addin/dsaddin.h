@@ -1,0 +1,31 @@
+// The add-in object the IDE creates and connects.
+#pragma once
+
+#include "commands_object.h"
+#include "interfaces.h"
+#include "module.h"
+
+namespace quillmark::addin {
+
+class DSAddIn final : public IDSAddIn, public RefCounted {
+ public:
+  DSAddIn() = default;
+  ~DSAddIn() override;
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
+  ULONG STDMETHODCALLTYPE AddRef() override { return AddRefImpl(); }
+  ULONG STDMETHODCALLTYPE Release() override { return ReleaseImpl(); }
+
+  HRESULT STDMETHODCALLTYPE OnConnection(IUnknown* application, VARIANT_BOOL firstTime, long cookie,
+                                         VARIANT_BOOL* connected) override;
+  HRESULT STDMETHODCALLTYPE OnDisconnection(VARIANT_BOOL lastTime) override;
+
+ private:
+  // Gives up the command object and its event connections.
+  void ReleaseCommands();
+
+  CommandsObject* commands_ = nullptr;
+  long cookie_ = 0;
+};
+
+}  // namespace quillmark::addin

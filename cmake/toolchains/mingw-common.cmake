@@ -1,0 +1,19 @@
+# What both mingw-w64 cross toolchains share. Included by the per-architecture
+# files, which set QUILLMARK_MINGW_TRIPLE first.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_VERSION 6.1)
+
+set(CMAKE_C_COMPILER ${QUILLMARK_MINGW_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${QUILLMARK_MINGW_TRIPLE}-g++-posix)
+set(CMAKE_RC_COMPILER ${QUILLMARK_MINGW_TRIPLE}-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${QUILLMARK_MINGW_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# The IDE loads the module into its own process: no runtime DLLs may follow it.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")

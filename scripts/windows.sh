@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# The Windows module: cross-builds QUILLMARK.dll for both architectures and runs
+# its tests under Wine.
+#   scripts/windows.sh build   install what is missing, build build-windows/{i686,x86_64}
+#   scripts/windows.sh test    run the Wine tests (x86_64 always; i686 where 32-bit runs)
+set -eu -o pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+out=$root/build-windows
+archs=(i686 x86_64)
+
+# Debian packages: the cross compilers, widl and Wine's .idl files, Wine itself.
+install_missing() {
+  local packages=(cmake ninja-build g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
+                  mingw-w64-tools libwine-dev wine wine64 googletest)
+  local want32=0
+  if can_run_32bit; then want32=1; packages+=(wine32:i386); fi
+  local missing=()
+  for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} = 0 ] && return 0
+  echo "windows: installing ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" = 0 ] || sudo=sudo
+  if [ $want32 = 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $sudo dpkg --add-architecture i386
+  fi
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=900 install -y -qq \
+    "${missing[@]}" >/dev/null
+}
+
+# Some machines of this kind cannot execute 32-bit programs at all.
+can_run_32bit() {
+  [ -x /lib/ld-linux.so.2 ] || [ -e /lib/ld-linux.so.2 ] || return 1
+  /lib/ld-linux.so.2 --version >/dev/null 2>&1
+}
+
+build_arch() {
+  local arch=$1 dir=$out/$1
+  local toolchain=$root/cmake/toolchains/mingw-$arch.cmake
+  # googletest, once per architecture, with the same toolchain.
+  if [ ! -f "$dir/gtest/lib/cmake/GTest/GTestConfig.cmake" ]; then
+    cmake -S /usr/src/googletest -B "$dir/gtest-build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+      -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DBUILD_GMOCK=OFF -Dgtest_disable_pthreads=OFF \
+      -DCMAKE_INSTALL_PREFIX="$dir/gtest" >/dev/null
+    cmake --build "$dir/gtest-build" -j 2 >/dev/null
+    cmake --install "$dir/gtest-build" >/dev/null
+  fi
+  cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DQUILLMARK_BUILD_TESTS=OFF -DQUILLMARK_BUILD_BENCH=OFF \
+    -DQUILLMARK_SYNTAX=OFF -DQUILLMARK_BUILD_DIALOGS=ON -DQUILLMARK_WERROR=ON \
+    -DGTest_DIR="$dir/gtest/lib/cmake/GTest" >/dev/null
+  cmake --build "$dir" -j 2
+}
+
+case "${1:-}" in
+  build)
+    install_missing
+    for arch in "${archs[@]}"; do
+      echo "== windows build: $arch"
+      build_arch "$arch"
+    done
+    ;;
+  test)
+    exec bash "$root/tests/windows/run.sh" "$out"
+    ;;
+  *)
+    echo "usage: scripts/windows.sh build|test" >&2
+    exit 2
+    ;;
+esac

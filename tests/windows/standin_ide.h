@@ -1,0 +1,116 @@
+// A stand-in for the IDE's object model: application, text document, text
+// selection, project and debugger as automation objects reached by name, with
+// connection points for the two event interfaces. The document is the same
+// in-memory editor component the Linux tests use.
+#pragma once
+
+#include <ocidl.h>
+#include <windows.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "quillmark/memory_editor.h"
+
+namespace quillmark::standin {
+
+// The arguments of a call in their written order.
+class Arguments {
+ public:
+  explicit Arguments(const DISPPARAMS* params) : params_(params) {}
+  std::size_t size() const { return params_ == nullptr ? 0 : params_->cArgs; }
+  const VARIANT& operator[](std::size_t i) const { return params_->rgvarg[params_->cArgs - 1 - i]; }
+  long Long(std::size_t i) const;
+  std::wstring String(std::size_t i) const;
+
+ private:
+  const DISPPARAMS* params_;
+};
+
+using Handler = std::function<HRESULT(WORD flags, const Arguments& args, VARIANT* result)>;
+
+class ConnectionPoint;
+
+// An automation object whose members are handlers by name.
+class Object : public IDispatch, public IConnectionPointContainer {
+ public:
+  Object();
+  virtual ~Object();
+  void Member(const std::wstring& name, Handler handler);
+  // Adds a connection point for `iid`.
+  void Events(REFIID iid);
+  // Sinks connected now at `iid`'s point.
+  std::size_t SinkCount(REFIID iid) const;
+  // An extra interface the object answers QueryInterface for with IDispatch.
+  void AlsoAnswer(REFIID iid) { extra_.push_back(iid); }
+  long references() const { return references_; }
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
+  ULONG STDMETHODCALLTYPE AddRef() override;
+  ULONG STDMETHODCALLTYPE Release() override;
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** out) override;
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
+                                          DISPID* ids) override;
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
+                                   VARIANT* result, EXCEPINFO*, UINT*) override;
+  HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints** out) override;
+  HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID iid, IConnectionPoint** out) override;
+
+ private:
+  long references_ = 1;
+  std::vector<std::wstring> names_;
+  std::vector<Handler> handlers_;
+  std::vector<ConnectionPoint*> points_;
+  std::vector<IID> extra_;
+};
+
+struct AddCommandCall {
+  std::wstring command;
+  std::wstring method;
+  long glyph;
+  long cookie;
+};
+
+struct ButtonCall {
+  long style;
+  std::wstring name;
+  long cookie;
+};
+
+// The IDE: holds at most one open document and an optional project.
+class Ide {
+ public:
+  explicit Ide(bool withDebugger = true, bool answersApplication = true);
+  ~Ide();
+
+  IUnknown* application() { return static_cast<IDispatch*>(application_); }
+  Object& applicationObject() { return *application_; }
+  Object* debugger() { return debugger_; }
+
+  // Opens `document` (UTF-8 text) as the active text document; null closes it.
+  void Open(MemoryDocument* document, std::wstring type = L"Text");
+  void SetProject(std::optional<std::wstring> name) { projectName_ = std::move(name); }
+
+  std::vector<AddCommandCall> addCommands;
+  std::vector<ButtonCall> buttons;
+  std::vector<bool> modeless;  // EnableModeless calls
+  long addInInfoCookie = -1;
+  long addInInfoMedium = 0, addInInfoLarge = 0;
+  IDispatch* commands = nullptr;  // from SetAddInInfo, counted
+  bool commandNameTaken = false;
+  bool failSelectionText = false;  // Selection.Text's get fails
+
+ private:
+  Object* application_;
+  Object* debugger_ = nullptr;
+  MemoryDocument* document_ = nullptr;
+  std::wstring documentType_;
+  std::optional<std::wstring> projectName_;
+};
+
+}  // namespace quillmark::standin
