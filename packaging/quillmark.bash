@@ -21,7 +21,15 @@ _quillmark() {
       COMPREPLY=($(compgen -W 'chars bytes' -- "$cur"))
       return
       ;;
-    --line | --lines | --select)
+    --parser)
+      COMPREPLY=($(compgen -W 'keywords syntax' -- "$cur"))
+      return
+      ;;
+    --kinds)
+      COMPREPLY=($(compgen -W 'class struct union enum function member macro param-macro interface method method-impl' -- "$cur"))
+      return
+      ;;
+    --line | --lines | --select | --jobs | -j)
       return
       ;;
   esac
@@ -29,11 +37,11 @@ _quillmark() {
   local i subcommand=""
   for ((i = 1; i < cword; i++)); do
     case ${words[i]} in
-      comment | header | delete | settings)
+      comment | header | delete | settings | about | lsp | batch)
         subcommand=${words[i]}
         break
         ;;
-      --settings) ((i++)) ;;
+      --settings | --parser) ((i++)) ;;
     esac
   done
 
@@ -41,9 +49,9 @@ _quillmark() {
   case $subcommand in
     "")
       if [[ $cur == -* ]]; then
-        COMPREPLY=($(compgen -W '--settings --verbose --help --version' -- "$cur"))
+        COMPREPLY=($(compgen -W '--settings --verbose --parser --help --version' -- "$cur"))
       else
-        COMPREPLY=($(compgen -W 'comment header delete settings' -- "$cur"))
+        COMPREPLY=($(compgen -W 'comment header delete settings about lsp batch' -- "$cur"))
       fi
       ;;
     comment | delete)
@@ -62,6 +70,13 @@ _quillmark() {
       ;;
     settings)
       COMPREPLY=($(compgen -W '--path --load --save --help' -- "$cur"))
+      ;;
+    batch)
+      if [[ $cur == -* ]]; then
+        COMPREPLY=($(compgen -W '--kinds --dry-run --diff --jobs --encoding --help' -- "$cur"))
+      else
+        _filedir
+      fi
       ;;
   esac
 } && complete -F _quillmark quillmark
