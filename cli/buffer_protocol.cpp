@@ -49,39 +49,6 @@ class CapturingUserInterface final : public UserInterface {
   std::string errors_;
 };
 
-// The kind as the JSON line names it.
-const char* ProtocolKindName(DeclKind kind) {
-  switch (kind) {
-    case DeclKind::Class:
-      return "class";
-    case DeclKind::Struct:
-      return "struct";
-    case DeclKind::Union:
-      return "union";
-    case DeclKind::Enum:
-      return "enum";
-    case DeclKind::Function:
-      return "function";
-    case DeclKind::MemberFunction:
-      return "member_function";
-    case DeclKind::Macro:
-      return "macro";
-    case DeclKind::MacroWithParams:
-      return "macro_with_params";
-    case DeclKind::Interface:
-      return "interface";
-    case DeclKind::FileHeader:
-      return "file_header";
-    case DeclKind::MethodDeclaration:
-      return "method_declaration";
-    case DeclKind::MethodImplementation:
-      return "method_implementation";
-    case DeclKind::None:
-      break;
-  }
-  return "";
-}
-
 BufferReply Failure(BufferReply reply, int status, std::string message) {
   reply.status = status;
   reply.message = std::move(message);
@@ -207,11 +174,11 @@ BufferReply EditBuffer(const BufferRequest& request, std::string bytes, const Pl
   switch (request.command) {
     case BufferCommand::kComment:
       result = commands.QuillmarkClassOrFunction();
-      reply.kind = ProtocolKindName(result.kind);
+      reply.kind = std::string(KindIdentifier(result.kind));
       break;
     case BufferCommand::kHeader:
       result = commands.CommentFileNote();
-      reply.kind = ProtocolKindName(DeclKind::FileHeader);
+      reply.kind = std::string(KindIdentifier(DeclKind::FileHeader));
       break;
     case BufferCommand::kDelete:
       result = commands.CommentDeleteText();

@@ -50,36 +50,45 @@ CommentResult RequestFileHeader(TextSelection& selection, const TemplateTree& tr
   return RunGenerator(*node, DeclKind::FileHeader, text, selection, messages, context);
 }
 
+namespace {
+
+struct KindNames {
+  DeclKind kind;
+  std::string_view words;       // for people
+  std::string_view identifier;  // for programs
+};
+
+constexpr KindNames kKindNames[] = {
+    {DeclKind::Class, "class", "class"},
+    {DeclKind::Struct, "struct", "struct"},
+    {DeclKind::Union, "union", "union"},
+    {DeclKind::Enum, "enum", "enum"},
+    {DeclKind::Function, "function", "function"},
+    {DeclKind::MemberFunction, "member function", "member_function"},
+    {DeclKind::Macro, "macro", "macro"},
+    {DeclKind::MacroWithParams, "macro with parameters", "macro_with_params"},
+    {DeclKind::Interface, "interface", "interface"},
+    {DeclKind::FileHeader, "file header", "file_header"},
+    {DeclKind::MethodDeclaration, "method declaration", "method_declaration"},
+    {DeclKind::MethodImplementation, "method implementation", "method_implementation"},
+};
+
+const KindNames* NamesOf(DeclKind kind) {
+  for (const KindNames& names : kKindNames)
+    if (names.kind == kind) return &names;
+  return nullptr;
+}
+
+}  // namespace
+
 std::string_view KindName(DeclKind kind) {
-  switch (kind) {
-    case DeclKind::Class:
-      return "class";
-    case DeclKind::Struct:
-      return "struct";
-    case DeclKind::Union:
-      return "union";
-    case DeclKind::Enum:
-      return "enum";
-    case DeclKind::Function:
-      return "function";
-    case DeclKind::MemberFunction:
-      return "member function";
-    case DeclKind::Macro:
-      return "macro";
-    case DeclKind::MacroWithParams:
-      return "macro with parameters";
-    case DeclKind::Interface:
-      return "interface";
-    case DeclKind::FileHeader:
-      return "file header";
-    case DeclKind::MethodDeclaration:
-      return "method declaration";
-    case DeclKind::MethodImplementation:
-      return "method implementation";
-    case DeclKind::None:
-      break;
-  }
-  return "none";
+  const KindNames* names = NamesOf(kind);
+  return names != nullptr ? names->words : "none";
+}
+
+std::string_view KindIdentifier(DeclKind kind) {
+  const KindNames* names = NamesOf(kind);
+  return names != nullptr ? names->identifier : "";
 }
 
 }  // namespace quillmark

@@ -183,32 +183,11 @@ std::string GuessName(DeclKind kind, std::string_view text) {
   return name;
 }
 
-const char* KindWords(DeclKind kind) {
-  switch (kind) {
-    case DeclKind::Class:
-      return "class";
-    case DeclKind::Struct:
-      return "struct";
-    case DeclKind::Union:
-      return "union";
-    case DeclKind::Enum:
-      return "enum";
-    case DeclKind::Function:
-      return "function";
-    case DeclKind::MemberFunction:
-      return "member function";
-    case DeclKind::Macro:
-    case DeclKind::MacroWithParams:
-      return "macro";
-    case DeclKind::Interface:
-      return "interface";
-    case DeclKind::MethodDeclaration:
-      return "method";
-    case DeclKind::MethodImplementation:
-      return "method implementation";
-    default:
-      return "declaration";
-  }
+// The kind as an action's title says it: short words.
+std::string KindWords(DeclKind kind) {
+  if (kind == DeclKind::MacroWithParams) return "macro";
+  if (kind == DeclKind::MethodDeclaration) return "method";
+  return std::string(KindName(kind));
 }
 
 // An empty selection stands for the caret's whole line, as `--line N` does.

@@ -300,5 +300,7 @@ CommentResult RequestFileHeader(TextSelection& selection, const TemplateTree& tr
 
 // The kind's name for messages in English ("class", "member function", ...).
 std::string_view KindName(DeclKind kind);
+// The kind's name for programs ("class", "member_function", ...); "" for None.
+std::string_view KindIdentifier(DeclKind kind);
 
 }  // namespace quillmark
