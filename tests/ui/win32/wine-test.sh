@@ -18,12 +18,14 @@ done
 
 flags=(-std=c++20 -O0 -Wall -Wextra -Werror -DUNICODE -D_UNICODE
        -I"$root/ui/include" -I"$root/engine/include" -I"$root/engine/src"
-       -I"$root/settings/include" -I"$root/port/include" -I"$root/ui/win32")
+       -I"$root/settings/include" -I"$root/port/include" -I"$root/ui/win32"
+       -I"$root/platform/win32/include")
 mkdir -p "$out/obj"
 objects=()
 for source in "$root"/engine/src/*.cpp "$root"/engine/src/generators/*.cpp \
               "$root"/settings/src/*.cpp "$root"/ui/src/*.cpp "$root"/ui/win32/*.cpp \
-              "$root"/tests/ui/win32/dialogs_wine_test.cpp "$root"/tests/ui/win32/no_files.cpp; do
+              "$root"/platform/win32/files.cpp "$root"/platform/win32/wide.cpp \
+              "$root"/tests/ui/win32/dialogs_wine_test.cpp; do
   object="$out/obj/$(echo "${source#"$root"/}" | tr / _).o"
   if [ ! -e "$object" ] || [ "$source" -nt "$object" ] || \
      [ -n "$(find "$root/ui/include" "$root/ui/win32" -newer "$object" -name '*.h')" ]; then
