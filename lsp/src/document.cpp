@@ -2,6 +2,7 @@
 // between the protocol's position encodings and byte columns.
 #include <algorithm>
 
+#include "quillmark/engine.h"
 #include "quillmark/lsp.h"
 
 namespace quillmark::lsp {
@@ -23,24 +24,10 @@ void ScanStarts(std::string_view text, std::size_t from, std::size_t to,
   }
 }
 
-// Bytes of the UTF-8 sequence led by `lead`; 1 for a stray byte.
-int SequenceLength(unsigned char lead) {
-  if (lead < 0xC0) return 1;
-  if (lead < 0xE0) return 2;
-  if (lead < 0xF0) return 3;
-  if (lead < 0xF8) return 4;
-  return 1;
-}
-
 // Length of the character at `pos`, never past the end, a malformed sequence
 // counting one byte.
 int CharLength(std::string_view line, std::size_t pos) {
-  const int length = SequenceLength(static_cast<unsigned char>(line[pos]));
-  if (pos + length > line.size()) return 1;
-  for (int k = 1; k < length; ++k) {
-    if ((static_cast<unsigned char>(line[pos + k]) & 0xC0) != 0x80) return 1;
-  }
-  return length;
+  return static_cast<int>(CharLengthAt(line, pos, CodePage::kUtf8));
 }
 
 int Units(int byteLength, PositionEncoding encoding) {

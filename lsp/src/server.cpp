@@ -49,15 +49,6 @@ std::optional<long long> IntegerMember(const Json& object, const char* key) {
   return std::nullopt;
 }
 
-bool BoolAt(const Json& root, std::initializer_list<const char*> path) {
-  const Json* node = &root;
-  for (const char* key : path) {
-    node = Member(*node, key);
-    if (node == nullptr) return false;
-  }
-  return node->is_boolean() && node->get<bool>();
-}
-
 const Json* At(const Json& root, std::initializer_list<const char*> path) {
   const Json* node = &root;
   for (const char* key : path) {
@@ -65,6 +56,18 @@ const Json* At(const Json& root, std::initializer_list<const char*> path) {
     if (node == nullptr) return nullptr;
   }
   return node;
+}
+
+bool BoolAt(const Json& root, std::initializer_list<const char*> path) {
+  const Json* node = At(root, path);
+  return node != nullptr && node->is_boolean() && node->get<bool>();
+}
+
+// The document a request or notification names: params.textDocument.uri, or
+// params.uri from a client that leaves out the wrapper.
+std::optional<std::string> DocumentUri(const Json& params) {
+  const Json* textDocument = Member(params, "textDocument");
+  return StringMember(textDocument != nullptr ? *textDocument : params, "uri");
 }
 
 std::string Dump(const Json& value) {
@@ -234,8 +237,7 @@ void Server::State::Initialize(const Json& id, const Json& params) {
 }
 
 void Server::State::CodeAction(const Json& id, const Json& params) {
-  const auto uri =
-      StringMember(Member(params, "textDocument") ? params["textDocument"] : params, "uri");
+  const auto uri = DocumentUri(params);
   const Json* range = Member(params, "range");
   if (!uri || range == nullptr) return Fail(id, kInvalidParams, "textDocument.uri and range");
   const auto it = documents.find(*uri);
@@ -381,9 +383,7 @@ void Server::State::HandleNotification(const std::string& method, const Json& pa
   } else if (method == "textDocument/didChange") {
     DidChange(params);
   } else if (method == "textDocument/didClose") {
-    if (auto uri =
-            StringMember(Member(params, "textDocument") ? params["textDocument"] : params, "uri"))
-      documents.erase(*uri);
+    if (auto uri = DocumentUri(params)) documents.erase(*uri);
   }
   // "initialized", "$/cancelRequest" (every request is answered before the
   // next is read) and anything else: nothing to do.

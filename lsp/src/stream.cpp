@@ -19,6 +19,13 @@ constexpr std::size_t kMaxHeaderLine = 8192;
 
 enum class Frame { kMessage, kBad, kEnd };
 
+// Without the spaces and tabs around it, as header names and values are compared.
+std::string_view TrimBlanks(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+  return text;
+}
+
 // Reads framed messages. A bad header block is skipped up to its blank line,
 // and its body too when its length was readable, so the next message is found.
 class FrameReader {
@@ -50,9 +57,7 @@ class FrameReader {
         bad = true;
         continue;
       }
-      std::string_view name = std::string_view(line).substr(0, colon);
-      while (!name.empty() && (name.front() == ' ' || name.front() == '\t')) name.remove_prefix(1);
-      while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.remove_suffix(1);
+      const std::string_view name = TrimBlanks(std::string_view(line).substr(0, colon));
       if (!EqualsIgnoringCase(name, "content-length")) continue;
       length = ParseLength(std::string_view(line).substr(colon + 1));
       if (!length) {
@@ -88,8 +93,7 @@ class FrameReader {
   }
 
   static std::optional<std::size_t> ParseLength(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    text = TrimBlanks(text);
     if (text.empty() || text.size() > 18) return std::nullopt;
     std::size_t value = 0;
     for (const char c : text) {

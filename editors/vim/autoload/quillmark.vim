@@ -58,19 +58,29 @@ function! s:writes_eol() abort
   return &endofline || (exists('+fixendofline') && &fixendofline && !&binary)
 endfunction
 
+" The lines converted from one encoding to another, or v:null when one of them
+" cannot be.
+function! s:convert(lines, from, to) abort
+  let l:converted = []
+  for l:line in a:lines
+    let l:out = iconv(l:line, a:from, a:to)
+    if l:out ==# '' && l:line !=# ''
+      return v:null
+    endif
+    call add(l:converted, l:out)
+  endfor
+  return l:converted
+endfunction
+
 " The buffer as the file would be written, as writefile(..., 'b') items, or
 " v:null when a line cannot be written in the file's encoding.
 function! s:buffer_items(fenc) abort
   let l:lines = getline(1, '$')
   if a:fenc !=# &encoding
-    let l:converted = []
-    for l:line in l:lines
-      let l:out = iconv(l:line, &encoding, a:fenc)
-      if l:out ==# '' && l:line !=# ''
-        return v:null
-      endif
-      call add(l:converted, l:out)
-    endfor
+    let l:converted = s:convert(l:lines, &encoding, a:fenc)
+    if l:converted is v:null
+      return v:null
+    endif
     let l:lines = l:converted
   endif
   let l:eol = s:writes_eol()
@@ -111,16 +121,7 @@ function! s:result_lines(items, fenc) abort
       endfor
     endif
   endif
-  if a:fenc !=# &encoding
-    for l:i in range(len(l:lines))
-      let l:out = iconv(l:lines[l:i], a:fenc, &encoding)
-      if l:out ==# '' && l:lines[l:i] !=# ''
-        return v:null
-      endif
-      let l:lines[l:i] = l:out
-    endfor
-  endif
-  return l:lines
+  return a:fenc ==# &encoding ? l:lines : s:convert(l:lines, a:fenc, &encoding)
 endfunction
 
 " Replaces only the lines that differ, so marks and folds elsewhere stay.
