@@ -25,22 +25,29 @@ std::string ActiveDocumentName(const CommentContext& context) {
   return document == nullptr ? std::string() : context.host->GetDocumentName(*document);
 }
 
+// Without a converter only ASCII, which both code pages share, can be written.
+class AsciiOnlyConverter final : public TextConverter {
+ public:
+  std::optional<std::string> Utf8ToGbk(std::string_view utf8) const override {
+    return AsciiOrNothing(utf8);
+  }
+  std::optional<std::string> GbkToUtf8(std::string_view gbk) const override {
+    return AsciiOrNothing(gbk);
+  }
+
+ private:
+  static std::optional<std::string> AsciiOrNothing(std::string_view text) {
+    for (const char c : text)
+      if (static_cast<unsigned char>(c) >= 0x80) return std::nullopt;
+    return std::string(text);
+  }
+};
+
 // A UTF-8 text in the document's code page; what it cannot hold becomes "?".
 std::string Encode(std::string_view utf8, const CommentContext& context) {
-  if (context.page == CodePage::kUtf8) return std::string(utf8);
-  if (context.converter != nullptr)
-    return EncodeLossy(utf8, context.page, *context.converter, context.replacedCharacters);
-  std::string ascii;
-  for (std::size_t pos = 0; pos < utf8.size(); pos += CharLengthAt(utf8, pos, CodePage::kUtf8)) {
-    const char c = utf8[pos];
-    if (static_cast<unsigned char>(c) < 0x80) {
-      ascii += c;
-    } else {
-      ascii += '?';
-      if (context.replacedCharacters != nullptr) *context.replacedCharacters = true;
-    }
-  }
-  return ascii;
+  const AsciiOnlyConverter asciiOnly;
+  const TextConverter& converter = context.converter != nullptr ? *context.converter : asciiOnly;
+  return EncodeLossy(utf8, context.page, converter, context.replacedCharacters);
 }
 
 }  // namespace
