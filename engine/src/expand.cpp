@@ -170,10 +170,95 @@ JoinedItems SplitAndJoin(std::string params, CodePage page) {
   return JoinItems(items);
 }
 
-bool ExpandAndInsert(TextSelection& selection, const TemplateNode& node,
-                     const CommentContext& context, std::span<const ExpansionStep> leading,
-                     std::span<const ExpansionStep> trailing) {
-  const ExpandedBlock block = ExpandTemplate(node.lines, leading, trailing, context);
+std::string_view NamePlaceholder(DeclKind kind) {
+  switch (kind) {
+    case DeclKind::Class:
+      return "%ClassName%";
+    case DeclKind::Struct:
+      return "%StructName%";
+    case DeclKind::Union:
+      return "%UnionName%";
+    case DeclKind::Enum:
+      return "%EnumName%";
+    case DeclKind::Function:
+    case DeclKind::MemberFunction:
+      return "%Function%";
+    case DeclKind::Macro:
+    case DeclKind::MacroWithParams:
+      return "%MicroName%";
+    case DeclKind::Interface:
+      return "%Interface%";
+    case DeclKind::MethodDeclaration:
+    case DeclKind::MethodImplementation:
+      return "%MethodName%";
+    case DeclKind::FileHeader:
+    case DeclKind::None:
+      break;
+  }
+  return {};
+}
+
+ExpandedBlock ExpandKind(DeclKind kind, KindValues values, const TemplateNode& node,
+                         const CommentContext& context) {
+  // The general placeholders are replaced between the leading and the trailing steps.
+  ExpansionStep leading[2], trailing[2];
+  std::size_t leadingCount = 0, trailingCount = 0;
+  const auto lead = [&](std::string_view placeholder, std::string& value, int lineBreaks = 0) {
+    leading[leadingCount++] = {placeholder, std::move(value), lineBreaks};
+  };
+  const auto trail = [&](std::string_view placeholder, std::string& value, int lineBreaks = 0) {
+    trailing[trailingCount++] = {placeholder, std::move(value), lineBreaks};
+  };
+  const auto paramsAndReturn = [&] {
+    trail("%FunctionParam%", values.params.value, values.params.extraLines);
+    trail("%ReturnValue%", values.returnType);
+  };
+  const std::string_view name = NamePlaceholder(kind);
+  switch (kind) {
+    case DeclKind::Class:
+    case DeclKind::Struct:
+      lead(name, values.name);
+      lead("%BaseClassName%", values.bases.value, values.bases.extraLines);
+      break;
+    case DeclKind::Union:
+    case DeclKind::Enum:
+    case DeclKind::Macro:
+      lead(name, values.name);
+      break;
+    case DeclKind::Interface:
+      lead(name, values.name);
+      lead("%BaseInterface%", values.bases.value, values.bases.extraLines);
+      break;
+    case DeclKind::MacroWithParams:
+      lead(name, values.name);
+      trail("%FunctionParam%", values.params.value, values.params.extraLines);
+      break;
+    case DeclKind::Function:
+    case DeclKind::MethodDeclaration:
+      lead(name, values.name);
+      paramsAndReturn();
+      break;
+    case DeclKind::MemberFunction:
+      lead(name, values.name);
+      lead("%ClassName%", values.scope);
+      paramsAndReturn();
+      break;
+    case DeclKind::MethodImplementation:
+      lead("%Interface%", values.scope);
+      lead(name, values.name);
+      paramsAndReturn();
+      break;
+    case DeclKind::FileHeader:
+    case DeclKind::None:
+      break;
+  }
+  return ExpandTemplate(node.lines, std::span(leading, leadingCount),
+                        std::span(trailing, trailingCount), context);
+}
+
+bool ExpandKindAndInsert(DeclKind kind, KindValues values, TextSelection& selection,
+                         const TemplateNode& node, const CommentContext& context) {
+  const ExpandedBlock block = ExpandKind(kind, std::move(values), node, context);
   InsertBlockAndPlaceCaret(selection, block.text, block.lineCount, block.caretLine);
   return true;
 }
