@@ -25,22 +25,29 @@ std::string ActiveDocumentName(const CommentContext& context) {
   return document == nullptr ? std::string() : context.host->GetDocumentName(*document);
 }
 
+// Without a converter only ASCII, which both code pages share, can be written.
+class AsciiOnlyConverter final : public TextConverter {
+ public:
+  std::optional<std::string> Utf8ToGbk(std::string_view utf8) const override {
+    return AsciiOrNothing(utf8);
+  }
+  std::optional<std::string> GbkToUtf8(std::string_view gbk) const override {
+    return AsciiOrNothing(gbk);
+  }
+
+ private:
+  static std::optional<std::string> AsciiOrNothing(std::string_view text) {
+    for (const char c : text)
+      if (static_cast<unsigned char>(c) >= 0x80) return std::nullopt;
+    return std::string(text);
+  }
+};
+
 // A UTF-8 text in the document's code page; what it cannot hold becomes "?".
 std::string Encode(std::string_view utf8, const CommentContext& context) {
-  if (context.page == CodePage::kUtf8) return std::string(utf8);
-  if (context.converter != nullptr)
-    return EncodeLossy(utf8, context.page, *context.converter, context.replacedCharacters);
-  std::string ascii;
-  for (std::size_t pos = 0; pos < utf8.size(); pos += CharLengthAt(utf8, pos, CodePage::kUtf8)) {
-    const char c = utf8[pos];
-    if (static_cast<unsigned char>(c) < 0x80) {
-      ascii += c;
-    } else {
-      ascii += '?';
-      if (context.replacedCharacters != nullptr) *context.replacedCharacters = true;
-    }
-  }
-  return ascii;
+  const AsciiOnlyConverter asciiOnly;
+  const TextConverter& converter = context.converter != nullptr ? *context.converter : asciiOnly;
+  return EncodeLossy(utf8, context.page, converter, context.replacedCharacters);
 }
 
 }  // namespace
@@ -163,10 +170,95 @@ JoinedItems SplitAndJoin(std::string params, CodePage page) {
   return JoinItems(items);
 }
 
-bool ExpandAndInsert(TextSelection& selection, const TemplateNode& node,
-                     const CommentContext& context, std::span<const ExpansionStep> leading,
-                     std::span<const ExpansionStep> trailing) {
-  const ExpandedBlock block = ExpandTemplate(node.lines, leading, trailing, context);
+std::string_view NamePlaceholder(DeclKind kind) {
+  switch (kind) {
+    case DeclKind::Class:
+      return "%ClassName%";
+    case DeclKind::Struct:
+      return "%StructName%";
+    case DeclKind::Union:
+      return "%UnionName%";
+    case DeclKind::Enum:
+      return "%EnumName%";
+    case DeclKind::Function:
+    case DeclKind::MemberFunction:
+      return "%Function%";
+    case DeclKind::Macro:
+    case DeclKind::MacroWithParams:
+      return "%MicroName%";
+    case DeclKind::Interface:
+      return "%Interface%";
+    case DeclKind::MethodDeclaration:
+    case DeclKind::MethodImplementation:
+      return "%MethodName%";
+    case DeclKind::FileHeader:
+    case DeclKind::None:
+      break;
+  }
+  return {};
+}
+
+ExpandedBlock ExpandKind(DeclKind kind, KindValues values, const TemplateNode& node,
+                         const CommentContext& context) {
+  // The general placeholders are replaced between the leading and the trailing steps.
+  ExpansionStep leading[2], trailing[2];
+  std::size_t leadingCount = 0, trailingCount = 0;
+  const auto lead = [&](std::string_view placeholder, std::string& value, int lineBreaks = 0) {
+    leading[leadingCount++] = {placeholder, std::move(value), lineBreaks};
+  };
+  const auto trail = [&](std::string_view placeholder, std::string& value, int lineBreaks = 0) {
+    trailing[trailingCount++] = {placeholder, std::move(value), lineBreaks};
+  };
+  const auto paramsAndReturn = [&] {
+    trail("%FunctionParam%", values.params.value, values.params.extraLines);
+    trail("%ReturnValue%", values.returnType);
+  };
+  const std::string_view name = NamePlaceholder(kind);
+  switch (kind) {
+    case DeclKind::Class:
+    case DeclKind::Struct:
+      lead(name, values.name);
+      lead("%BaseClassName%", values.bases.value, values.bases.extraLines);
+      break;
+    case DeclKind::Union:
+    case DeclKind::Enum:
+    case DeclKind::Macro:
+      lead(name, values.name);
+      break;
+    case DeclKind::Interface:
+      lead(name, values.name);
+      lead("%BaseInterface%", values.bases.value, values.bases.extraLines);
+      break;
+    case DeclKind::MacroWithParams:
+      lead(name, values.name);
+      trail("%FunctionParam%", values.params.value, values.params.extraLines);
+      break;
+    case DeclKind::Function:
+    case DeclKind::MethodDeclaration:
+      lead(name, values.name);
+      paramsAndReturn();
+      break;
+    case DeclKind::MemberFunction:
+      lead(name, values.name);
+      lead("%ClassName%", values.scope);
+      paramsAndReturn();
+      break;
+    case DeclKind::MethodImplementation:
+      lead("%Interface%", values.scope);
+      lead(name, values.name);
+      paramsAndReturn();
+      break;
+    case DeclKind::FileHeader:
+    case DeclKind::None:
+      break;
+  }
+  return ExpandTemplate(node.lines, std::span(leading, leadingCount),
+                        std::span(trailing, trailingCount), context);
+}
+
+bool ExpandKindAndInsert(DeclKind kind, KindValues values, TextSelection& selection,
+                         const TemplateNode& node, const CommentContext& context) {
+  const ExpandedBlock block = ExpandKind(kind, std::move(values), node, context);
   InsertBlockAndPlaceCaret(selection, block.text, block.lineCount, block.caretLine);
   return true;
 }

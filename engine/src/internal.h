@@ -26,11 +26,27 @@ JoinedItems SplitAndJoin(std::string params, CodePage page);
 bool ReplaceAll(std::string& line, std::string_view placeholder, std::string_view value,
                 CodePage page);
 
-// Builds the block from the node's lines and inserts it at the caret; returns
-// true. The general placeholders sit between the two lists.
-bool ExpandAndInsert(TextSelection& selection, const TemplateNode& node,
-                     const CommentContext& context, std::span<const ExpansionStep> leading,
-                     std::span<const ExpansionStep> trailing = {});
+// What a kind's placeholders are replaced with, in the document's code page.
+// Each kind uses only its own: a macro its name, a class its name and bases.
+struct KindValues {
+  std::string name{};
+  std::string scope{};  // a member function's class, a method implementation's interface
+  std::string returnType{};
+  JoinedItems bases{};
+  JoinedItems params{};
+};
+
+// The placeholder a kind's name goes into; empty for a kind without one.
+std::string_view NamePlaceholder(DeclKind kind);
+
+// Builds the block from the node's lines with each kind's placeholders in one
+// order, whichever mode found the values.
+ExpandedBlock ExpandKind(DeclKind kind, KindValues values, const TemplateNode& node,
+                         const CommentContext& context);
+
+// ExpandKind, then the block goes in at the caret; returns true.
+bool ExpandKindAndInsert(DeclKind kind, KindValues values, TextSelection& selection,
+                         const TemplateNode& node, const CommentContext& context);
 
 // The syntax mode of a comment request: the result when the context's parser
 // took the selection apart and the block went in; nothing, with the reason, when

@@ -25,34 +25,6 @@ std::optional<JoinedItems> JoinedInPage(const std::vector<std::string>& items,
   return JoinItems(encoded);
 }
 
-std::string_view NamePlaceholder(DeclKind kind) {
-  switch (kind) {
-    case DeclKind::Class:
-      return "%ClassName%";
-    case DeclKind::Struct:
-      return "%StructName%";
-    case DeclKind::Union:
-      return "%UnionName%";
-    case DeclKind::Enum:
-      return "%EnumName%";
-    case DeclKind::Function:
-    case DeclKind::MemberFunction:
-      return "%Function%";
-    case DeclKind::Macro:
-    case DeclKind::MacroWithParams:
-      return "%MicroName%";
-    case DeclKind::Interface:
-      return "%Interface%";
-    case DeclKind::MethodDeclaration:
-    case DeclKind::MethodImplementation:
-      return "%MethodName%";
-    case DeclKind::FileHeader:
-    case DeclKind::None:
-      break;
-  }
-  return {};
-}
-
 // The selection in UTF-8, whatever the document's code page.
 std::optional<std::string> SelectionInUtf8(const std::string& text, const CommentContext& context) {
   if (context.page == CodePage::kUtf8) return text;
@@ -68,8 +40,8 @@ bool BuildBlockFromFields(const DeclarationFields& fields, const TemplateNode& n
     if (why != nullptr) *why = reason;
     return false;
   };
-  const std::string_view namePlaceholder = NamePlaceholder(fields.kind);
-  if (namePlaceholder.empty()) return fail("the parser gave no kind with a template");
+  if (detail::NamePlaceholder(fields.kind).empty())
+    return fail("the parser gave no kind with a template");
   std::optional<std::string> name = InPage(fields.name, context);
   std::optional<std::string> scope = InPage(fields.scope, context);
   std::optional<std::string> returnType = InPage(fields.returnType, context);
@@ -79,49 +51,13 @@ bool BuildBlockFromFields(const DeclarationFields& fields, const TemplateNode& n
       context);
   if (!name || !scope || !returnType || !bases || !params)
     return fail("a field cannot be written in the document's code page");
-
-  // The same steps, in the same order, as each kind's keyword generator.
-  std::vector<ExpansionStep> leading, trailing;
-  switch (fields.kind) {
-    case DeclKind::Class:
-    case DeclKind::Struct:
-      leading = {{namePlaceholder, std::move(*name)},
-                 {"%BaseClassName%", std::move(bases->value), bases->extraLines}};
-      break;
-    case DeclKind::Union:
-    case DeclKind::Enum:
-    case DeclKind::Macro:
-      leading = {{namePlaceholder, std::move(*name)}};
-      break;
-    case DeclKind::Interface:
-      leading = {{namePlaceholder, std::move(*name)},
-                 {"%BaseInterface%", std::move(bases->value), bases->extraLines}};
-      break;
-    case DeclKind::MacroWithParams:
-      leading = {{namePlaceholder, std::move(*name)}};
-      trailing = {{"%FunctionParam%", std::move(params->value), params->extraLines}};
-      break;
-    case DeclKind::Function:
-    case DeclKind::MethodDeclaration:
-      leading = {{namePlaceholder, std::move(*name)}};
-      trailing = {{"%FunctionParam%", std::move(params->value), params->extraLines},
-                  {"%ReturnValue%", std::move(*returnType)}};
-      break;
-    case DeclKind::MemberFunction:
-      leading = {{namePlaceholder, std::move(*name)}, {"%ClassName%", std::move(*scope)}};
-      trailing = {{"%FunctionParam%", std::move(params->value), params->extraLines},
-                  {"%ReturnValue%", std::move(*returnType)}};
-      break;
-    case DeclKind::MethodImplementation:
-      leading = {{"%Interface%", std::move(*scope)}, {namePlaceholder, std::move(*name)}};
-      trailing = {{"%FunctionParam%", std::move(params->value), params->extraLines},
-                  {"%ReturnValue%", std::move(*returnType)}};
-      break;
-    case DeclKind::FileHeader:
-    case DeclKind::None:
-      return fail("the parser gave no kind with a template");
-  }
-  *block = ExpandTemplate(node.lines, leading, trailing, context);
+  *block = detail::ExpandKind(fields.kind,
+                              {.name = std::move(*name),
+                               .scope = std::move(*scope),
+                               .returnType = std::move(*returnType),
+                               .bases = std::move(*bases),
+                               .params = std::move(*params)},
+                              node, context);
   return true;
 }
 

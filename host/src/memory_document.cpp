@@ -7,22 +7,6 @@
 namespace quillmark {
 namespace {
 
-// Every "\r\n", lone "\r" and lone "\n" becomes `lineBreak`.
-std::string WithBreaks(std::string_view text, std::string_view lineBreak) {
-  std::string out;
-  out.reserve(text.size() + text.size() / 8);
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c == '\r' || c == '\n') {
-      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-      out += lineBreak;
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
 // The line breaks of `text`, in order.
 std::vector<std::string_view> BreaksOf(std::string_view text) {
   std::vector<std::string_view> breaks;
@@ -38,11 +22,11 @@ std::vector<std::string_view> BreaksOf(std::string_view text) {
   return breaks;
 }
 
-// The k-th break of `text` becomes the k-th of `kept` while there are any,
-// then `fallback`: a line that is rewritten in place keeps its own break.
+// Every "\r\n", lone "\r" and lone "\n" of `text`: the k-th becomes the k-th
+// of `kept` while there are any, then `fallback`. A line that is rewritten in
+// place keeps its own break; with nothing kept, every break is `fallback`.
 std::string MapBreaks(std::string_view text, const std::vector<std::string_view>& kept,
                       std::string_view fallback) {
-  if (kept.empty()) return WithBreaks(text, fallback);
   std::string out;
   out.reserve(text.size() + text.size() / 8);
   std::size_t k = 0;
@@ -177,7 +161,7 @@ void MemoryDocument::MoveCaretTo(TextPosition position) {
 std::string MemoryDocument::GetSelectedText() {
   const std::size_t a = Offset(std::min(anchor_, caret_));
   const std::size_t b = Offset(std::max(anchor_, caret_));
-  return WithBreaks(std::string_view(buffer_).substr(a, b - a), "\r\n");
+  return MapBreaks(std::string_view(buffer_).substr(a, b - a), {}, "\r\n");
 }
 
 void MemoryDocument::ReplaceSelection(std::string_view text) {

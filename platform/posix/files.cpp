@@ -14,10 +14,10 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <new>
-#include <random>
 
 #include "quillmark/files.h"
 
@@ -143,11 +143,9 @@ std::string BaseOf(const std::string& path) {
 constexpr char kTempMark[] = ".quillmark-";
 constexpr std::size_t kTempNameStem = 32;
 
-std::string TempName(const std::string& base, std::mt19937& random) {
-  static constexpr char kAlphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-  std::string name = "." + base.substr(0, kTempNameStem) + kTempMark;
-  for (int i = 0; i < 6; ++i) name += kAlphabet[random() % (sizeof kAlphabet - 1)];
-  return name;
+// The template for mkostemp, which fills in the six X's.
+std::string TempTemplate(const std::string& dir, const std::string& base) {
+  return dir + "/." + base.substr(0, kTempNameStem) + kTempMark + "XXXXXX";
 }
 
 // Temporary files of ours that a killed run left behind more than a day ago.
@@ -272,18 +270,15 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view bytes, std:
     ::umask(mask);
     mode = 0666 & ~mask;
   }
-  std::mt19937 random(std::random_device{}());
-  std::string temp;
-  int fd = -1;
-  for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
-    temp = dir + "/" + TempName(BaseOf(target), random);
-    // 0600 while empty, then the final mode before a byte is written.
-    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0 && errno != EEXIST)
-      return Fail(error,
-                  "cannot write " + path + ": cannot create a file in " + dir + ": " + Errno());
-  }
-  if (fd < 0) return Fail(error, "cannot write " + path + ": too many name clashes in " + dir);
+  // Created exclusively with mode 0600 while empty, then given the final mode
+  // before a byte is written.
+  std::string temp = TempTemplate(dir, BaseOf(target));
+  const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0 && errno == EEXIST)
+    return Fail(error, "cannot write " + path + ": too many name clashes in " + dir);
+  if (fd < 0)
+    return Fail(error,
+                "cannot write " + path + ": cannot create a file in " + dir + ": " + Errno());
   bool ok = ::fchmod(fd, mode) == 0;
   if (ok && exists) {
     // Keep the owner and group where we may; a plain user keeps at least the group.

@@ -41,17 +41,21 @@ bool IniFile::Read() {
 }
 
 bool IniFile::LoadBytes(std::string_view text) {
+  const bool bom = text.starts_with(kUtf8Bom);
+  if (bom) text.remove_prefix(kUtf8Bom.size());
+  // One scan for non-ASCII bytes and at most one validation: ASCII is UTF-8.
+  const bool nonAscii = HasNonAscii(text);
+  const bool validUtf8 = !nonAscii || IsValidUtf8(text);
   FileEncoding found = FileEncoding::kGbk;
-  if (text.starts_with(kUtf8Bom)) {
+  if (bom) {
     found = FileEncoding::kUtf8Bom;
-    text.remove_prefix(kUtf8Bom.size());
-  } else if (HasNonAscii(text) && IsValidUtf8(text)) {
+  } else if (nonAscii && validUtf8) {
     found = FileEncoding::kUtf8;
   }
   std::optional<std::string> utf8;
-  if (found == FileEncoding::kGbk && HasNonAscii(text)) {
+  if (found == FileEncoding::kGbk && nonAscii) {
     utf8 = converter_->GbkToUtf8(text);
-  } else if (found != FileEncoding::kGbk && !IsValidUtf8(text)) {
+  } else if (!validUtf8) {
     utf8 = std::nullopt;  // a BOM in front of bytes that are not UTF-8
   } else {
     utf8 = std::string(text);

@@ -106,13 +106,11 @@ bool CommentFunction(std::string& text, TextSelection& selection, const Template
   SplitFunctionHead(head, returnType, name, page);  // an empty head leaves both empty
   std::optional<JoinedItems> params = CutParams(text, open, page);
   if (!params) return false;
-  const ExpansionStep leading[] = {{"%Function%", std::move(name)}};
-  const ExpansionStep trailing[] = {
-      {"%FunctionParam%", std::move(params->value), params->extraLines},
-      {"%ReturnValue%", std::move(returnType)},
-  };
+  detail::KindValues values{
+      .name = std::move(name), .returnType = std::move(returnType), .params = std::move(*params)};
   text.clear();
-  return detail::ExpandAndInsert(selection, node, context, leading, trailing);
+  return detail::ExpandKindAndInsert(DeclKind::Function, std::move(values), selection, node,
+                                     context);
 }
 
 bool CommentMemberFunction(std::string& text, TextSelection& selection, const TemplateNode& node,
@@ -124,14 +122,13 @@ bool CommentMemberFunction(std::string& text, TextSelection& selection, const Te
   if (!SplitMemberHead(head, className, returnType, name, page)) return false;
   std::optional<JoinedItems> params = CutParams(text, open, page);
   if (!params) return false;
-  const ExpansionStep leading[] = {{"%Function%", std::move(name)},
-                                   {"%ClassName%", std::move(className)}};
-  const ExpansionStep trailing[] = {
-      {"%FunctionParam%", std::move(params->value), params->extraLines},
-      {"%ReturnValue%", std::move(returnType)},
-  };
+  detail::KindValues values{.name = std::move(name),
+                            .scope = std::move(className),
+                            .returnType = std::move(returnType),
+                            .params = std::move(*params)};
   text.clear();
-  return detail::ExpandAndInsert(selection, node, context, leading, trailing);
+  return detail::ExpandKindAndInsert(DeclKind::MemberFunction, std::move(values), selection, node,
+                                     context);
 }
 
 }  // namespace quillmark

@@ -36,15 +36,12 @@ std::optional<std::string> MacroArguments(const std::string& text, int macro, Co
 
 // The common end of both method generators: parameters and return type.
 bool InsertMethodBlock(std::string& text, TextSelection& selection, const TemplateNode& node,
-                       const CommentContext& context, std::span<const ExpansionStep> leading,
+                       const CommentContext& context, DeclKind kind, detail::KindValues values,
                        std::string params, std::string returnType) {
-  JoinedItems joined = detail::SplitAndJoin(std::move(params), context.page);
-  const ExpansionStep trailing[] = {
-      {"%FunctionParam%", std::move(joined.value), joined.extraLines},
-      {"%ReturnValue%", std::move(returnType)},
-  };
+  values.params = detail::SplitAndJoin(std::move(params), context.page);
+  values.returnType = std::move(returnType);
   text.clear();
-  return detail::ExpandAndInsert(selection, node, context, leading, trailing);
+  return detail::ExpandKindAndInsert(kind, std::move(values), selection, node, context);
 }
 
 }  // namespace
@@ -96,10 +93,11 @@ bool CommentInterface(std::string& text, TextSelection& selection, const Templat
   RemoveExportMacros(text, page);
   std::string name, base;
   if (!ParseInterfaceHead(text, name, base, page)) return false;
-  const ExpansionStep steps[] = {{"%Interface%", std::move(name)},
-                                 {"%BaseInterface%", std::move(base)}};
+  // One base, written as it stands: no line breaks of its own.
+  detail::KindValues values{.name = std::move(name), .bases = {.value = std::move(base)}};
   text.clear();
-  return detail::ExpandAndInsert(selection, node, context, steps);
+  return detail::ExpandKindAndInsert(DeclKind::Interface, std::move(values), selection, node,
+                                     context);
 }
 
 // Method names and return types keep the spaces written around them.
@@ -127,8 +125,8 @@ bool CommentMethodDecl(std::string& text, TextSelection& selection, const Templa
   }
   const std::optional<Parens> second = FindParens(text, first->close, page);
   if (!second) return false;
-  const ExpansionStep leading[] = {{"%MethodName%", std::move(method)}};
-  return InsertMethodBlock(text, selection, node, context, leading, Inside(text, *second),
+  return InsertMethodBlock(text, selection, node, context, DeclKind::MethodDeclaration,
+                           {.name = std::move(method)}, Inside(text, *second),
                            std::move(returnType));
 }
 
@@ -157,17 +155,16 @@ bool CommentMethodImpl(std::string& text, TextSelection& selection, const Templa
   std::string method = Mid(text, scope + 2, params->open - scope - 2);
   // A head spread over two lines still gives a one-word class name.
   RemoveWhitespace(interfaceName);
-  const ExpansionStep leading[] = {{"%Interface%", std::move(interfaceName)},
-                                   {"%MethodName%", std::move(method)}};
-  return InsertMethodBlock(text, selection, node, context, leading, Inside(text, *params),
-                           std::move(returnType));
+  return InsertMethodBlock(text, selection, node, context, DeclKind::MethodImplementation,
+                           {.name = std::move(method), .scope = std::move(interfaceName)},
+                           Inside(text, *params), std::move(returnType));
 }
 
 bool CommentFileHeader(std::string& text, TextSelection& selection, const TemplateNode& node,
                        const CommentContext& context) {
   selection.MoveToDocumentStart();
   text.clear();
-  return detail::ExpandAndInsert(selection, node, context, {});
+  return detail::ExpandKindAndInsert(DeclKind::FileHeader, {}, selection, node, context);
 }
 
 }  // namespace quillmark

@@ -24,9 +24,9 @@ std::string MacroName(std::string text) {
 bool CommentMacro(std::string& text, TextSelection& selection, const TemplateNode& node,
                   const CommentContext& context) {
   CutAfterDefine(text, selection, context.page);
-  const ExpansionStep steps[] = {{"%MicroName%", MacroName(text)}};
+  detail::KindValues values{.name = MacroName(text)};
   text.clear();
-  return detail::ExpandAndInsert(selection, node, context, steps);
+  return detail::ExpandKindAndInsert(DeclKind::Macro, std::move(values), selection, node, context);
 }
 
 bool CommentParamMacro(std::string& text, TextSelection& selection, const TemplateNode& node,
@@ -36,12 +36,12 @@ bool CommentParamMacro(std::string& text, TextSelection& selection, const Templa
   const int open = FindSubstring(text, "(", page);
   const int close = FindSubstring(text, ")", page);
   if (open < 0 || close < 0 || close <= open) return false;
-  JoinedItems params = detail::SplitAndJoin(detail::Mid(text, open + 1, close - open - 1), page);
-  const ExpansionStep leading[] = {{"%MicroName%", MacroName(text.substr(0, open))}};
-  const ExpansionStep trailing[] = {
-      {"%FunctionParam%", std::move(params.value), params.extraLines}};
+  detail::KindValues values{
+      .name = MacroName(text.substr(0, open)),
+      .params = detail::SplitAndJoin(detail::Mid(text, open + 1, close - open - 1), page)};
   text.clear();
-  return detail::ExpandAndInsert(selection, node, context, leading, trailing);
+  return detail::ExpandKindAndInsert(DeclKind::MacroWithParams, std::move(values), selection, node,
+                                     context);
 }
 
 }  // namespace quillmark

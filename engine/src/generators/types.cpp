@@ -50,15 +50,14 @@ class ForwardFinder {
 };
 
 bool CommentNamedType(std::string& text, TextSelection& selection, const TemplateNode& node,
-                      const CommentContext& context, std::string_view keyword,
-                      std::string_view placeholder) {
+                      const CommentContext& context, std::string_view keyword, DeclKind kind) {
   const CodePage page = context.page;
   NormaliseTypeHead(text, selection, page);
   const int start = FindSubstring(text, keyword, page) + static_cast<int>(keyword.size());
   if (start >= static_cast<int>(text.size())) return false;
-  const ExpansionStep steps[] = {{placeholder, Rest(text, start)}};
+  detail::KindValues values{.name = Rest(text, start)};
   text.clear();
-  return detail::ExpandAndInsert(selection, node, context, steps);
+  return detail::ExpandKindAndInsert(kind, std::move(values), selection, node, context);
 }
 
 }  // namespace
@@ -110,13 +109,10 @@ bool CommentClassOrStruct(bool isClass, std::string& text, TextSelection& select
   std::string name;
   std::vector<std::string> bases;
   if (!ParseClassHead(isClass, text, name, bases, page)) return false;
-  JoinedItems joined = JoinItems(bases);
-  const ExpansionStep steps[] = {
-      {isClass ? "%ClassName%" : "%StructName%", std::move(name)},
-      {"%BaseClassName%", std::move(joined.value), joined.extraLines},
-  };
+  detail::KindValues values{.name = std::move(name), .bases = JoinItems(bases)};
   text.clear();
-  return detail::ExpandAndInsert(selection, node, context, steps);
+  return detail::ExpandKindAndInsert(isClass ? DeclKind::Class : DeclKind::Struct,
+                                     std::move(values), selection, node, context);
 }
 
 bool CommentClass(std::string& text, TextSelection& selection, const TemplateNode& node,
@@ -131,12 +127,12 @@ bool CommentStruct(std::string& text, TextSelection& selection, const TemplateNo
 
 bool CommentUnion(std::string& text, TextSelection& selection, const TemplateNode& node,
                   const CommentContext& context) {
-  return CommentNamedType(text, selection, node, context, "union", "%UnionName%");
+  return CommentNamedType(text, selection, node, context, "union", DeclKind::Union);
 }
 
 bool CommentEnum(std::string& text, TextSelection& selection, const TemplateNode& node,
                  const CommentContext& context) {
-  return CommentNamedType(text, selection, node, context, "enum", "%EnumName%");
+  return CommentNamedType(text, selection, node, context, "enum", DeclKind::Enum);
 }
 
 }  // namespace quillmark
