@@ -377,7 +377,7 @@ FileOutcome ProcessFile(const std::string& path, const BatchJob& job,
     return outcome;
   }
   if (outcome.commented == 0) return outcome;
-  if (!ReplaceFileAtomically(path, SourceBytes(*file, document.Text()), &outcome.error,
+  if (!ReplaceFileAtomically(path, SourceBytes(file->bom, document.Text()), &outcome.error,
                              &file->identity)) {
     outcome.commented = 0;
     if (outcome.error.find(path) == std::string::npos) outcome.error = path + ": " + outcome.error;
@@ -434,9 +434,7 @@ int RunBatch(const BatchOptions& options, const std::optional<std::string>& sett
                      *kinds,
                      commands.templateTree(),
                      platform,
-                     options.encoding == "utf-8" ? EncodingChoice::kUtf8
-                     : options.encoding == "gbk" ? EncodingChoice::kGbk
-                                                 : EncodingChoice::kAuto,
+                     EncodingChoiceOf(options.encoding),
                      platform.Today()};
   std::vector<FileOutcome> outcomes(files.size());
   std::atomic<std::size_t> next{0}, done{0};

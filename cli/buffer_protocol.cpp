@@ -17,7 +17,6 @@ namespace {
 
 // The same limit as for files: positions are int throughout.
 constexpr std::size_t kMaxBufferBytes = std::size_t{1} << 30;
-constexpr std::string_view kBom = "\xEF\xBB\xBF";
 // What the reply names as recognised: nothing when the command found no
 // declaration; the kind whose template is empty when that stopped it.
 std::string ReplyKind(DocumentCommand command, const DocumentRun& run) {
@@ -110,20 +109,17 @@ BufferReply EditBuffer(const BufferRequest& request, std::string bytes, const Pl
   reply.buffer = bytes;
   if (bytes.size() >= kMaxBufferBytes)
     return Failure(std::move(reply), kExitError, "the buffer is too large (1 GiB or more)");
-  if (bytes.find('\0') != std::string::npos)
-    return Failure(std::move(reply), kExitError, "the buffer is not text (it holds NUL bytes)");
-
-  // A BOM stays in front and out of the document, as for files.
-  const bool bom = request.encoding != EncodingChoice::kGbk && bytes.starts_with(kBom);
-  if (bom) bytes.erase(0, kBom.size());
-  const bool utf8 = IsValidUtf8(bytes);
-  if (request.encoding == EncodingChoice::kUtf8 && !utf8)
-    return Failure(std::move(reply), kExitError,
-                   "the buffer is not valid UTF-8 (try --encoding gbk)");
-  const CodePage page = request.encoding == EncodingChoice::kUtf8 ||
-                                (request.encoding == EncodingChoice::kAuto && utf8)
-                            ? CodePage::kUtf8
-                            : CodePage::kGbk;
+  bool bom = false;
+  CodePage page = CodePage::kUtf8;
+  switch (ClassifyText(bytes, request.encoding, &page, &bom)) {
+    case TextProblem::kNulBytes:
+      return Failure(std::move(reply), kExitError, "the buffer is not text (it holds NUL bytes)");
+    case TextProblem::kNotUtf8:
+      return Failure(std::move(reply), kExitError,
+                     "the buffer is not valid UTF-8 (try --encoding gbk)");
+    case TextProblem::kNone:
+      break;
+  }
 
   const std::string name = request.assumedName.empty() ? "" : BaseName(request.assumedName);
   MemoryDocument document(std::move(bytes), EncodeLossy(name, page, platform.Converter()), page);
@@ -146,7 +142,7 @@ BufferReply EditBuffer(const BufferRequest& request, std::string bytes, const Pl
   reply.line = caret.line;
   reply.column =
       FromByteColumn(document.LineText(caret.line), caret.column, request.selection.columns, page);
-  reply.buffer = bom ? std::string(kBom) + document.Text() : document.Text();
+  reply.buffer = SourceBytes(bom, document.Text());
   return reply;
 }
 std::string FormatJsonHeader(const BufferReply& reply) {

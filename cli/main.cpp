@@ -89,9 +89,7 @@ bool WriteResult(const std::string& target, std::string_view bytes, const FileId
 }
 
 int RunDocumentCommand(DocumentCommand command, const Options& options, const Platform& platform) {
-  const EncodingChoice choice = options.encoding == "utf-8" ? EncodingChoice::kUtf8
-                                : options.encoding == "gbk" ? EncodingChoice::kGbk
-                                                            : EncodingChoice::kAuto;
+  const EncodingChoice choice = EncodingChoiceOf(options.encoding);
   if (options.file == "-") {
     if (!options.output.empty())
       return Fail("with FILE - the result goes to standard output; --output does not go with it");
@@ -125,7 +123,7 @@ int RunDocumentCommand(DocumentCommand command, const Options& options, const Pl
     std::cerr << "quillmark: some characters cannot be written in this file's encoding (GBK) "
                  "and were written as \"?\"\n";
   const std::string target = options.output.empty() ? file->path : options.output;
-  const std::string withBom = file->bom ? SourceBytes(*file, document.Text()) : std::string();
+  const std::string withBom = file->bom ? SourceBytes(file->bom, document.Text()) : std::string();
   const std::string_view bytes = file->bom ? std::string_view(withBom) : document.Text();
   // Replacing FILE itself is refused when it is no longer the file that was read.
   const FileIdentity* expected = options.output.empty() ? &file->identity : nullptr;
