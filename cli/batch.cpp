@@ -16,6 +16,7 @@
 #include <set>
 #include <thread>
 
+#include "exit_status.h"
 #include "quillmark/commands.h"
 #include "quillmark/memory_editor.h"
 #include "source_file.h"
@@ -52,7 +53,7 @@ CLI::App* AddBatchCommand(CLI::App& app, BatchOptions& options) {
 
 int RunBatch(const BatchOptions&, const std::optional<std::string>&, bool, const Platform&) {
   std::cerr << "quillmark: this quillmark was built without the syntax parser batch needs\n";
-  return 2;
+  return kExitError;
 }
 
 #else
@@ -62,9 +63,6 @@ namespace {
 namespace fs = std::filesystem;
 using syntax::Kind;
 using syntax::KindMask;
-
-constexpr int kExitOk = 0;
-constexpr int kExitError = 2;
 
 struct KindWord {
   std::string_view word;

@@ -7,17 +7,13 @@
 #include <string>
 #include <string_view>
 
+#include "exit_status.h"
 #include "quillmark/commands.h"
 #include "quillmark/memory_editor.h"
 #include "quillmark/platform.h"
 #include "selection.h"
 
 namespace quillmark::cli {
-
-constexpr int kExitOk = 0;
-constexpr int kExitMessage = 1;
-constexpr int kExitError = 2;
-constexpr int kExitNothing = 3;
 
 enum class DocumentCommand { kComment, kHeader, kDelete };
 

@@ -68,8 +68,7 @@ std::string EncodedName(std::string_view name, CodePage page, const Platform& pl
   return EncodeLossy(name, page, platform.Converter(), &replaced);
 }
 
-// Builds the command object on the settings the options name; false, with
-// the reason printed, when they cannot be used.
+// True when the command object could load its settings; else says why.
 bool SettingsUsable(const Commands& commands) {
   if (commands.SettingsLoaded()) return true;
   Fail("cannot read settings file " + commands.settingsError());
