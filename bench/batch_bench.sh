@@ -67,16 +67,20 @@ static std::string Describe$i(const Shape$i& shape, int precision = 2, bool verb
 SOURCE
 done
 bytes=$(du -sb "$tree" | cut -f1)
+# The wall-clock seconds in a /usr/bin/time -v report.
+elapsed() {
+  awk -F': ' '/Elapsed \(wall clock\)/ {n = split($2, t, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + t[i]; print s}' "$1"
+}
 args=(--settings "$top/settings.ini" batch "$tree")
 [ "$jobs" = 0 ] || args+=(--jobs "$jobs")
 /usr/bin/time -v -o "$top/time" "$bin" "${args[@]}" >/dev/null 2>"$top/err"
 summary=$(tail -n 1 "$top/err")
-seconds=$(awk -F': ' '/Elapsed \(wall clock\)/ {n = split($2, t, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + t[i]; print s}' "$top/time")
+seconds=$(elapsed "$top/time")
 peak=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$top/time")
 echo "batch: $files files ($((bytes / 1024)) KiB), ${jobs/#0/one per core} jobs: $summary"
 awk -v f="$files" -v s="$seconds" -v p="$peak" 'BEGIN {
   printf "batch: %.2f s, %.0f files/s, peak memory %.1f MiB\n", s, (s > 0 ? f / s : 0), p / 1024 }'
 # A second run finds everything commented.
 /usr/bin/time -v -o "$top/time2" "$bin" "${args[@]}" >/dev/null 2>"$top/err2"
-seconds2=$(awk -F': ' '/Elapsed \(wall clock\)/ {n = split($2, t, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + t[i]; print s}' "$top/time2")
+seconds2=$(elapsed "$top/time2")
 echo "batch, second run: $(tail -n 1 "$top/err2"); $seconds2 s"

@@ -16,6 +16,7 @@
 #include <set>
 #include <thread>
 
+#include "exit_status.h"
 #include "quillmark/commands.h"
 #include "quillmark/memory_editor.h"
 #include "source_file.h"
@@ -52,7 +53,7 @@ CLI::App* AddBatchCommand(CLI::App& app, BatchOptions& options) {
 
 int RunBatch(const BatchOptions&, const std::optional<std::string>&, bool, const Platform&) {
   std::cerr << "quillmark: this quillmark was built without the syntax parser batch needs\n";
-  return 2;
+  return kExitError;
 }
 
 #else
@@ -62,9 +63,6 @@ namespace {
 namespace fs = std::filesystem;
 using syntax::Kind;
 using syntax::KindMask;
-
-constexpr int kExitOk = 0;
-constexpr int kExitError = 2;
 
 struct KindWord {
   std::string_view word;
@@ -377,7 +375,7 @@ FileOutcome ProcessFile(const std::string& path, const BatchJob& job,
     return outcome;
   }
   if (outcome.commented == 0) return outcome;
-  if (!ReplaceFileAtomically(path, SourceBytes(*file, document.Text()), &outcome.error,
+  if (!ReplaceFileAtomically(path, SourceBytes(file->bom, document.Text()), &outcome.error,
                              &file->identity)) {
     outcome.commented = 0;
     if (outcome.error.find(path) == std::string::npos) outcome.error = path + ": " + outcome.error;
@@ -434,9 +432,7 @@ int RunBatch(const BatchOptions& options, const std::optional<std::string>& sett
                      *kinds,
                      commands.templateTree(),
                      platform,
-                     options.encoding == "utf-8" ? EncodingChoice::kUtf8
-                     : options.encoding == "gbk" ? EncodingChoice::kGbk
-                                                 : EncodingChoice::kAuto,
+                     EncodingChoiceOf(options.encoding),
                      platform.Today()};
   std::vector<FileOutcome> outcomes(files.size());
   std::atomic<std::size_t> next{0}, done{0};

@@ -11,43 +11,26 @@
 #include <string_view>
 
 #include "parser_choice.h"
-#include "quillmark/commands.h"
-#include "quillmark/memory_editor.h"
 
 namespace quillmark::cli {
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitMessage = 1;
-constexpr int kExitError = 2;
-constexpr int kExitNothing = 3;
-
 // The same limit as for files: positions are int throughout.
 constexpr std::size_t kMaxBufferBytes = std::size_t{1} << 30;
-constexpr std::string_view kBom = "\xEF\xBB\xBF";
-constexpr char kNothingRecognised[] =
-    "the selection holds no declaration quillmark recognises (class, struct, union, enum, "
-    "function, macro or interface); nothing done";
-
-// Keeps what the commands show and report, for the reply; the dialogs are not
-// part of the protocol.
-class CapturingUserInterface final : public UserInterface {
- public:
-  void ShowMessage(std::string_view text) override { Append(shown_, text); }
-  void RunSettingsDialog(TemplateTree&) override {}
-  void RunAboutDialog() override {}
-  void ReportError(std::string_view text) override { Append(errors_, text); }
-  const std::string& shown() const { return shown_; }
-  const std::string& errors() const { return errors_; }
-
- private:
-  static void Append(std::string& to, std::string_view text) {
-    if (!to.empty()) to += '\n';
-    to += text;
+// What the reply names as recognised: nothing when the command found no
+// declaration; the kind whose template is empty when that stopped it.
+std::string ReplyKind(DocumentCommand command, const DocumentRun& run) {
+  if (run.status == kExitNothing && run.result.outcome != CommentOutcome::kEmptyTemplate) return {};
+  switch (command) {
+    case DocumentCommand::kComment:
+      return std::string(KindIdentifier(run.result.kind));
+    case DocumentCommand::kHeader:
+      return std::string(KindIdentifier(DeclKind::FileHeader));
+    case DocumentCommand::kDelete:
+      return "delete";
   }
-  std::string shown_;
-  std::string errors_;
-};
+  return {};
+}
 
 BufferReply Failure(BufferReply reply, int status, std::string message) {
   reply.status = status;
@@ -126,80 +109,30 @@ BufferReply EditBuffer(const BufferRequest& request, std::string bytes, const Pl
   reply.buffer = bytes;
   if (bytes.size() >= kMaxBufferBytes)
     return Failure(std::move(reply), kExitError, "the buffer is too large (1 GiB or more)");
-  if (bytes.find('\0') != std::string::npos)
-    return Failure(std::move(reply), kExitError, "the buffer is not text (it holds NUL bytes)");
-
-  // A BOM stays in front and out of the document, as for files.
-  const bool bom = request.encoding != EncodingChoice::kGbk && bytes.starts_with(kBom);
-  if (bom) bytes.erase(0, kBom.size());
-  const bool utf8 = IsValidUtf8(bytes);
-  if (request.encoding == EncodingChoice::kUtf8 && !utf8)
-    return Failure(std::move(reply), kExitError,
-                   "the buffer is not valid UTF-8 (try --encoding gbk)");
-  const CodePage page = request.encoding == EncodingChoice::kUtf8 ||
-                                (request.encoding == EncodingChoice::kAuto && utf8)
-                            ? CodePage::kUtf8
-                            : CodePage::kGbk;
+  bool bom = false;
+  CodePage page = CodePage::kUtf8;
+  switch (ClassifyText(bytes, request.encoding, &page, &bom)) {
+    case TextProblem::kNulBytes:
+      return Failure(std::move(reply), kExitError, "the buffer is not text (it holds NUL bytes)");
+    case TextProblem::kNotUtf8:
+      return Failure(std::move(reply), kExitError,
+                     "the buffer is not valid UTF-8 (try --encoding gbk)");
+    case TextProblem::kNone:
+      break;
+  }
 
   const std::string name = request.assumedName.empty() ? "" : BaseName(request.assumedName);
-  const TextConverter& converter = platform.Converter();
-  MemoryDocument document(std::move(bytes), EncodeLossy(name, page, converter), page);
-  std::string error;
-  if (request.command != BufferCommand::kHeader) {
-    const auto selection = ParseSelection(request.selection, document, "buffer", error);
-    if (!selection) return Failure(std::move(reply), kExitError, error);
-    document.Select(selection->first, selection->second);
-  }
-  MemoryEditor editor;
-  editor.Open(&document);
-  if (!request.assumedName.empty()) {
-    if (std::optional<std::string> project = FindProjectName(request.assumedName))
-      editor.SetProjectName(EncodeLossy(*project, page, converter));
-  }
-
-  CapturingUserInterface ui;
-  Commands commands(ui, platform, request.settingsPath);
-  if (!commands.SettingsLoaded())
-    return Failure(std::move(reply), kExitError,
-                   "cannot read settings file " + commands.settingsError());
-  commands.SetApplicationObject(&editor);
-  std::unique_ptr<DeclarationFieldsSource> syntax;
-  if (std::string why;
-      request.command == BufferCommand::kComment &&
-      !ChooseParser(request.parser, commands.templateTree().profilePath, platform, &syntax, &why))
-    return Failure(std::move(reply), kExitError, why);
-  commands.SetDeclarationSource(syntax.get());
-
-  CommandResult result;
-  switch (request.command) {
-    case BufferCommand::kComment:
-      result = commands.QuillmarkClassOrFunction();
-      reply.kind = std::string(KindIdentifier(result.kind));
-      break;
-    case BufferCommand::kHeader:
-      result = commands.CommentFileNote();
-      reply.kind = std::string(KindIdentifier(DeclKind::FileHeader));
-      break;
-    case BufferCommand::kDelete:
-      result = commands.CommentDeleteText();
-      reply.kind = "delete";
-      break;
-  }
-  if (std::string why; !commands.SaveSettings(&why)) reply.warning = why;
-  ReportSyntaxFallback(result, request.verbose);
-  if (!ui.errors().empty()) return Failure(std::move(reply), kExitError, ui.errors());
-  if (!ui.shown().empty()) return Failure(std::move(reply), kExitMessage, ui.shown());
-  if (!document.Modified()) {
-    if (result.outcome == CommentOutcome::kEmptyTemplate) {
-      return Failure(std::move(reply), kExitNothing,
-                     "the selection is a " + std::string(KindName(result.kind)) +
-                         ", but its template in " + commands.templateTree().profilePath +
-                         " is empty; nothing inserted");
-    }
-    reply.kind.clear();
-    return Failure(std::move(reply), kExitNothing, kNothingRecognised);
-  }
-  if (result.replacedCharacters)
+  MemoryDocument document(std::move(bytes), EncodeLossy(name, page, platform.Converter()), page);
+  RecordingUserInterface ui(/*echo=*/false);
+  const DocumentRun run = RunOnDocument({request.command, request.selection, "buffer",
+                                         request.assumedName, request.settingsPath, request.parser},
+                                        document, ui, platform, nullptr);
+  if (!run.ran) return Failure(std::move(reply), kExitError, run.message);
+  if (!run.settingsSaved) reply.warning = run.settingsError;
+  ReportSyntaxFallback(run.result, request.verbose);
+  reply.kind = ReplyKind(request.command, run);
+  if (run.status != kExitOk) return Failure(std::move(reply), run.status, run.message);
+  if (run.result.replacedCharacters)
     reply.warning += std::string(reply.warning.empty() ? "" : "; ") +
                      "some characters cannot be written in this buffer's encoding (GBK) and were "
                      "written as \"?\"";
@@ -209,10 +142,9 @@ BufferReply EditBuffer(const BufferRequest& request, std::string bytes, const Pl
   reply.line = caret.line;
   reply.column =
       FromByteColumn(document.LineText(caret.line), caret.column, request.selection.columns, page);
-  reply.buffer = bom ? std::string(kBom) + document.Text() : document.Text();
+  reply.buffer = SourceBytes(bom, document.Text());
   return reply;
 }
-
 std::string FormatJsonHeader(const BufferReply& reply) {
   std::string out = "{\"status\":" + std::to_string(reply.status);
   out += ",\"changed\":";

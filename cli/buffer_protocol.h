@@ -9,16 +9,15 @@
 #include <optional>
 #include <string>
 
+#include "document_command.h"
 #include "quillmark/platform.h"
 #include "selection.h"
 #include "source_file.h"
 
 namespace quillmark::cli {
 
-enum class BufferCommand { kComment, kHeader, kDelete };
-
 struct BufferRequest {
-  BufferCommand command = BufferCommand::kComment;
+  DocumentCommand command = DocumentCommand::kComment;
   // The buffer's file name: %CurrentFileName% and the project lookup. May be empty.
   std::string assumedName;
   EncodingChoice encoding = EncodingChoice::kAuto;

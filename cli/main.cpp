@@ -14,6 +14,7 @@
 #include "batch.h"
 #include "buffer_protocol.h"
 #include "dialogs.h"
+#include "document_command.h"
 #include "parser_choice.h"
 #include "quillmark/commands.h"
 #include "quillmark/lsp.h"
@@ -26,11 +27,6 @@
 
 namespace quillmark::cli {
 namespace {
-
-constexpr int kExitOk = 0;
-constexpr int kExitMessage = 1;
-constexpr int kExitError = 2;
-constexpr int kExitNothing = 3;
 
 struct Options {
   std::string file;
@@ -50,27 +46,6 @@ struct Options {
   std::string columns = "chars";
 };
 
-// Messages the IDE would show in a box go to standard error as they are.
-class ConsoleUserInterface final : public UserInterface {
- public:
-  void ShowMessage(std::string_view text) override {
-    std::cerr << text << '\n';
-    ++shown_;
-  }
-  void RunSettingsDialog(TemplateTree&) override {}
-  void RunAboutDialog() override {}
-  void ReportError(std::string_view text) override {
-    std::cerr << "quillmark: " << text << '\n';
-    ++errors_;
-  }
-  int shown() const { return shown_; }
-  int errors() const { return errors_; }
-
- private:
-  int shown_ = 0;
-  int errors_ = 0;
-};
-
 int Fail(const std::string& message) {
   std::cerr << "quillmark: " << message << '\n';
   return kExitError;
@@ -86,24 +61,18 @@ SelectionRequest Selection(const Options& options) {
           options.columns == "bytes" ? ColumnUnit::kBytes : ColumnUnit::kCharacters};
 }
 
-// A UTF-8 file or project name in the document's code page; a character the
+// A UTF-8 file name in the document's code page; a character the
 // page cannot hold becomes "?", so a header never mixes two encodings.
 std::string EncodedName(std::string_view name, CodePage page, const Platform& platform,
                         bool& replaced) {
   return EncodeLossy(name, page, platform.Converter(), &replaced);
 }
 
-// Builds the command object on the settings the options name; false, with
-// the reason printed, when they cannot be used.
+// True when the command object could load its settings; else says why.
 bool SettingsUsable(const Commands& commands) {
   if (commands.SettingsLoaded()) return true;
   Fail("cannot read settings file " + commands.settingsError());
   return false;
-}
-
-void SaveSettingsIfChanged(Commands& commands) {
-  std::string error;
-  if (!commands.SaveSettings(&error)) std::cerr << "quillmark: warning: " << error << '\n';
 }
 
 // Where the result goes: "-" is standard output.
@@ -118,20 +87,13 @@ bool WriteResult(const std::string& target, std::string_view bytes, const FileId
   return ReplaceFileAtomically(target, bytes, &error, expected);
 }
 
-enum class DocumentCommand { kComment, kHeader, kDelete };
-
 int RunDocumentCommand(DocumentCommand command, const Options& options, const Platform& platform) {
-  const EncodingChoice choice = options.encoding == "utf-8" ? EncodingChoice::kUtf8
-                                : options.encoding == "gbk" ? EncodingChoice::kGbk
-                                                            : EncodingChoice::kAuto;
+  const EncodingChoice choice = EncodingChoiceOf(options.encoding);
   if (options.file == "-") {
     if (!options.output.empty())
       return Fail("with FILE - the result goes to standard output; --output does not go with it");
-    const BufferCommand buffer = command == DocumentCommand::kHeader   ? BufferCommand::kHeader
-                                 : command == DocumentCommand::kDelete ? BufferCommand::kDelete
-                                                                       : BufferCommand::kComment;
     return RunBufferCommand(
-        {buffer, options.assumeFilename, choice, options.format == "json", options.verbose,
+        {command, options.assumeFilename, choice, options.format == "json", options.verbose,
          Selection(options), SettingsOverride(options), options.parser},
         platform);
   }
@@ -145,61 +107,22 @@ int RunDocumentCommand(DocumentCommand command, const Options& options, const Pl
   MemoryDocument document(
       std::move(file->text),
       EncodedName(BaseName(file->path), file->codePage, platform, replacedInNames), file->codePage);
-  if (command != DocumentCommand::kHeader) {
-    const auto selection = ParseSelection(Selection(options), document, "document", error);
-    if (!selection) return Fail(error);
-    document.Select(selection->first, selection->second);
-  }
-  MemoryEditor editor;
-  editor.Open(&document);
-  if (std::optional<std::string> project = FindProjectName(file->path))
-    editor.SetProjectName(EncodedName(*project, file->codePage, platform, replacedInNames));
-
-  ConsoleUserInterface ui;
-  Commands commands(ui, platform, SettingsOverride(options));
-  if (!SettingsUsable(commands)) return kExitError;
-  commands.SetApplicationObject(&editor);
-  std::unique_ptr<DeclarationFieldsSource> syntax;
-  if (command == DocumentCommand::kComment &&
-      !ChooseParser(options.parser, commands.templateTree().profilePath, platform, &syntax, &error))
-    return Fail(error);
-  commands.SetDeclarationSource(syntax.get());
-
-  CommandResult result;
-  switch (command) {
-    case DocumentCommand::kComment:
-      result = commands.QuillmarkClassOrFunction();
-      break;
-    case DocumentCommand::kHeader:
-      result = commands.CommentFileNote();
-      break;
-    case DocumentCommand::kDelete:
-      result = commands.CommentDeleteText();
-      break;
-  }
-  SaveSettingsIfChanged(commands);
-  ReportSyntaxFallback(result, options.verbose);
-  if (ui.errors() > 0) return kExitError;
-  if (ui.shown() > 0) return kExitMessage;
-  if (!document.Modified()) {
-    if (options.verbose) {
-      if (result.outcome == CommentOutcome::kEmptyTemplate) {
-        std::cerr << "quillmark: the selection is a " << KindName(result.kind)
-                  << ", but its template in " << commands.templateTree().profilePath
-                  << " is empty; nothing inserted\n";
-      } else {
-        std::cerr << "quillmark: the selection holds no declaration quillmark recognises "
-                     "(class, struct, union, enum, function, macro or interface); nothing done\n";
-      }
-    }
-    return kExitNothing;
-  }
+  RecordingUserInterface ui(/*echo=*/true);
+  const DocumentRun run = RunOnDocument({command, Selection(options), "document", file->path,
+                                         SettingsOverride(options), options.parser},
+                                        document, ui, platform, &replacedInNames);
+  if (!run.ran) return Fail(run.message);
+  if (!run.settingsSaved) std::cerr << "quillmark: warning: " << run.settingsError << '\n';
+  ReportSyntaxFallback(run.result, options.verbose);
+  if (run.status == kExitNothing && options.verbose)
+    std::cerr << "quillmark: " << run.message << '\n';
+  if (run.status != kExitOk) return run.status;
   if (options.verbose &&
-      (result.replacedCharacters || (replacedInNames && command == DocumentCommand::kHeader)))
+      (run.result.replacedCharacters || (replacedInNames && command == DocumentCommand::kHeader)))
     std::cerr << "quillmark: some characters cannot be written in this file's encoding (GBK) "
                  "and were written as \"?\"\n";
   const std::string target = options.output.empty() ? file->path : options.output;
-  const std::string withBom = file->bom ? SourceBytes(*file, document.Text()) : std::string();
+  const std::string withBom = file->bom ? SourceBytes(file->bom, document.Text()) : std::string();
   const std::string_view bytes = file->bom ? std::string_view(withBom) : document.Text();
   // Replacing FILE itself is refused when it is no longer the file that was read.
   const FileIdentity* expected = options.output.empty() ? &file->identity : nullptr;
@@ -233,7 +156,7 @@ int RunSettingsCommand(const Options& options, const Platform& platform) {
                    "edit the file above, or use --load FILE / --save FILE\n";
     return kExitOk;
   }
-  ConsoleUserInterface ui;
+  RecordingUserInterface ui(/*echo=*/true);
   Commands commands(ui, platform, SettingsOverride(options));
   if (!SettingsUsable(commands)) return kExitError;
   TemplateTree& tree = commands.templateTree();

@@ -19,7 +19,6 @@ std::optional<int> ToByteColumn(std::string_view line, int column, ColumnUnit un
   return column;
 }
 
-// The selection the request asks for, as (anchor, caret) in byte columns.
 }  // namespace
 
 std::optional<std::pair<TextPosition, TextPosition>> ParseSelection(const SelectionRequest& request,

@@ -13,38 +13,45 @@ constexpr std::string_view kBom = "\xEF\xBB\xBF";
 
 }  // namespace
 
+EncodingChoice EncodingChoiceOf(std::string_view option) {
+  return option == "utf-8" ? EncodingChoice::kUtf8
+         : option == "gbk" ? EncodingChoice::kGbk
+                           : EncodingChoice::kAuto;
+}
+
+TextProblem ClassifyText(std::string& bytes, EncodingChoice choice, CodePage* page, bool* bom) {
+  if (bytes.find('\0') != std::string::npos) return TextProblem::kNulBytes;
+  *bom = choice != EncodingChoice::kGbk && bytes.starts_with(kBom);
+  if (*bom) bytes.erase(0, kBom.size());
+  const bool utf8 = IsValidUtf8(bytes);
+  if (choice == EncodingChoice::kUtf8 && !utf8) return TextProblem::kNotUtf8;
+  const bool useUtf8 = choice == EncodingChoice::kUtf8 || (choice == EncodingChoice::kAuto && utf8);
+  *page = useUtf8 ? CodePage::kUtf8 : CodePage::kGbk;
+  return TextProblem::kNone;
+}
+
 std::optional<SourceFile> LoadSourceFile(const std::string& path, EncodingChoice choice,
                                          std::string& error) {
-  std::string bytes;
-  FileIdentity identity;
-  // Positions are int and line lengths 32-bit throughout; no source file comes near.
-  if (!ReadWholeFile(path, bytes, &error, &identity, kMaxFileBytes - 1)) return std::nullopt;
-  if (bytes.find('\0') != std::string::npos) {
-    error = path + " is not a text file (it holds NUL bytes)";
-    return std::nullopt;
-  }
   SourceFile file;
   file.path = path;
-  file.identity = identity;
-  std::string_view text = bytes;
-  if (choice != EncodingChoice::kGbk && text.starts_with(kBom)) {
-    file.bom = true;
-    text.remove_prefix(kBom.size());
-  }
-  const bool utf8 = IsValidUtf8(text);
-  if (choice == EncodingChoice::kUtf8 && !utf8) {
-    error = path + " is not valid UTF-8 (try --encoding gbk)";
+  // Positions are int and line lengths 32-bit throughout; no source file comes near.
+  if (!ReadWholeFile(path, file.text, &error, &file.identity, kMaxFileBytes - 1))
     return std::nullopt;
+  switch (ClassifyText(file.text, choice, &file.codePage, &file.bom)) {
+    case TextProblem::kNulBytes:
+      error = path + " is not a text file (it holds NUL bytes)";
+      return std::nullopt;
+    case TextProblem::kNotUtf8:
+      error = path + " is not valid UTF-8 (try --encoding gbk)";
+      return std::nullopt;
+    case TextProblem::kNone:
+      break;
   }
-  const bool useUtf8 = choice == EncodingChoice::kUtf8 || (choice == EncodingChoice::kAuto && utf8);
-  file.codePage = useUtf8 ? CodePage::kUtf8 : CodePage::kGbk;
-  if (file.bom) bytes.erase(0, kBom.size());
-  file.text = std::move(bytes);
   return file;
 }
 
-std::string SourceBytes(const SourceFile& file, std::string_view text) {
-  std::string bytes = file.bom ? std::string(kBom) : std::string();
+std::string SourceBytes(bool bom, std::string_view text) {
+  std::string bytes = bom ? std::string(kBom) : std::string();
   bytes += text;
   return bytes;
 }

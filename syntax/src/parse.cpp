@@ -114,6 +114,7 @@ class Reader {
   bool FillFunction(TSNode decl, TSNode declarator, ParsedDeclaration* out) const;
   bool FillType(TSNode specifier, ParsedDeclaration* out) const;
   void FillParameters(TSNode list, ParsedDeclaration* out) const;
+  std::string ReturnTypeInFront(TSNode decl, TSNode outer, TSNode fd) const;
 
   std::string WrittenBetween(std::size_t b, std::size_t e) const {
     if (b >= e || b >= written_.size()) return Between(b, e);
@@ -263,40 +264,7 @@ bool Reader::FillFunction(TSNode decl, TSNode outer, ParsedDeclaration* out) con
   if (!ts_node_is_null(trailing)) {
     out->returnType = Text(Named(trailing, 0));
   } else if (out->returnType.empty()) {
-    std::string type;
-    const uint32_t declStart = ts_node_start_byte(outer);
-    for (uint32_t i = 0; i < ChildCount(decl); ++i) {
-      TSNode c = Child(decl, i);
-      if (ts_node_start_byte(c) >= declStart) break;
-      if (LeftOutOfReturnType(Type(c))) continue;
-      const std::string piece = Text(c);
-      // The grammar counts these as type qualifiers; they say nothing of the type.
-      if (piece == "constexpr" || piece == "consteval" || piece == "constinit" ||
-          piece == "mutable" || piece == "inline")
-        continue;
-      if (piece.empty()) continue;
-      if (!type.empty()) type.push_back(' ');
-      type += piece;
-    }
-    std::string around = Between(ts_node_start_byte(outer), ts_node_start_byte(fd));
-    if (ts_node_end_byte(fd) < ts_node_end_byte(outer)) {
-      std::string after = Between(ts_node_end_byte(fd), ts_node_end_byte(outer));
-      // An init_declarator's "= 0" or value is not part of the type.
-      if (!after.empty() && after.front() != '=') around += after;
-    }
-    // "T *" is written "T*"; "void (*)(int)" keeps its blank.
-    // Blanks stay only before a word ("* const").
-    const std::string collapsed = Clean(around);
-    std::string cleaned;
-    for (std::size_t k = 0; k < collapsed.size(); ++k) {
-      if (collapsed[k] == ' ' && k + 1 < collapsed.size() &&
-          !detail::IsIdentByte(static_cast<unsigned char>(collapsed[k + 1])))
-        continue;
-      if (collapsed[k] == ' ' && k > 0 && collapsed[k - 1] == '(') continue;
-      cleaned.push_back(collapsed[k]);
-    }
-    if (!cleaned.empty() && cleaned.front() == '(' && !type.empty()) type.push_back(' ');
-    out->returnType = type + cleaned;
+    out->returnType = ReturnTypeInFront(decl, outer, fd);
   }
   if (!ts_node_is_null(params)) FillParameters(params, out);
   const Kind marked = MarkedKind(decl);
@@ -306,6 +274,45 @@ bool Reader::FillFunction(TSNode decl, TSNode outer, ParsedDeclaration* out) con
     out->kind = out->scope.empty() ? Kind::Function : Kind::MemberFunction;
   }
   return true;
+}
+
+// The specifiers in front of the declarator `outer` plus what it adds around
+// the function declarator `fd` ("*", "&", a function pointer's parentheses).
+std::string Reader::ReturnTypeInFront(TSNode decl, TSNode outer, TSNode fd) const {
+  std::string type;
+  const uint32_t declStart = ts_node_start_byte(outer);
+  for (uint32_t i = 0; i < ChildCount(decl); ++i) {
+    TSNode c = Child(decl, i);
+    if (ts_node_start_byte(c) >= declStart) break;
+    if (LeftOutOfReturnType(Type(c))) continue;
+    const std::string piece = Text(c);
+    // The grammar counts these as type qualifiers; they say nothing of the type.
+    if (piece == "constexpr" || piece == "consteval" || piece == "constinit" ||
+        piece == "mutable" || piece == "inline")
+      continue;
+    if (piece.empty()) continue;
+    if (!type.empty()) type.push_back(' ');
+    type += piece;
+  }
+  std::string around = Between(ts_node_start_byte(outer), ts_node_start_byte(fd));
+  if (ts_node_end_byte(fd) < ts_node_end_byte(outer)) {
+    std::string after = Between(ts_node_end_byte(fd), ts_node_end_byte(outer));
+    // An init_declarator's "= 0" or value is not part of the type.
+    if (!after.empty() && after.front() != '=') around += after;
+  }
+  // "T *" is written "T*"; "void (*)(int)" keeps its blank.
+  // Blanks stay only before a word ("* const").
+  const std::string collapsed = Clean(around);
+  std::string cleaned;
+  for (std::size_t k = 0; k < collapsed.size(); ++k) {
+    if (collapsed[k] == ' ' && k + 1 < collapsed.size() &&
+        !detail::IsIdentByte(static_cast<unsigned char>(collapsed[k + 1])))
+      continue;
+    if (collapsed[k] == ' ' && k > 0 && collapsed[k - 1] == '(') continue;
+    cleaned.push_back(collapsed[k]);
+  }
+  if (!cleaned.empty() && cleaned.front() == '(' && !type.empty()) type.push_back(' ');
+  return type + cleaned;
 }
 
 bool Reader::FillType(TSNode specifier, ParsedDeclaration* out) const {
@@ -717,55 +724,35 @@ bool LineIsComment(const Prepared& p, std::string_view doc, std::size_t lineBegi
   return !wholeLine || p.mask[b - 1] == detail::kComment;
 }
 
-}  // namespace
-
-bool DeclarationParser::FindDeclarations(std::string_view doc, const FindOptions& options,
-                                         std::vector<FoundDeclaration>* out, std::string* why) {
-  out->clear();
-  if (!ok()) {
-    if (why) *why = impl_->error;
-    return false;
-  }
-  if (doc.size() > 0xFFFFFFF) {
-    if (why) *why = "the document is too large";
-    return false;
-  }
-  const Prepared prepared = detail::Prepare(doc);
-  Tree tree(impl_->Parse(prepared.text));
-  if (!tree.ok()) {
-    if (why) *why = "the parser gave up";
-    return false;
-  }
-  const Reader reader(prepared.text, prepared.written, prepared.markers, 0);
-  Walk walk{reader, prepared, options, out};
-  walk.Container(tree.root(), std::string());
-
-  // Macros, found line by line: the grammar's preprocessor nodes stop at any
-  // directive it cannot place.
-  if (options.kinds & (MaskOf(Kind::Macro) | MaskOf(Kind::MacroWithParams))) {
-    std::size_t lineBegin = 0;
-    while (lineBegin < prepared.text.size()) {
-      std::size_t nameStart = 0;
-      std::size_t next = prepared.text.find('\n', lineBegin);
-      next = next == std::string::npos ? prepared.text.size() : next + 1;
-      if (IsMacroLine(prepared.text, lineBegin, &nameStart)) {
-        FoundDeclaration f;
-        const std::size_t end = ParseMacro(prepared.text, nameStart, &f.declaration);
-        if (options.kinds & MaskOf(f.declaration.kind)) {
-          f.begin = lineBegin;
-          f.end = end;
-          out->push_back(std::move(f));
-        }
-        next = std::min(prepared.text.size(), end + 1);
+// Macros, found line by line: the grammar's preprocessor nodes stop at any
+// directive it cannot place.
+void AppendMacros(std::string_view text, KindMask kinds, std::vector<FoundDeclaration>* out) {
+  if (!(kinds & (MaskOf(Kind::Macro) | MaskOf(Kind::MacroWithParams)))) return;
+  std::size_t lineBegin = 0;
+  while (lineBegin < text.size()) {
+    std::size_t nameStart = 0;
+    std::size_t next = text.find('\n', lineBegin);
+    next = next == std::string::npos ? text.size() : next + 1;
+    if (IsMacroLine(text, lineBegin, &nameStart)) {
+      FoundDeclaration f;
+      const std::size_t end = ParseMacro(text, nameStart, &f.declaration);
+      if (kinds & MaskOf(f.declaration.kind)) {
+        f.begin = lineBegin;
+        f.end = end;
+        out->push_back(std::move(f));
       }
-      lineBegin = next;
+      next = std::min(text.size(), end + 1);
     }
+    lineBegin = next;
   }
-  std::sort(out->begin(), out->end(),
-            [](const FoundDeclaration& a, const FoundDeclaration& b) { return a.begin < b.begin; });
+}
 
+// Moves each found declaration (sorted by where it begins) to the start of its
+// line, numbers the line, and says whether a comment already stands there.
+void PlaceOnLines(const Prepared& prepared, std::string_view doc,
+                  std::vector<FoundDeclaration>* found) {
   std::size_t line = 1, counted = 0;
-  for (FoundDeclaration& f : *out) {
+  for (FoundDeclaration& f : *found) {
     // Export macros blanked in front of the declaration belong to it.
     std::size_t start = f.begin;
     for (std::size_t q = f.begin; q > 0; --q) {
@@ -792,6 +779,35 @@ bool DeclarationParser::FindDeclarations(std::string_view doc, const FindOptions
     }
     f.commented = commented;
   }
+}
+
+}  // namespace
+
+bool DeclarationParser::FindDeclarations(std::string_view doc, const FindOptions& options,
+                                         std::vector<FoundDeclaration>* out, std::string* why) {
+  out->clear();
+  if (!ok()) {
+    if (why) *why = impl_->error;
+    return false;
+  }
+  if (doc.size() > 0xFFFFFFF) {
+    if (why) *why = "the document is too large";
+    return false;
+  }
+  const Prepared prepared = detail::Prepare(doc);
+  Tree tree(impl_->Parse(prepared.text));
+  if (!tree.ok()) {
+    if (why) *why = "the parser gave up";
+    return false;
+  }
+  const Reader reader(prepared.text, prepared.written, prepared.markers, 0);
+  Walk walk{reader, prepared, options, out};
+  walk.Container(tree.root(), std::string());
+
+  AppendMacros(prepared.text, options.kinds, out);
+  std::sort(out->begin(), out->end(),
+            [](const FoundDeclaration& a, const FoundDeclaration& b) { return a.begin < b.begin; });
+  PlaceOnLines(prepared, doc, out);
   return true;
 }
 
