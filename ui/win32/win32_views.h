@@ -15,6 +15,8 @@ namespace quillmark::ui::win32 {
 
 std::wstring Widen(std::string_view utf8);
 std::string Narrow(std::wstring_view utf16);
+// A window's or control's text.
+std::wstring WindowText(HWND hwnd);
 
 // A modal dialog on a resource template. `this` lives in the window's
 // GWLP_USERDATA from WM_INITDIALOG until the window is gone.

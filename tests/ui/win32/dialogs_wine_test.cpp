@@ -70,11 +70,7 @@ using testing::RecordingMessages;
 using testing::ScriptedShell;
 
 std::wstring Text(HWND hwnd) {
-  const int length = GetWindowTextLengthW(hwnd);
-  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-  GetWindowTextW(hwnd, text.data(), length + 1);
-  text.resize(static_cast<std::size_t>(length));
-  return text;
+  return WindowText(hwnd);
 }
 
 // ---- A PNG of a window, with stored (uncompressed) deflate blocks.
