@@ -35,18 +35,6 @@ class Dialog {
   static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 };
 
-// Message boxes with the exclamation icon, titled with the module's name.
-class Win32MessageBox final : public MessageSink {
- public:
-  explicit Win32MessageBox(HINSTANCE module) : module_(module) {}
-  void SetOwner(HWND owner) { owner_ = owner; }
-  void ShowMessage(std::string_view text) override;
-
- private:
-  HINSTANCE module_;
-  HWND owner_ = nullptr;
-};
-
 class Win32FileChooser final : public FileChooser {
  public:
   void SetOwner(HWND owner) { owner_ = owner; }
