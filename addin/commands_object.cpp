@@ -32,30 +32,33 @@ ITypeInfo* TypeInfoOf(ITypeLib* library, REFIID iid) {
   return info;
 }
 
-// Connects `sink` to `source`'s connection point for `iid`.
-HRESULT Advise(IDispatch* source, REFIID iid, IUnknown* sink, DWORD* cookie) {
+// `source`'s connection point for `iid`; the caller releases it.
+HRESULT FindConnectionPoint(IDispatch* source, REFIID iid, IConnectionPoint** point) {
+  *point = nullptr;
   IConnectionPointContainer* container = nullptr;
   HRESULT hr =
       source->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&container));
   if (FAILED(hr) || container == nullptr) return FAILED(hr) ? hr : E_NOINTERFACE;
-  IConnectionPoint* point = nullptr;
-  hr = container->FindConnectionPoint(iid, &point);
+  hr = container->FindConnectionPoint(iid, point);
   container->Release();
-  if (FAILED(hr) || point == nullptr) return FAILED(hr) ? hr : E_NOINTERFACE;
+  if (FAILED(hr) || *point == nullptr) return FAILED(hr) ? hr : E_NOINTERFACE;
+  return S_OK;
+}
+
+// Connects `sink` to `source`'s connection point for `iid`.
+HRESULT Advise(IDispatch* source, REFIID iid, IUnknown* sink, DWORD* cookie) {
+  IConnectionPoint* point = nullptr;
+  HRESULT hr = FindConnectionPoint(source, iid, &point);
+  if (FAILED(hr)) return hr;
   hr = point->Advise(sink, cookie);
   point->Release();
   return hr;
 }
 
 HRESULT Unadvise(IDispatch* source, REFIID iid, DWORD cookie) {
-  IConnectionPointContainer* container = nullptr;
-  HRESULT hr =
-      source->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&container));
-  if (FAILED(hr) || container == nullptr) return FAILED(hr) ? hr : E_NOINTERFACE;
   IConnectionPoint* point = nullptr;
-  hr = container->FindConnectionPoint(iid, &point);
-  container->Release();
-  if (FAILED(hr) || point == nullptr) return FAILED(hr) ? hr : E_NOINTERFACE;
+  HRESULT hr = FindConnectionPoint(source, iid, &point);
+  if (FAILED(hr)) return hr;
   hr = point->Unadvise(cookie);
   point->Release();
   return hr;
