@@ -32,54 +32,36 @@ ITypeInfo* TypeInfoOf(ITypeLib* library, REFIID iid) {
   return info;
 }
 
-// Connects `sink` to `source`'s connection point for `iid`.
-HRESULT Advise(IDispatch* source, REFIID iid, IUnknown* sink, DWORD* cookie) {
+// `source`'s connection point for `iid`; the caller releases it.
+HRESULT FindConnectionPoint(IDispatch* source, REFIID iid, IConnectionPoint** point) {
+  *point = nullptr;
   IConnectionPointContainer* container = nullptr;
   HRESULT hr =
       source->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&container));
   if (FAILED(hr) || container == nullptr) return FAILED(hr) ? hr : E_NOINTERFACE;
-  IConnectionPoint* point = nullptr;
-  hr = container->FindConnectionPoint(iid, &point);
+  hr = container->FindConnectionPoint(iid, point);
   container->Release();
-  if (FAILED(hr) || point == nullptr) return FAILED(hr) ? hr : E_NOINTERFACE;
+  if (FAILED(hr) || *point == nullptr) return FAILED(hr) ? hr : E_NOINTERFACE;
+  return S_OK;
+}
+
+// Connects `sink` to `source`'s connection point for `iid`.
+HRESULT Advise(IDispatch* source, REFIID iid, IUnknown* sink, DWORD* cookie) {
+  IConnectionPoint* point = nullptr;
+  HRESULT hr = FindConnectionPoint(source, iid, &point);
+  if (FAILED(hr)) return hr;
   hr = point->Advise(sink, cookie);
   point->Release();
   return hr;
 }
 
 HRESULT Unadvise(IDispatch* source, REFIID iid, DWORD cookie) {
-  IConnectionPointContainer* container = nullptr;
-  HRESULT hr =
-      source->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&container));
-  if (FAILED(hr) || container == nullptr) return FAILED(hr) ? hr : E_NOINTERFACE;
   IConnectionPoint* point = nullptr;
-  hr = container->FindConnectionPoint(iid, &point);
-  container->Release();
-  if (FAILED(hr) || point == nullptr) return FAILED(hr) ? hr : E_NOINTERFACE;
+  HRESULT hr = FindConnectionPoint(source, iid, &point);
+  if (FAILED(hr)) return hr;
   hr = point->Unadvise(cookie);
   point->Release();
   return hr;
-}
-
-HRESULT TypeInfoCount(ITypeInfo* info, UINT* count) {
-  if (count == nullptr) return E_POINTER;
-  *count = info != nullptr ? 1 : 0;
-  return S_OK;
-}
-
-HRESULT HandOutTypeInfo(ITypeInfo* info, UINT index, ITypeInfo** out) {
-  if (out == nullptr) return E_POINTER;
-  *out = nullptr;
-  if (index != 0) return DISP_E_BADINDEX;
-  if (info == nullptr) return TYPE_E_ELEMENTNOTFOUND;
-  info->AddRef();
-  *out = info;
-  return S_OK;
-}
-
-HRESULT NamesToIds(ITypeInfo* info, LPOLESTR* names, UINT count, DISPID* ids) {
-  if (info == nullptr) return TYPE_E_ELEMENTNOTFOUND;
-  return DispGetIDsOfNames(info, names, count, ids);
 }
 
 // Runs one command method; nothing raised inside reaches the IDE.
@@ -94,49 +76,64 @@ HRESULT Guarded(Body body) {
 
 }  // namespace
 
-template <typename Events>
-EventSink<Events>::EventSink(CommandsObject* owner, ITypeInfo* typeInfo, REFIID iid)
-    : owner(owner), typeInfo_(typeInfo), iid_(iid) {
-  if (typeInfo_ != nullptr) typeInfo_->AddRef();
-}
-
-template <typename Events>
-EventSink<Events>::~EventSink() {
+template <typename Interface>
+TypeInfoDispatch<Interface>::~TypeInfoDispatch() {
   ReleaseAndClear(typeInfo_);
 }
 
-template <typename Events>
-HRESULT EventSink<Events>::QueryInterface(REFIID iid, void** out) {
+template <typename Interface>
+HRESULT TypeInfoDispatch<Interface>::QueryInterface(REFIID iid, void** out) {
   if (out == nullptr) return E_POINTER;
   *out = nullptr;
   if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IDispatch) && !IsEqualIID(iid, iid_))
     return E_NOINTERFACE;
-  *out = static_cast<Events*>(this);
+  *out = static_cast<Interface*>(this);
   AddRef();
   return S_OK;
 }
 
-template <typename Events>
-HRESULT EventSink<Events>::GetTypeInfoCount(UINT* count) {
-  return TypeInfoCount(typeInfo_, count);
+template <typename Interface>
+HRESULT TypeInfoDispatch<Interface>::GetTypeInfoCount(UINT* count) {
+  if (count == nullptr) return E_POINTER;
+  *count = typeInfo_ != nullptr ? 1 : 0;
+  return S_OK;
 }
 
-template <typename Events>
-HRESULT EventSink<Events>::GetTypeInfo(UINT index, LCID, ITypeInfo** out) {
-  return HandOutTypeInfo(typeInfo_, index, out);
+template <typename Interface>
+HRESULT TypeInfoDispatch<Interface>::GetTypeInfo(UINT index, LCID, ITypeInfo** out) {
+  if (out == nullptr) return E_POINTER;
+  *out = nullptr;
+  if (index != 0) return DISP_E_BADINDEX;
+  if (typeInfo_ == nullptr) return TYPE_E_ELEMENTNOTFOUND;
+  typeInfo_->AddRef();
+  *out = typeInfo_;
+  return S_OK;
 }
 
-template <typename Events>
-HRESULT EventSink<Events>::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
-  return NamesToIds(typeInfo_, names, count, ids);
+template <typename Interface>
+HRESULT TypeInfoDispatch<Interface>::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
+                                                   DISPID* ids) {
+  if (typeInfo_ == nullptr) return TYPE_E_ELEMENTNOTFOUND;
+  return DispGetIDsOfNames(typeInfo_, names, count, ids);
 }
 
-template <typename Events>
-HRESULT EventSink<Events>::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
-                                  VARIANT* result, EXCEPINFO* exception, UINT* argumentError) {
+template <typename Interface>
+HRESULT TypeInfoDispatch<Interface>::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
+                                            VARIANT* result, EXCEPINFO* exception,
+                                            UINT* argumentError) {
   if (typeInfo_ == nullptr) return DISP_E_MEMBERNOTFOUND;
-  return DispInvoke(static_cast<Events*>(this), typeInfo_, id, flags, params, result, exception,
+  return DispInvoke(static_cast<Interface*>(this), typeInfo_, id, flags, params, result, exception,
                     argumentError);
+}
+
+template class TypeInfoDispatch<ICommands>;
+template class TypeInfoDispatch<IApplicationEvents>;
+template class TypeInfoDispatch<IDebuggerEvents>;
+
+template <typename Events>
+EventSink<Events>::EventSink(ITypeInfo* typeInfo, REFIID iid)
+    : TypeInfoDispatch<Events>(typeInfo, iid) {
+  if (typeInfo != nullptr) typeInfo->AddRef();
 }
 
 template class EventSink<IApplicationEvents>;
@@ -157,9 +154,11 @@ CommandsObject* CommandsObject::Create() {
   return object;
 }
 
-CommandsObject::CommandsObject(ITypeLib* library) : platform_(ModuleInstance()), library_(library) {
+CommandsObject::CommandsObject(ITypeLib* library)
+    : TypeInfoDispatch(TypeInfoOf(library, kIidCommands), kIidCommands),
+      platform_(ModuleInstance()),
+      library_(library) {
   if (library_ != nullptr) library_->AddRef();
-  commandsInfo_ = TypeInfoOf(library_, kIidCommands);
   applicationEventsInfo_ = TypeInfoOf(library_, kIidApplicationEvents);
   debuggerEventsInfo_ = TypeInfoOf(library_, kIidDebuggerEvents);
   core_ = std::make_unique<CoreSession>(ui_, platform_);
@@ -175,7 +174,6 @@ CommandsObject::~CommandsObject() {
   application_ = DispatchRef();
   if (core_ && !settingsSaved_) core_->SaveSettings();
   core_.reset();
-  ReleaseAndClear(commandsInfo_);
   ReleaseAndClear(applicationEventsInfo_);
   ReleaseAndClear(debuggerEventsInfo_);
   ReleaseAndClear(library_);
@@ -192,14 +190,14 @@ void CommandsObject::SetApplicationObject(IDispatch* application) {
   if (!application_) return;
 
   applicationEventsSink_ =
-      new (std::nothrow) ApplicationEvents(this, applicationEventsInfo_, kIidApplicationEvents);
+      new (std::nothrow) ApplicationEvents(applicationEventsInfo_, kIidApplicationEvents);
   if (applicationEventsSink_ != nullptr)
     Advise(application_.get(), kIidApplicationEvents, applicationEventsSink_,
            &applicationEventsSink_->adviseCookie);
 
   if (DispatchRef debugger = application_.GetObject(L"Debugger")) {
     debuggerEventsSink_ =
-        new (std::nothrow) DebuggerEvents(this, debuggerEventsInfo_, kIidDebuggerEvents);
+        new (std::nothrow) DebuggerEvents(debuggerEventsInfo_, kIidDebuggerEvents);
     if (debuggerEventsSink_ != nullptr)
       Advise(debugger.get(), kIidDebuggerEvents, debuggerEventsSink_,
              &debuggerEventsSink_->adviseCookie);
@@ -222,36 +220,6 @@ void CommandsObject::UnadviseFromEvents() {
     }
     ReleaseAndClear(debuggerEventsSink_);
   }
-}
-
-HRESULT CommandsObject::QueryInterface(REFIID iid, void** out) {
-  if (out == nullptr) return E_POINTER;
-  *out = nullptr;
-  if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IDispatch) &&
-      !IsEqualIID(iid, kIidCommands))
-    return E_NOINTERFACE;
-  *out = static_cast<ICommands*>(this);
-  AddRef();
-  return S_OK;
-}
-
-HRESULT CommandsObject::GetTypeInfoCount(UINT* count) {
-  return TypeInfoCount(commandsInfo_, count);
-}
-
-HRESULT CommandsObject::GetTypeInfo(UINT index, LCID, ITypeInfo** out) {
-  return HandOutTypeInfo(commandsInfo_, index, out);
-}
-
-HRESULT CommandsObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
-  return NamesToIds(commandsInfo_, names, count, ids);
-}
-
-HRESULT CommandsObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
-                               VARIANT* result, EXCEPINFO* exception, UINT* argumentError) {
-  if (commandsInfo_ == nullptr) return DISP_E_MEMBERNOTFOUND;
-  return DispInvoke(static_cast<ICommands*>(this), commandsInfo_, id, flags, params, result,
-                    exception, argumentError);
 }
 
 HRESULT CommandsObject::QuillmarkClassOrFunction() {

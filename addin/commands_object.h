@@ -14,16 +14,13 @@
 
 namespace quillmark::addin {
 
-class CommandsObject;
-
-// A sink for one of the IDE's event interfaces; every notification is
-// accepted and ignored.
-template <typename Events>
-class EventSink : public Events, public RefCounted {
+// An object answering IUnknown for `Interface` and IDispatch from a type
+// library's description of it (its vtable side, which DispInvoke calls
+// through). Without the description, calls by name fail and the vtable still
+// works.
+template <typename Interface>
+class TypeInfoDispatch : public Interface, public RefCounted {
  public:
-  EventSink(CommandsObject* owner, ITypeInfo* typeInfo, REFIID iid);
-  ~EventSink() override;
-
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
   ULONG STDMETHODCALLTYPE AddRef() override { return AddRefImpl(); }
   ULONG STDMETHODCALLTYPE Release() override { return ReleaseImpl(); }
@@ -35,12 +32,25 @@ class EventSink : public Events, public RefCounted {
                                    VARIANT* result, EXCEPINFO* exception,
                                    UINT* argumentError) override;
 
-  CommandsObject* owner;  // not a counted reference
-  DWORD adviseCookie = 0;
+ protected:
+  // Takes over the caller's reference to `typeInfo`, which may be null.
+  TypeInfoDispatch(ITypeInfo* typeInfo, REFIID iid) : typeInfo_(typeInfo), iid_(iid) {}
+  ~TypeInfoDispatch() override;
 
  private:
   ITypeInfo* typeInfo_;
   IID iid_;
+};
+
+// A sink for one of the IDE's event interfaces; every notification is
+// accepted and ignored.
+template <typename Events>
+class EventSink : public TypeInfoDispatch<Events> {
+ public:
+  // Shares `typeInfo` (may be null) with the caller.
+  EventSink(ITypeInfo* typeInfo, REFIID iid);
+
+  DWORD adviseCookie = 0;
 };
 
 class ApplicationEvents final : public EventSink<IApplicationEvents> {
@@ -66,7 +76,7 @@ class DebuggerEvents final : public EventSink<IDebuggerEvents> {
   HRESULT STDMETHODCALLTYPE BreakpointHit(IDispatch*) override { return S_OK; }
 };
 
-class CommandsObject final : public ICommands, public RefCounted {
+class CommandsObject final : public TypeInfoDispatch<ICommands> {
  public:
   // One reference for the caller; null when out of memory.
   static CommandsObject* Create();
@@ -79,17 +89,6 @@ class CommandsObject final : public ICommands, public RefCounted {
   // Writes changed settings back; a failure is shown in a message box.
   void SaveSettings();
   const DispatchRef& application() const { return application_; }
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-  ULONG STDMETHODCALLTYPE AddRef() override { return AddRefImpl(); }
-  ULONG STDMETHODCALLTYPE Release() override { return ReleaseImpl(); }
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID, ITypeInfo** out) override;
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
-                                          DISPID* ids) override;
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
-                                   VARIANT* result, EXCEPINFO* exception,
-                                   UINT* argumentError) override;
 
   HRESULT STDMETHODCALLTYPE QuillmarkClassOrFunction() override;
   HRESULT STDMETHODCALLTYPE QuillmarkSetting() override;
@@ -109,7 +108,6 @@ class CommandsObject final : public ICommands, public RefCounted {
   ApplicationEvents* applicationEventsSink_ = nullptr;
   DebuggerEvents* debuggerEventsSink_ = nullptr;
   ITypeLib* library_ = nullptr;
-  ITypeInfo* commandsInfo_ = nullptr;
   ITypeInfo* applicationEventsInfo_ = nullptr;
   ITypeInfo* debuggerEventsInfo_ = nullptr;
 };

@@ -78,14 +78,19 @@ std::optional<std::wstring> DispatchRef::GetString(const wchar_t* name) const {
 }
 
 HRESULT DispatchRef::PutString(const wchar_t* name, const std::wstring& value) const {
-  VARIANT argument;
-  VariantInit(&argument);
-  argument.vt = VT_BSTR;
-  argument.bstrVal = SysAllocStringLen(value.data(), static_cast<UINT>(value.size()));
+  VARIANT argument = StringArg(value);
   if (argument.bstrVal == nullptr) return E_OUTOFMEMORY;
   const HRESULT hr = Invoke(name, DISPATCH_PROPERTYPUT, {argument}, nullptr);
   VariantClear(&argument);
   return hr;
+}
+
+VARIANT StringArg(const std::wstring& text) {
+  VARIANT v;
+  VariantInit(&v);
+  v.vt = VT_BSTR;
+  v.bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+  return v;
 }
 
 VARIANT LongArg(long value) {

@@ -39,7 +39,9 @@ class DispatchRef {
   IDispatch* object_ = nullptr;
 };
 
-// Argument helpers; the BSTR one allocates, and Invoke does not free it.
+// Argument helpers; the BSTR one allocates (a null string when out of
+// memory), and Invoke does not free it: VariantClear does.
+VARIANT StringArg(const std::wstring& text);
 VARIANT LongArg(long value);
 VARIANT BoolArg(bool value);
 VARIANT DispatchArg(IDispatch* value);

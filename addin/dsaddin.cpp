@@ -24,14 +24,6 @@ constexpr CommandEntry kCommands[] = {
     {L"QuillmarkAbout", IDS_CMD_ABOUT},
 };
 
-VARIANT StringArg(const std::wstring& text) {
-  VARIANT v;
-  VariantInit(&v);
-  v.vt = VT_BSTR;
-  v.bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-  return v;
-}
-
 // The IDE's AddCommand: true when the command name was free.
 bool AddCommand(const DispatchRef& application, const std::wstring& commandString,
                 const wchar_t* method, long glyph, long cookie) {

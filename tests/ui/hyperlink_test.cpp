@@ -1,3 +1,5 @@
+#include <gtest/gtest.h>
+
 #include "presenter_test_support.h"
 
 namespace quillmark::ui {

@@ -1,13 +1,14 @@
 // Stand-ins for what the dialog presenters talk to: settings, view, file
-// chooser, message box and shell, all in memory.
+// chooser, message box and shell, all in memory. The view tests (Qt, Win32
+// under Wine) use them too, so nothing here needs a test framework.
 #pragma once
-
-#include <gtest/gtest.h>
 
 #include <deque>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "quillmark/ui.h"
@@ -156,6 +157,22 @@ class RecordingMessages final : public MessageSink {
  public:
   void ShowMessage(std::string_view text) override { shown.emplace_back(text); }
   std::vector<std::string> shown;
+};
+
+// A shell whose "open" answers `result` and records the address; no registry
+// entries, and starting a program fails.
+class ScriptedShell final : public LinkShell {
+ public:
+  int ShellOpen(const std::string& address, int) override {
+    opened.push_back(address);
+    return result;
+  }
+  std::optional<std::string> ReadClassesRootValue(const std::string&) override {
+    return std::nullopt;
+  }
+  int StartProgram(const std::string&, int) override { return 2; }
+  int result = 42;
+  std::vector<std::string> opened;
 };
 
 }  // namespace quillmark::ui::testing

@@ -10,14 +10,6 @@ constexpr UINT_PTR kLinkSubclass = 1;
 constexpr UINT_PTR kToolId = 1;
 constexpr int kHandCursorId = 106;  // in winhlp32.exe
 
-std::wstring WindowText(HWND hwnd) {
-  const int length = GetWindowTextLengthW(hwnd);
-  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-  GetWindowTextW(hwnd, text.data(), length + 1);
-  text.resize(static_cast<std::size_t>(length));
-  return text;
-}
-
 }  // namespace
 
 HyperLinkControl::~HyperLinkControl() {

@@ -122,11 +122,7 @@ LRESULT CALLBACK SettingsDialog::ListProc(HWND hwnd, UINT message, WPARAM wParam
                                           UINT_PTR, DWORD_PTR data) {
   auto* dialog = reinterpret_cast<SettingsDialog*>(data);
   if (message == WM_COMMAND && LOWORD(wParam) == kIdInPlaceEdit && HIWORD(wParam) == EN_CHANGE) {
-    const int length = GetWindowTextLengthW(dialog->inPlace_);
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    GetWindowTextW(dialog->inPlace_, text.data(), length + 1);
-    text.resize(static_cast<std::size_t>(length));
-    dialog->presenter_.OnInPlaceEditChanged(Narrow(text));
+    dialog->presenter_.OnInPlaceEditChanged(Narrow(WindowText(dialog->inPlace_)));
     InvalidateRect(hwnd, nullptr, TRUE);
     return 0;
   }
@@ -178,11 +174,7 @@ void SettingsDialog::ShowRows() {
 }
 
 std::string SettingsDialog::StyleText() {
-  const int length = GetWindowTextLengthW(style_);
-  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-  GetWindowTextW(style_, text.data(), length + 1);
-  text.resize(static_cast<std::size_t>(length));
-  return Narrow(text);
+  return Narrow(WindowText(style_));
 }
 
 void SettingsDialog::SetStyleText(const std::string& text) {

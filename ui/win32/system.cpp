@@ -1,5 +1,5 @@
 // The window system's parts of the dialogs on Windows: UTF-8/UTF-16, the
-// dialog base, message boxes, file dialogs, shell and registry.
+// dialog base, file dialogs, shell and registry.
 #include "win32_views.h"
 
 #include <commdlg.h>
@@ -26,6 +26,14 @@ std::string Narrow(std::wstring_view utf16) {
   WideCharToMultiByte(CP_UTF8, 0, utf16.data(), static_cast<int>(utf16.size()), narrow.data(),
                       length, nullptr, nullptr);
   return narrow;
+}
+
+std::wstring WindowText(HWND hwnd) {
+  const int length = GetWindowTextLengthW(hwnd);
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  GetWindowTextW(hwnd, text.data(), length + 1);
+  text.resize(static_cast<std::size_t>(length));
+  return text;
 }
 
 Dialog::~Dialog() {
@@ -56,15 +64,6 @@ INT_PTR CALLBACK Dialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
   if (message == WM_INITDIALOG || message == WM_CTLCOLORSTATIC) return result;
   SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, result);
   return TRUE;
-}
-
-void Win32MessageBox::ShowMessage(std::string_view text) {
-  wchar_t path[MAX_PATH] = {};
-  GetModuleFileNameW(module_, path, MAX_PATH);
-  std::wstring title = path;
-  title = title.substr(title.find_last_of(L"\\/") + 1);
-  title = title.substr(0, title.find_last_of(L'.'));
-  MessageBoxW(owner_, Widen(text).c_str(), title.c_str(), MB_OK | MB_ICONEXCLAMATION);
 }
 
 std::optional<std::string> Win32FileChooser::ChooseFileToOpen(const FileDialogOptions& options) {

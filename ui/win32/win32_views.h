@@ -15,6 +15,8 @@ namespace quillmark::ui::win32 {
 
 std::wstring Widen(std::string_view utf8);
 std::string Narrow(std::wstring_view utf16);
+// A window's or control's text.
+std::wstring WindowText(HWND hwnd);
 
 // A modal dialog on a resource template. `this` lives in the window's
 // GWLP_USERDATA from WM_INITDIALOG until the window is gone.
@@ -31,18 +33,6 @@ class Dialog {
 
  private:
   static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-};
-
-// Message boxes with the exclamation icon, titled with the module's name.
-class Win32MessageBox final : public MessageSink {
- public:
-  explicit Win32MessageBox(HINSTANCE module) : module_(module) {}
-  void SetOwner(HWND owner) { owner_ = owner; }
-  void ShowMessage(std::string_view text) override;
-
- private:
-  HINSTANCE module_;
-  HWND owner_ = nullptr;
 };
 
 class Win32FileChooser final : public FileChooser {

@@ -10,8 +10,7 @@
 #include <QTreeWidget>
 #include <QtTest>
 
-#include <deque>
-
+#include "../presenter_test_support.h"
 #include "qt_user_interface.h"
 #include "qt_views.h"
 #include "quillmark/commands.h"
@@ -21,40 +20,9 @@
 namespace quillmark::ui::qt {
 namespace {
 
-class ScriptedChooser final : public FileChooser {
- public:
-  std::optional<std::string> ChooseFileToOpen(const FileDialogOptions&) override { return Next(); }
-  std::optional<std::string> ChooseFileToSave(const FileDialogOptions&) override { return Next(); }
-  std::deque<std::optional<std::string>> answers;
-
- private:
-  std::optional<std::string> Next() {
-    if (answers.empty()) return std::nullopt;
-    std::optional<std::string> answer = answers.front();
-    answers.pop_front();
-    return answer;
-  }
-};
-
-class RecordingMessages final : public MessageSink {
- public:
-  void ShowMessage(std::string_view text) override { shown.emplace_back(text); }
-  std::vector<std::string> shown;
-};
-
-class ScriptedShell final : public LinkShell {
- public:
-  int ShellOpen(const std::string& address, int) override {
-    opened.push_back(address);
-    return result;
-  }
-  std::optional<std::string> ReadClassesRootValue(const std::string&) override {
-    return std::nullopt;
-  }
-  int StartProgram(const std::string&, int) override { return 2; }
-  int result = 42;
-  std::vector<std::string> opened;
-};
+using testing::FakeFileChooser;
+using testing::RecordingMessages;
+using testing::ScriptedShell;
 
 const QString kClassKind = QString::fromUtf8("类声明注释");
 const QString kStructKind = QString::fromUtf8("结构体声明注释");
@@ -105,7 +73,7 @@ class DialogsTest : public QObject {
   }
 
   void typingThenSwitchingKindAndCancelKeepTheEdits() {
-    ScriptedChooser files;
+    FakeFileChooser files;
     RecordingMessages messages;
     SettingsDialog dialog(*model_, files, messages);
     dialog.show();
@@ -140,7 +108,7 @@ class DialogsTest : public QObject {
   }
 
   void saveThenLoadRestoresAndRefreshesTheStyleEdit() {
-    ScriptedChooser files;
+    FakeFileChooser files;
     RecordingMessages messages;
     SettingsDialog dialog(*model_, files, messages);
     dialog.show();
@@ -170,7 +138,7 @@ class DialogsTest : public QObject {
   }
 
   void screenshots() {
-    ScriptedChooser files;
+    FakeFileChooser files;
     RecordingMessages messages;
     SettingsDialog settings(*model_, files, messages);
     settings.show();
@@ -222,7 +190,7 @@ class DialogsTest : public QObject {
   // settings file when the command object goes.
   void settingsCommandSavesOnClose() {
     const std::string path = Path("live.ini");
-    ScriptedChooser files;
+    FakeFileChooser files;
     RecordingMessages messages;
     ScriptedShell shell;
     QtUserInterface ui(converter_, files, messages, shell);

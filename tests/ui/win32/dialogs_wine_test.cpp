@@ -8,12 +8,13 @@
 #include <windowsx.h>
 
 #include <cstdio>
-#include <deque>
 #include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
 #include <vector>
+
+#include "../presenter_test_support.h"
 
 namespace quillmark::ui::win32 {
 namespace {
@@ -64,47 +65,12 @@ class FakeSettings final : public SettingsModel {
   std::vector<std::string> saved;
 };
 
-class QueuedChooser final : public FileChooser {
- public:
-  std::optional<std::string> ChooseFileToOpen(const FileDialogOptions&) override { return Next(); }
-  std::optional<std::string> ChooseFileToSave(const FileDialogOptions&) override { return Next(); }
-  std::deque<std::string> answers;
-
- private:
-  std::optional<std::string> Next() {
-    if (answers.empty()) return std::nullopt;
-    std::string answer = answers.front();
-    answers.pop_front();
-    return answer;
-  }
-};
-
-class RecordingMessages final : public MessageSink {
- public:
-  void ShowMessage(std::string_view text) override { shown.emplace_back(text); }
-  std::vector<std::string> shown;
-};
-
-class ScriptedShell final : public LinkShell {
- public:
-  int ShellOpen(const std::string& address, int) override {
-    opened.push_back(address);
-    return result;
-  }
-  std::optional<std::string> ReadClassesRootValue(const std::string&) override {
-    return std::nullopt;
-  }
-  int StartProgram(const std::string&, int) override { return 2; }
-  int result = 42;
-  std::vector<std::string> opened;
-};
+using testing::FakeFileChooser;
+using testing::RecordingMessages;
+using testing::ScriptedShell;
 
 std::wstring Text(HWND hwnd) {
-  const int length = GetWindowTextLengthW(hwnd);
-  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-  GetWindowTextW(hwnd, text.data(), length + 1);
-  text.resize(static_cast<std::size_t>(length));
-  return text;
+  return WindowText(hwnd);
 }
 
 // ---- A PNG of a window, with stored (uncompressed) deflate blocks.
@@ -273,7 +239,7 @@ HTREEITEM FindChild(HWND tree, HTREEITEM parent, const wchar_t* text) {
 
 void RunSettings(HINSTANCE instance, const std::string& out, Checks& checks) {
   FakeSettings settings;
-  QueuedChooser files;
+  FakeFileChooser files;
   RecordingMessages messages;
   {
     SettingsDialog dialog(settings, files, messages);
