@@ -198,16 +198,18 @@ std::string_view NamePlaceholder(DeclKind kind) {
   return {};
 }
 
-ExpandedBlock ExpandKind(DeclKind kind, KindValues values, const TemplateNode& node,
+ExpandedBlock ExpandKind(DeclKind kind, const KindValues& values, const TemplateNode& node,
                          const CommentContext& context) {
   // The general placeholders are replaced between the leading and the trailing steps.
   ExpansionStep leading[2], trailing[2];
   std::size_t leadingCount = 0, trailingCount = 0;
-  const auto lead = [&](std::string_view placeholder, std::string& value, int lineBreaks = 0) {
-    leading[leadingCount++] = {placeholder, std::move(value), lineBreaks};
+  const auto lead = [&](std::string_view placeholder, const std::string& value,
+                        int lineBreaks = 0) {
+    leading[leadingCount++] = {placeholder, value, lineBreaks};
   };
-  const auto trail = [&](std::string_view placeholder, std::string& value, int lineBreaks = 0) {
-    trailing[trailingCount++] = {placeholder, std::move(value), lineBreaks};
+  const auto trail = [&](std::string_view placeholder, const std::string& value,
+                         int lineBreaks = 0) {
+    trailing[trailingCount++] = {placeholder, value, lineBreaks};
   };
   const auto paramsAndReturn = [&] {
     trail("%FunctionParam%", values.params.value, values.params.extraLines);
@@ -256,9 +258,9 @@ ExpandedBlock ExpandKind(DeclKind kind, KindValues values, const TemplateNode& n
                         std::span(trailing, trailingCount), context);
 }
 
-bool ExpandKindAndInsert(DeclKind kind, KindValues values, TextSelection& selection,
+bool ExpandKindAndInsert(DeclKind kind, const KindValues& values, TextSelection& selection,
                          const TemplateNode& node, const CommentContext& context) {
-  const ExpandedBlock block = ExpandKind(kind, std::move(values), node, context);
+  const ExpandedBlock block = ExpandKind(kind, values, node, context);
   InsertBlockAndPlaceCaret(selection, block.text, block.lineCount, block.caretLine);
   return true;
 }

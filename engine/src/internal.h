@@ -41,11 +41,11 @@ std::string_view NamePlaceholder(DeclKind kind);
 
 // Builds the block from the node's lines with each kind's placeholders in one
 // order, whichever mode found the values.
-ExpandedBlock ExpandKind(DeclKind kind, KindValues values, const TemplateNode& node,
+ExpandedBlock ExpandKind(DeclKind kind, const KindValues& values, const TemplateNode& node,
                          const CommentContext& context);
 
 // ExpandKind, then the block goes in at the caret; returns true.
-bool ExpandKindAndInsert(DeclKind kind, KindValues values, TextSelection& selection,
+bool ExpandKindAndInsert(DeclKind kind, const KindValues& values, TextSelection& selection,
                          const TemplateNode& node, const CommentContext& context);
 
 // The syntax mode of a comment request: the result when the context's parser

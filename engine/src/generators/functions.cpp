@@ -109,8 +109,7 @@ bool CommentFunction(std::string& text, TextSelection& selection, const Template
   detail::KindValues values{
       .name = std::move(name), .returnType = std::move(returnType), .params = std::move(*params)};
   text.clear();
-  return detail::ExpandKindAndInsert(DeclKind::Function, std::move(values), selection, node,
-                                     context);
+  return detail::ExpandKindAndInsert(DeclKind::Function, values, selection, node, context);
 }
 
 bool CommentMemberFunction(std::string& text, TextSelection& selection, const TemplateNode& node,
@@ -127,8 +126,7 @@ bool CommentMemberFunction(std::string& text, TextSelection& selection, const Te
                             .returnType = std::move(returnType),
                             .params = std::move(*params)};
   text.clear();
-  return detail::ExpandKindAndInsert(DeclKind::MemberFunction, std::move(values), selection, node,
-                                     context);
+  return detail::ExpandKindAndInsert(DeclKind::MemberFunction, values, selection, node, context);
 }
 
 }  // namespace quillmark

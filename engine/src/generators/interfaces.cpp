@@ -41,7 +41,7 @@ bool InsertMethodBlock(std::string& text, TextSelection& selection, const Templa
   values.params = detail::SplitAndJoin(std::move(params), context.page);
   values.returnType = std::move(returnType);
   text.clear();
-  return detail::ExpandKindAndInsert(kind, std::move(values), selection, node, context);
+  return detail::ExpandKindAndInsert(kind, values, selection, node, context);
 }
 
 }  // namespace
@@ -96,8 +96,7 @@ bool CommentInterface(std::string& text, TextSelection& selection, const Templat
   // One base, written as it stands: no line breaks of its own.
   detail::KindValues values{.name = std::move(name), .bases = {.value = std::move(base)}};
   text.clear();
-  return detail::ExpandKindAndInsert(DeclKind::Interface, std::move(values), selection, node,
-                                     context);
+  return detail::ExpandKindAndInsert(DeclKind::Interface, values, selection, node, context);
 }
 
 // Method names and return types keep the spaces written around them.

@@ -24,9 +24,10 @@ std::string MacroName(std::string text) {
 bool CommentMacro(std::string& text, TextSelection& selection, const TemplateNode& node,
                   const CommentContext& context) {
   CutAfterDefine(text, selection, context.page);
-  detail::KindValues values{.name = MacroName(text)};
+  detail::KindValues values;
+  values.name = MacroName(text);
   text.clear();
-  return detail::ExpandKindAndInsert(DeclKind::Macro, std::move(values), selection, node, context);
+  return detail::ExpandKindAndInsert(DeclKind::Macro, values, selection, node, context);
 }
 
 bool CommentParamMacro(std::string& text, TextSelection& selection, const TemplateNode& node,
@@ -36,12 +37,11 @@ bool CommentParamMacro(std::string& text, TextSelection& selection, const Templa
   const int open = FindSubstring(text, "(", page);
   const int close = FindSubstring(text, ")", page);
   if (open < 0 || close < 0 || close <= open) return false;
-  detail::KindValues values{
-      .name = MacroName(text.substr(0, open)),
-      .params = detail::SplitAndJoin(detail::Mid(text, open + 1, close - open - 1), page)};
+  detail::KindValues values;
+  values.name = MacroName(text.substr(0, open));
+  values.params = detail::SplitAndJoin(detail::Mid(text, open + 1, close - open - 1), page);
   text.clear();
-  return detail::ExpandKindAndInsert(DeclKind::MacroWithParams, std::move(values), selection, node,
-                                     context);
+  return detail::ExpandKindAndInsert(DeclKind::MacroWithParams, values, selection, node, context);
 }
 
 }  // namespace quillmark

@@ -57,7 +57,7 @@ bool CommentNamedType(std::string& text, TextSelection& selection, const Templat
   if (start >= static_cast<int>(text.size())) return false;
   detail::KindValues values{.name = Rest(text, start)};
   text.clear();
-  return detail::ExpandKindAndInsert(kind, std::move(values), selection, node, context);
+  return detail::ExpandKindAndInsert(kind, values, selection, node, context);
 }
 
 }  // namespace
@@ -111,8 +111,8 @@ bool CommentClassOrStruct(bool isClass, std::string& text, TextSelection& select
   if (!ParseClassHead(isClass, text, name, bases, page)) return false;
   detail::KindValues values{.name = std::move(name), .bases = JoinItems(bases)};
   text.clear();
-  return detail::ExpandKindAndInsert(isClass ? DeclKind::Class : DeclKind::Struct,
-                                     std::move(values), selection, node, context);
+  return detail::ExpandKindAndInsert(isClass ? DeclKind::Class : DeclKind::Struct, values,
+                                     selection, node, context);
 }
 
 bool CommentClass(std::string& text, TextSelection& selection, const TemplateNode& node,
