@@ -64,8 +64,7 @@ DocumentRun RunOnDocument(const DocumentRequest& request, MemoryDocument& docume
   commands.SetApplicationObject(&editor);
   std::unique_ptr<DeclarationFieldsSource> syntax;
   if (request.command == DocumentCommand::kComment &&
-      !ChooseParser(request.parser, commands.templateTree().profilePath, platform, &syntax,
-                    &run.message))
+      !ChooseParser(request.parser, commands, &syntax, &run.message))
     return run;
   commands.SetDeclarationSource(syntax.get());
 

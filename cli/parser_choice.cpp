@@ -17,18 +17,16 @@ bool SyntaxParserBuiltIn() {
 #endif
 }
 
-bool ChooseParser(const std::string& option, const std::string& settingsPath,
-                  const Platform& platform, std::unique_ptr<DeclarationFieldsSource>* source,
-                  std::string* error) {
+bool ChooseParser(const std::string& option, const Commands& commands,
+                  std::unique_ptr<DeclarationFieldsSource>* source, std::string* error) {
   ParserMode mode = ParserMode::kKeywords;
   if (!option.empty()) {
     mode = ParseParserMode(option).value_or(ParserMode::kKeywords);
   } else {
-    QuillmarkOptions options;
-    std::string warning;
-    if (!ReadQuillmarkOptions(settingsPath, platform.Converter(), &options, &warning))
-      std::cerr << "quillmark: warning: " << warning << "; using the keyword mode\n";
-    mode = options.parser;
+    if (!commands.settingsOptionProblem().empty())
+      std::cerr << "quillmark: warning: " << commands.settingsOptionProblem()
+                << "; using the keyword mode\n";
+    if (commands.SettingsChooseSyntax()) mode = ParserMode::kSyntax;
   }
   source->reset();
   if (mode == ParserMode::kKeywords) return true;

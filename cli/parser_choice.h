@@ -18,10 +18,10 @@ bool SyntaxParserBuiltIn();
 // The syntax parser as the engine's field source, or null for the keyword mode.
 // `option` is the --parser value ("" when not given). False, with the reason,
 // when the syntax mode is asked for but cannot be had; a bad Parser= value in
-// the settings file is only a warning (printed), and the keyword mode stays.
-bool ChooseParser(const std::string& option, const std::string& settingsPath,
-                  const Platform& platform, std::unique_ptr<DeclarationFieldsSource>* source,
-                  std::string* error);
+// the settings file (as `commands` loaded it) is only a warning (printed), and
+// the keyword mode stays.
+bool ChooseParser(const std::string& option, const Commands& commands,
+                  std::unique_ptr<DeclarationFieldsSource>* source, std::string* error);
 
 // With --verbose: says that the syntax mode could not parse the selection and
 // the keyword mode did the work.

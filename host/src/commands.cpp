@@ -43,8 +43,11 @@ Commands::Commands(UserInterface& ui, const Platform& platform,
                              &settingsError_)) {
     return;
   }
+  QuillmarkOptions options;
   settingsLoaded_ = LoadSettings(templateTree_, templateTree_.profilePath, platform_.Converter(),
-                                 true, &settingsError_);
+                                 true, &settingsError_, &options);
+  settingsChooseSyntax_ = options.parser == ParserMode::kSyntax;
+  settingsOptionProblem_ = std::move(options.problem);
   if (settingsLoaded_) savedSnapshot_ = SettingsSnapshot(templateTree_);
 }
 

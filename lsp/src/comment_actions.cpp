@@ -357,20 +357,16 @@ class CommentActions final : public ActionProvider {
     commands_ = std::make_unique<Commands>(
         ui_, platform_, path.empty() ? std::nullopt : std::optional<std::string>(path));
     loadedStamp_ = stamp;
-    if (UseSyntaxMode(path)) commands_->SetDeclarationSource(SyntaxSource());
+    if (UseSyntaxMode(*commands_)) commands_->SetDeclarationSource(SyntaxSource());
     return *commands_;
   }
 
   // The client's choice, else the settings file's; a parser this build does
   // not hold leaves the keyword mode.
-  bool UseSyntaxMode(const std::string& path) const {
-    std::optional<ParserMode> mode = ParseParserMode(parser_);
-    if (!mode) {
-      QuillmarkOptions options;
-      if (!path.empty()) ReadQuillmarkOptions(path, platform_.Converter(), &options, nullptr);
-      mode = options.parser;
-    }
-    return *mode == ParserMode::kSyntax;
+  bool UseSyntaxMode(const Commands& commands) const {
+    if (const std::optional<ParserMode> mode = ParseParserMode(parser_))
+      return *mode == ParserMode::kSyntax;
+    return commands.SettingsChooseSyntax();
   }
 
   DeclarationFieldsSource* SyntaxSource() {

@@ -56,10 +56,6 @@ FileIdentity IdentityOf(const struct stat& st) {
   return id;
 }
 
-bool SameFile(const FileIdentity& a, const FileIdentity& b) {
-  return a.device == b.device && a.inode == b.inode && a.size == b.size && a.modified == b.modified;
-}
-
 std::string SizeText(std::uint64_t bytes) {
   char text[64];
   std::snprintf(text, sizeof text, "%.1f MiB", static_cast<double>(bytes) / (1 << 20));

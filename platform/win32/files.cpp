@@ -55,10 +55,6 @@ bool IdentityOf(HANDLE file, FileIdentity& identity) {
   return true;
 }
 
-bool SameFile(const FileIdentity& a, const FileIdentity& b) {
-  return a.device == b.device && a.inode == b.inode && a.size == b.size && a.modified == b.modified;
-}
-
 HANDLE OpenForReading(const std::wstring& path) {
   return CreateFileW(path.c_str(), GENERIC_READ,
                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,

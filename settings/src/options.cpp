@@ -9,6 +9,19 @@ std::optional<ParserMode> ParseParserMode(std::string_view text) {
   return std::nullopt;
 }
 
+bool ReadQuillmarkOptions(IniFile& file, QuillmarkOptions* options, std::string* error) {
+  std::string value;
+  if (!file.GetValue(value, kQuillmarkSection, kParserKey)) return true;
+  const std::optional<ParserMode> mode = ParseParserMode(value);
+  if (!mode) {
+    if (error != nullptr)
+      *error = file.path + ": [Quillmark] Parser=" + value + " is neither syntax nor keywords";
+    return false;
+  }
+  options->parser = *mode;
+  return true;
+}
+
 bool ReadQuillmarkOptions(const std::string& path, const TextConverter& converter,
                           QuillmarkOptions* options, std::string* error) {
   IniFile file(path, converter);
@@ -17,16 +30,7 @@ bool ReadQuillmarkOptions(const std::string& path, const TextConverter& converte
     if (error != nullptr) *error = "cannot read settings file " + path + ": " + file.lastError;
     return false;
   }
-  std::string value;
-  if (!file.GetValue(value, kQuillmarkSection, kParserKey)) return true;
-  const std::optional<ParserMode> mode = ParseParserMode(value);
-  if (!mode) {
-    if (error != nullptr)
-      *error = path + ": [Quillmark] Parser=" + value + " is neither syntax nor keywords";
-    return false;
-  }
-  options->parser = *mode;
-  return true;
+  return ReadQuillmarkOptions(file, options, error);
 }
 
 }  // namespace quillmark

@@ -124,7 +124,7 @@ void SaveTemplateLines(IniFile& file, const TemplateNode* node) {
 }
 
 bool LoadSettings(TemplateTree& tree, const std::string& path, const TextConverter& converter,
-                  bool createIfMissing, std::string* error) {
+                  bool createIfMissing, std::string* error, QuillmarkOptions* options) {
   IniFile file(path, converter);
   const bool read = file.Read();
   // A zero-byte file holds no settings to lose: it is filled like a missing one.
@@ -135,6 +135,7 @@ bool LoadSettings(TemplateTree& tree, const std::string& path, const TextConvert
     LoadTemplateLines(file, tree.root.get());
     file.GetValue(tree.userInfo.authorName, kUserSection, "AuthorName");
     file.GetValue(tree.userInfo.companyName, kUserSection, "CompanyName");
+    if (options != nullptr) ReadQuillmarkOptions(file, options, &options->problem);
     return true;
   }
   if (!read && !(createIfMissing && file.missing)) {

@@ -57,6 +57,10 @@ class Commands {
   // `settingsError` says why and SaveSettings refuses to write.
   bool SettingsLoaded() const { return settingsLoaded_; }
   const std::string& settingsError() const { return settingsError_; }
+  // Whether the settings file's "[Quillmark]" section chooses the syntax mode
+  // (Parser=syntax), and why a value there was not used (empty when it was).
+  bool SettingsChooseSyntax() const { return settingsChooseSyntax_; }
+  const std::string& settingsOptionProblem() const { return settingsOptionProblem_; }
   bool SettingsChanged() const;
   // Writes the settings back when they changed since they were loaded or last
   // saved; true when there was nothing to write.
@@ -95,6 +99,8 @@ class Commands {
   UserInterface& ui_;
   bool settingsLoaded_ = false;
   std::string settingsError_;
+  bool settingsChooseSyntax_ = false;
+  std::string settingsOptionProblem_;
   std::string savedSnapshot_;
 };
 

@@ -19,6 +19,11 @@ struct FileIdentity {
   bool known = false;
 };
 
+// The same file, unchanged: device, inode, size and modification time agree.
+inline bool SameFile(const FileIdentity& a, const FileIdentity& b) {
+  return a.device == b.device && a.inode == b.inode && a.size == b.size && a.modified == b.modified;
+}
+
 // The largest file either reader accepts; the size is checked before reading.
 inline constexpr std::uint64_t kMaxFileBytes = std::uint64_t{1} << 30;
 

@@ -90,8 +90,11 @@ bool GetProfilePath(const Platform& platform, std::string_view fallbackName, std
 // With `createIfMissing`, a missing (or zero-byte) file is created from the
 // tree's current state. A file that exists but cannot be read, or that holds no
 // section at all (so is no settings file), is refused and left alone.
+struct QuillmarkOptions;
+// With `options`, the "[Quillmark]" section is read from the same file
+// (a bad value goes to `options->problem`, not to the load's result).
 bool LoadSettings(TemplateTree& tree, const std::string& path, const TextConverter& converter,
-                  bool createIfMissing, std::string* error);
+                  bool createIfMissing, std::string* error, QuillmarkOptions* options = nullptr);
 // Writes the tree into the existing file at `path`, keeping its other sections
 // and keys; false, and nothing written, when it cannot be read.
 bool SaveSettings(const TemplateTree& tree, const std::string& path, const TextConverter& converter,
@@ -119,6 +122,8 @@ enum class ParserMode { kKeywords, kSyntax };
 
 struct QuillmarkOptions {
   ParserMode parser = ParserMode::kKeywords;
+  // Why a value in the file was not used (English); empty when all were.
+  std::string problem;
 };
 
 // Reads the "[Quillmark]" section of the settings file at `path`; a missing file,
@@ -127,6 +132,8 @@ struct QuillmarkOptions {
 // `options` then holds what could be read.
 bool ReadQuillmarkOptions(const std::string& path, const TextConverter& converter,
                           QuillmarkOptions* options, std::string* error);
+// The same from a file already read.
+bool ReadQuillmarkOptions(IniFile& file, QuillmarkOptions* options, std::string* error);
 // "syntax" or "keywords"; nothing for anything else.
 std::optional<ParserMode> ParseParserMode(std::string_view text);
 
