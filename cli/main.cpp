@@ -23,6 +23,7 @@
 #include "quillmark/settings.h"
 #include "quillmark/version.h"
 #include "selection.h"
+#include "settings_report.h"
 #include "source_file.h"
 
 namespace quillmark::cli {
@@ -41,6 +42,7 @@ struct Options {
   bool settingsPath = false;
   std::string loadFrom;
   std::string saveTo;
+  std::string checkFile;  // "": the settings file
   std::string assumeFilename;
   std::string format = "text";
   std::string columns = "chars";
@@ -143,7 +145,21 @@ bool HoldsNoSettings(const std::string& path, const Platform& platform) {
   return file.Read() && !HoldsSettings(file);
 }
 
-int RunSettingsCommand(const Options& options, const Platform& platform) {
+// The settings file a command uses: --settings, else the user's own.
+std::string SettingsFilePath(const Options& options, const Platform& platform, std::string* error) {
+  std::string path = options.settings;
+  if (path.empty() && !GetProfilePath(platform, "Comment.ini", path, error)) return {};
+  return path;
+}
+
+int RunSettingsCommand(const Options& options, const Platform& platform, bool check) {
+  if (check) {
+    std::string error;
+    const std::string path =
+        options.checkFile.empty() ? SettingsFilePath(options, platform, &error) : options.checkFile;
+    if (path.empty()) return Fail(error);
+    return RunSettingsCheck(path, platform.Converter());
+  }
   const bool bare = !options.settingsPath && options.loadFrom.empty() && options.saveTo.empty();
   if (bare && !FindDialogsProgram().empty()) return RunDialogs("settings", options.settings);
   if (options.settingsPath || bare) {
@@ -277,9 +293,15 @@ int Main(int argc, char** argv) {
   auto* path = settings->add_flag("--path", options.settingsPath, "Print the settings file's path");
   auto* load = settings->add_option("--load", options.loadFrom, "Load the settings from FILE");
   auto* save = settings->add_option("--save", options.saveTo, "Save the settings to FILE(.ini)");
+  auto* check = settings
+                    ->add_option("--check", options.checkFile,
+                                 "List the mistakes in FILE (default: the settings file) as "
+                                 "FILE:LINE: warning: ...; exit 0 none, 1 some, 2 unreadable")
+                    ->expected(0, 1);
   CLI::App* about = app.add_subcommand("about", "Show the about dialog");
-  path->excludes(load)->excludes(save);
-  load->excludes(save);
+  path->excludes(load)->excludes(save)->excludes(check);
+  load->excludes(save)->excludes(check);
+  save->excludes(check);
   CLI::App* server = app.add_subcommand(
       "lsp", "Serve code actions to any editor: a language server on standard input and output");
   BatchOptions batchOptions;
@@ -296,6 +318,15 @@ int Main(int argc, char** argv) {
     return kExitError;
   }
   try {
+    // The settings a command is about to use: their first mistake, once.
+    const bool checking = check->count() > 0;
+    if (comment->parsed() || header->parsed() || remove->parsed() || batch->parsed() ||
+        (settings->parsed() && !checking && !options.settingsPath)) {
+      const std::string path = !options.loadFrom.empty()
+                                   ? options.loadFrom
+                                   : SettingsFilePath(options, platform, nullptr);
+      if (!path.empty()) ReportSettingsProblems(path, options.verbose, platform.Converter());
+    }
     if (comment->parsed()) return RunDocumentCommand(DocumentCommand::kComment, options, platform);
     if (header->parsed()) return RunDocumentCommand(DocumentCommand::kHeader, options, platform);
     if (remove->parsed()) return RunDocumentCommand(DocumentCommand::kDelete, options, platform);
@@ -304,7 +335,7 @@ int Main(int argc, char** argv) {
     if (about->parsed()) return RunDialogs("about", "");
     if (server->parsed())
       return lsp::RunLanguageServer(stdin, stdout, {.settingsPath = options.settings});
-    return RunSettingsCommand(options, platform);
+    return RunSettingsCommand(options, platform, checking);
   } catch (const std::bad_alloc&) {
     return Fail("out of memory; nothing written");
   } catch (const std::exception& e) {

@@ -87,5 +87,21 @@ expect broken_settings 2 'cannot read settings file' -- "$bin" --settings broken
 same broken_settings_untouched broken.ini broken.orig
 same broken_settings_file_untouched f.c f.expected
 
+# settings --check: the compilers' format, exit 0 clean, 1 warnings, 2 unreadable;
+# a command using such settings names the first mistake and still runs.
+printf '[普通函数注释\r\nCommentLineCount=1\r\nLine0=// %%Autor%%\r\n[用户信息]\r\nAuthorNme=A\r\n' |
+  iconv -f UTF-8 -t CP936 >mistakes.ini
+expect check_clean 0 '^$' -- "$bin" --settings saved.ini settings --check
+expect check_default_file 0 '^$' -- "$bin" --settings edited.ini settings --check
+expect check_warnings 1 '^mistakes\.ini:1: warning: section header .* does not end in' -- "$bin" settings --check mistakes.ini
+expect check_nearest 1 "^mistakes\.ini:5: warning: unknown key 'AuthorNme' in \[用户信息\]; did you mean 'AuthorName'\?$" -- "$bin" settings --check mistakes.ini
+expect check_unreadable 2 'cannot read' -- "$bin" settings --check missing.ini
+expect check_undecodable 2 'cannot be read' -- "$bin" settings --check broken.ini
+cp f.orig f.c
+expect first_mistake_once 3 '^mistakes\.ini:1: warning: .*
+quillmark: and 1 more; `quillmark settings --check mistakes\.ini` lists them all' -- "$bin" --settings mistakes.ini comment f.c --line 2
+expect verbose_all_mistakes 3 'mistakes\.ini:5: warning' -- "$bin" -v --settings mistakes.ini comment f.c --line 2
+same mistakes_leave_file_untouched f.c f.orig
+
 echo "errors: $pass passed, $fail failed"
 [ "$fail" = 0 ]

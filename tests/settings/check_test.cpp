@@ -1,0 +1,128 @@
+// settings --check: each kind of mistake a person makes in a settings file,
+// with the line it is on and what the system will do with it.
+#include "quillmark/settings_check.h"
+
+#include <fstream>
+
+#include "test_support.h"
+
+namespace quillmark {
+namespace {
+
+std::string Render(const std::vector<SettingsProblem>& problems) {
+  std::string out;
+  for (const SettingsProblem& problem : problems) out += FormatProblem("f.ini", problem) + "\n";
+  return out;
+}
+
+TEST(CheckSettingsTest, EachKindOfMistake) {
+  const struct {
+    const char* text;
+    const char* expected;
+    const char* why;
+  } kRows[] = {
+      {"[类声明注释]\nCommentLineCount=1\nLine0=// %ClassName%\n; a comment\n\n"
+       "[用户信息]\nAuthorName=A\nCompanyName=C\n[Quillmark]\nParser=syntax\n",
+       "", "a clean file gives nothing"},
+      {"[类声明注释\nCommentLineCount=1\nLine0=x\n",
+       "f.ini:1: warning: section header '[类声明注释' does not end in ']'; it is no header, "
+       "and is ignored\n",
+       "unclosed header; the keys below are then in no section and not reported again"},
+      {"[用户信息]\nAuthorName=A\n[普通函数注释\nCommentLineCount=1\n",
+       "f.ini:3: warning: section header '[普通函数注释' does not end in ']'; it is no header, "
+       "and is ignored; the keys below stay in [用户信息]\n"
+       "f.ini:4: warning: unknown key 'CommentLineCount' in [用户信息]; it is not used\n",
+       "unclosed header after a section: its keys land in the one above"},
+      {"[类声明注释]\nCommentLineCount=1\nLine0=// %Autor%\n",
+       "f.ini:3: warning: %Autor% is no placeholder; it is written out as it stands; "
+       "did you mean %Author%?\n",
+       "misspelt placeholder, with the nearest name"},
+      {"[普通函数注释]\nCommentLineCount=2\nLine0=// %ClassName%\nLine1=100% of %Function%\n",
+       "f.ini:3: warning: %ClassName% is not filled in [普通函数注释] blocks; it is written out "
+       "as it stands\n",
+       "a placeholder of another kind; a lone '%' is text"},
+      {"[用户信息]\nAuthorNme=A\nCompanyName =C\n",
+       "f.ini:2: warning: unknown key 'AuthorNme' in [用户信息]; did you mean 'AuthorName'?\n"
+       "f.ini:3: warning: unknown key 'CompanyName ' in [用户信息]; spaces around '=' are part "
+       "of the key: did you mean 'CompanyName'?\n",
+       "misspelt key; a key with a space before '='"},
+      {"[类声明注释]\nCommentLineCount=2\nLine0=a\nLine1 // Returns\nLine01=b\n",
+       "f.ini:2: warning: CommentLineCount=2 but Line1 is missing; the template has 1 lines\n"
+       "f.ini:4: warning: line 'Line1 // Returns' has no '=' and is ignored\n"
+       "f.ini:5: warning: unknown key 'Line01' in [类声明注释]; did you mean 'Line1'?\n",
+       "a line without '='; a line key with a leading zero"},
+      {"[类声明注释]\nCommentLineCount=4\nLine0=a\nLine1=b\nLine2=c\nLine3=d\nLine4=e\nLine5=f\n",
+       "f.ini:2: warning: CommentLineCount=4 but [类声明注释] has 6 Line keys; Line4, Line5 are "
+       "not used\n",
+       "the count cuts a longer template short"},
+      {"[类声明注释]\nLine0=a\n",
+       "f.ini:1: warning: [类声明注释] has Line keys but no CommentLineCount; its template is "
+       "empty\n",
+       "no count at all"},
+      {"[类声明注释]\nCommentLineCount=abc\nLine0=a\n[方法声明]\nCommentLineCount=1x\nLine0=b\n",
+       "f.ini:2: warning: CommentLineCount=abc is not a number; it reads as 0, so the template "
+       "is empty\n"
+       "f.ini:5: warning: CommentLineCount=1x is not a number; it reads as 1\n",
+       "non-numbers, read the way the system reads them"},
+      {"[用户信息]\nAuthorName=A\n[类声明注释]\nCommentLineCount=0\n[用户信息]\nAuthorName=B\n",
+       "f.ini:5: warning: section [用户信息] appears again (first at line 1); its keys continue "
+       "that section\n"
+       "f.ini:6: warning: key 'AuthorName' appears again in [用户信息] (first at line 2); this "
+       "later value is the one used\n",
+       "duplicate section and key"},
+      {"[类申明注释]\nCommentLineCount=1\n[ 用户信息 ]\nAuthorName=A\n[Colors]\nX=1\n",
+       "f.ini:1: warning: unknown section [类申明注释]; did you mean [类声明注释]?\n"
+       "f.ini:3: warning: unknown section [ 用户信息 ]; spaces in a header are part of the name: "
+       "did you mean [用户信息]?\n"
+       "f.ini:5: warning: unknown section [Colors]; its keys are not used\n",
+       "unknown sections"},
+      {"AuthorName=A\n[]\nX=1\n=value\n; Line3=x\n",
+       "f.ini:1: warning: key 'AuthorName' comes before any [section] and is not used\n"
+       "f.ini:2: warning: '[]' names no section; the keys below it are not used\n"
+       "f.ini:3: warning: key 'X' comes before any [section] and is not used\n"
+       "f.ini:4: warning: line starts with '=': it has no key and is ignored\n"
+       "f.ini:5: warning: this comment holds '=', so it is read as the key '; Line3' (start it "
+       "with ';' and leave out '=')\n",
+       "keys in no section, an empty key, a comment with '='"},
+      {"[用户信息]\r\nAuthorName=😀\r\n[Quillmark]\r\nParser=fast\r\n",
+       "f.ini:2: warning: '😀' cannot be written in code page 936: the Windows module and GBK "
+       "source files get '?' in its place\n"
+       "f.ini:4: warning: Parser=fast is neither syntax nor keywords; the keyword mode is used\n",
+       "a character outside code page 936; a bad option value; CR LF line ends"},
+  };
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(row.why);
+    EXPECT_EQ(row.expected, Render(CheckSettingsText(row.text, true, testing::Converter())));
+  }
+}
+
+TEST(CheckSettingsTest, TheFirstStartFileIsClean) {
+  std::vector<SettingsProblem> problems;
+  std::string error;
+  ASSERT_TRUE(CheckSettingsFile(QUILLMARK_TEST_DATA "/settings/data/first_start.ini",
+                                testing::Converter(), &problems, &error))
+      << error;
+  EXPECT_EQ("", Render(problems));
+}
+
+TEST(CheckSettingsTest, TheReferenceNamesTheTreesSections) {
+  const TemplateTree tree;
+  std::vector<std::string_view> fromTree;
+  const auto walk = [&](const TemplateNode* node, auto& self) -> void {
+    for (; node != nullptr; node = node->next.get()) {
+      if (!node->IsGroup()) fromTree.push_back(node->name);
+      self(node->firstChild.get(), self);
+    }
+  };
+  walk(tree.root.get(), walk);
+  std::vector<std::string_view> fromReference;
+  for (const SettingsSection& section : SettingsSections()) {
+    if (section.kind == DeclKind::None) continue;
+    fromReference.push_back(section.name);
+    EXPECT_EQ(section.name, tree.FindKindNode(section.kind)->name);
+  }
+  EXPECT_EQ(fromTree, fromReference);
+}
+
+}  // namespace
+}  // namespace quillmark
