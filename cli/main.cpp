@@ -11,6 +11,7 @@
 #include <new>
 #include <regex>
 
+#include "argument_hint.h"
 #include "batch.h"
 #include "buffer_protocol.h"
 #include "dialogs.h"
@@ -116,8 +117,7 @@ int RunDocumentCommand(DocumentCommand command, const Options& options, const Pl
   if (!run.ran) return Fail(run.message);
   if (!run.settingsSaved) std::cerr << "quillmark: warning: " << run.settingsError << '\n';
   ReportSyntaxFallback(run.result, options.verbose);
-  if (run.status == kExitNothing && options.verbose)
-    std::cerr << "quillmark: " << run.message << '\n';
+  if (run.status == kExitNothing) std::cerr << "quillmark: " << run.message << '\n';
   if (run.status != kExitOk) return run.status;
   if (options.verbose &&
       (run.result.replacedCharacters || (replacedInNames && command == DocumentCommand::kHeader)))
@@ -180,9 +180,12 @@ int RunSettingsCommand(const Options& options, const Platform& platform, bool ch
   if (!options.loadFrom.empty()) {
     if (HoldsNoSettings(options.loadFrom, platform))
       return Fail(options.loadFrom + " holds no settings (no [section] in it); nothing loaded");
-    if (!LoadSettings(tree, options.loadFrom, converter, false, nullptr)) {
+    std::string why;
+    if (!LoadSettings(tree, options.loadFrom, converter, false, &why)) {
       LoadSettings(tree, tree.profilePath, converter, true, nullptr);
-      ui.ShowMessage(messages::kLoadFailed);
+      // The system's text, then which file and why, in English.
+      std::cerr << messages::kLoadFailed << "\nquillmark: cannot load settings from " << why
+                << "; the previous settings are kept\n";
       return kExitMessage;
     }
     std::string error;
@@ -314,6 +317,11 @@ int Main(int argc, char** argv) {
   } catch (const CLI::CallForVersion& e) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
+    // A mistyped command or option word: name it and the nearest known one.
+    if (const std::string hint = ArgumentHint(app, argc, argv); !hint.empty()) {
+      std::cerr << "quillmark: " << hint << "\nRun with --help for more information.\n";
+      return kExitError;
+    }
     app.exit(e);
     return kExitError;
   }

@@ -47,6 +47,14 @@ expect column_outside 2 'column 40 is outside line 1' -- "$bin" comment f.c --se
 expect bad_select 2 'L1:C1-L2:C2' -- "$bin" comment f.c --select 1-2
 expect bad_encoding 2 'encoding' -- "$bin" comment f.c --line 1 --encoding latin1
 expect verbose_nothing 3 'no declaration quillmark recognises' -- "$bin" -v comment f.c --line 3
+expect nothing_says_why 3 '^quillmark: the selection holds no declaration quillmark recognises' -- "$bin" comment f.c --line 3
+printf '\n\nint x;\n' >blank.c
+expect message_in_english 1 '^请选中要加注释的类，或函数声明!
+quillmark: Nothing is selected: select the class or function declaration' -- "$bin" comment blank.c --line 1
+expect unknown_command 2 "^quillmark: unknown command 'coment' \(did you mean 'comment'\?\)" -- "$bin" coment f.c --line 1
+expect unknown_option 2 "^quillmark: unknown option '--lien' for comment \(did you mean '--line'\?\)" -- "$bin" comment f.c --lien 10
+expect unknown_global_option 2 "^quillmark: unknown option '--setings' \(did you mean '--settings'\?\)" -- "$bin" --setings x.ini comment f.c --line 1
+expect unknown_far_command 2 "^quillmark: unknown command 'frobnicate'$" -- "$bin" frobnicate
 expect output_unwritable 2 'cannot write' -- "$bin" comment f.c --line 2 --output /nonexistent/dir/x.c
 same untouched_after_errors f.c f.orig
 expect gbk_forced 0 '^g\.c:4:11$' -- "$bin" comment f.c --line 2 --encoding gbk --output g.c
@@ -66,6 +74,10 @@ expect save_adds_ini 0 '^saved\.ini$' -- "$bin" settings --save saved
 expect save_keeps_ini 0 'mine\.INI$' -- "$bin" settings --save mine.INI
 expect save_fails 1 '保存配置文件失败!' -- "$bin" settings --save /nonexistent/dir/x
 expect load_fails 1 '加载文件失败!,恢复原来设置' -- "$bin" settings --load missing.ini
+expect load_fails_names_file 1 '^加载文件失败!,恢复原来设置
+quillmark: cannot load settings from missing\.ini: no such file; the previous settings are kept$' -- "$bin" settings --load missing.ini
+expect save_fails_english 1 '^保存配置文件失败!
+quillmark: Saving the settings file failed' -- "$bin" settings --save /nonexistent/dir/x
 
 # A template edited in the settings file changes the next block.
 printf '[普通函数注释]\r\nCommentLineCount=2\r\nLine0=// fn: %%Function%%\r\nLine1=// ret %%ReturnValue%%%%CaretPos%%\r\n' |
@@ -92,6 +104,7 @@ same broken_settings_file_untouched f.c f.expected
 printf '[普通函数注释\r\nCommentLineCount=1\r\nLine0=// %%Autor%%\r\n[用户信息]\r\nAuthorNme=A\r\n' |
   iconv -f UTF-8 -t CP936 >mistakes.ini
 expect check_clean 0 '^$' -- "$bin" --settings saved.ini settings --check
+expect check_after_load 0 '^$' -- "$bin" settings --check
 expect check_default_file 0 '^$' -- "$bin" --settings edited.ini settings --check
 expect check_warnings 1 '^mistakes\.ini:1: warning: section header .* does not end in' -- "$bin" settings --check mistakes.ini
 expect check_nearest 1 "^mistakes\.ini:5: warning: unknown key 'AuthorNme' in \[用户信息\]; did you mean 'AuthorName'\?$" -- "$bin" settings --check mistakes.ini
