@@ -24,6 +24,7 @@
 #include "quillmark/settings.h"
 #include "quillmark/version.h"
 #include "selection.h"
+#include "settings_edit.h"
 #include "settings_report.h"
 #include "source_file.h"
 
@@ -44,6 +45,7 @@ struct Options {
   std::string loadFrom;
   std::string saveTo;
   std::string checkFile;  // "": the settings file
+  bool edit = false;
   std::string assumeFilename;
   std::string format = "text";
   std::string columns = "chars";
@@ -160,7 +162,8 @@ int RunSettingsCommand(const Options& options, const Platform& platform, bool ch
     if (path.empty()) return Fail(error);
     return RunSettingsCheck(path, platform.Converter());
   }
-  const bool bare = !options.settingsPath && options.loadFrom.empty() && options.saveTo.empty();
+  const bool bare =
+      !options.settingsPath && !options.edit && options.loadFrom.empty() && options.saveTo.empty();
   if (bare && !FindDialogsProgram().empty()) return RunDialogs("settings", options.settings);
   if (options.settingsPath || bare) {
     std::string path = options.settings;
@@ -171,6 +174,19 @@ int RunSettingsCommand(const Options& options, const Platform& platform, bool ch
       std::cerr << "quillmark: the settings dialog is not built into this command line; "
                    "edit the file above, or use --load FILE / --save FILE\n";
     return kExitOk;
+  }
+  if (options.edit) {
+    // A file that does not load is the one most in need of editing, so it is
+    // only created (from the defaults) when missing, never loaded first.
+    std::string error;
+    const std::string path = SettingsFilePath(options, platform, &error);
+    if (path.empty()) return Fail(error);
+    if (PathIsAbsent(path)) {
+      RecordingUserInterface ui(/*echo=*/true);
+      const Commands commands(ui, platform, path);
+      if (!SettingsUsable(commands)) return kExitError;
+    }
+    return RunSettingsEdit(path, platform.Converter());
   }
   RecordingUserInterface ui(/*echo=*/true);
   Commands commands(ui, platform, SettingsOverride(options));
@@ -301,10 +317,14 @@ int Main(int argc, char** argv) {
                                  "List the mistakes in FILE (default: the settings file) as "
                                  "FILE:LINE: warning: ...; exit 0 none, 1 some, 2 unreadable")
                     ->expected(0, 1);
+  auto* edit = settings->add_flag("--edit", options.edit,
+                                  "Edit the settings file in $VISUAL or $EDITOR (as UTF-8); it is "
+                                  "checked, then written back in its own encoding");
   CLI::App* about = app.add_subcommand("about", "Show the about dialog");
-  path->excludes(load)->excludes(save)->excludes(check);
-  load->excludes(save)->excludes(check);
-  save->excludes(check);
+  path->excludes(load)->excludes(save)->excludes(check)->excludes(edit);
+  load->excludes(save)->excludes(check)->excludes(edit);
+  save->excludes(check)->excludes(edit);
+  check->excludes(edit);
   CLI::App* server = app.add_subcommand(
       "lsp", "Serve code actions to any editor: a language server on standard input and output");
   BatchOptions batchOptions;

@@ -474,25 +474,45 @@ std::vector<SettingsProblem> CheckSettingsText(std::string_view utf8, bool check
   return checker.Finish();
 }
 
+bool DecodeSettingsBytes(std::string_view bytes, const TextConverter& converter, std::string* utf8,
+                         FileEncoding* encoding) {
+  IniFile file({}, converter);
+  if (!file.LoadBytes(bytes)) return false;
+  *encoding = file.encoding;
+  if (file.encoding == FileEncoding::kGbk) {
+    std::optional<std::string> text = converter.GbkToUtf8(bytes);
+    if (!text) return false;
+    *utf8 = std::move(*text);
+  } else {
+    if (file.encoding == FileEncoding::kUtf8Bom) bytes.remove_prefix(3);
+    utf8->assign(bytes);
+  }
+  return true;
+}
+
+std::string EncodeSettingsText(std::string_view utf8, FileEncoding encoding,
+                               const TextConverter& converter) {
+  if (encoding == FileEncoding::kGbk) {
+    if (std::optional<std::string> gbk = converter.Utf8ToGbk(utf8)) return std::move(*gbk);
+    encoding = FileEncoding::kUtf8Bom;
+  }
+  return (encoding == FileEncoding::kUtf8Bom ? "\xEF\xBB\xBF" : "") + std::string(utf8);
+}
+
 bool CheckSettingsFile(const std::string& path, const TextConverter& converter,
                        std::vector<SettingsProblem>* problems, std::string* error) {
-  IniFile file(path, converter);
   std::string bytes;
   if (!ReadWholeFile(path, bytes, error)) return false;
-  if (!file.LoadBytes(bytes)) {
+  std::string text;
+  FileEncoding encoding = FileEncoding::kGbk;
+  if (!DecodeSettingsBytes(bytes, converter, &text, &encoding)) {
     if (error != nullptr)
       *error = path + ": neither UTF-8 nor code page 936 (GBK); the file cannot be read";
     return false;
   }
-  std::string_view text = bytes;
-  std::string decoded;
-  if (file.encoding == FileEncoding::kGbk) {
-    decoded = converter.GbkToUtf8(text).value_or(std::string());
-    text = decoded;
-  } else if (text.starts_with("\xEF\xBB\xBF")) {
-    text.remove_prefix(3);
-  }
-  *problems = CheckSettingsText(text, file.encoding != FileEncoding::kGbk, converter);
+  *problems = CheckSettingsText(text, encoding != FileEncoding::kGbk, converter);
+  IniFile file(path, converter);
+  file.Parse(text);
   if (problems->empty() && !HoldsSettings(file))
     problems->push_back({1,
                          "no [section] with a key in it: this is no settings file, and "

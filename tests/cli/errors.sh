@@ -116,5 +116,27 @@ quillmark: and 1 more; `quillmark settings --check mistakes\.ini` lists them all
 expect verbose_all_mistakes 3 'mistakes\.ini:5: warning' -- "$bin" -v --settings mistakes.ini comment f.c --line 2
 same mistakes_leave_file_untouched f.c f.orig
 
+# settings --edit: a UTF-8 copy in $EDITOR, checked, written back in its own
+# encoding (GBK here) only when it changed and the check passed or was overridden.
+mkdir -p tmp && export TMPDIR=$work/tmp
+"$bin" --settings edit.ini settings --save edit.ini >/dev/null
+cp edit.ini edit.orig
+printf '#!/bin/sh\nsed -i "s/^AuthorName=.*\\r$/AuthorName=李四\\r/" "$1"\n' >ed-change && chmod +x ed-change
+printf '#!/bin/sh\nprintf "[broken\\r\\n" >>"$1"\n' >ed-break && chmod +x ed-break
+# Breaks the file the first time, mends it the second.
+printf '#!/bin/sh\nif [ -e ed-once ]; then sed -i "s/^\\[broken/[Quillmark]/" "$1"; else touch ed-once; printf "[broken\\r\\n" >>"$1"; fi\n' >ed-twice && chmod +x ed-twice
+expect edit_unchanged 0 'no changes' -- env EDITOR=true "$bin" --settings edit.ini settings --edit
+same edit_unchanged_file edit.ini edit.orig
+expect edit_editor_fails 2 'exited with status 1; the settings file is unchanged' -- env EDITOR=false "$bin" --settings edit.ini settings --edit
+expect edit_broken_kept 1 "edit\.ini:160: warning: section header '\[broken'.*
+.*kept the old edit\.ini" -- sh -c 'echo k | EDITOR=./ed-break "$0" --settings edit.ini settings --edit' "$bin"
+expect edit_broken_no_answer 1 'kept the old' -- sh -c 'EDITOR=./ed-break "$0" --settings edit.ini settings --edit </dev/null' "$bin"
+same edit_broken_file_kept edit.ini edit.orig
+expect edit_again 0 'wrote edit\.ini' -- sh -c 'echo e | EDITOR=./ed-twice "$0" --settings edit.ini settings --edit' "$bin"
+expect edit_again_result 0 '^$' -- "$bin" settings --check edit.ini
+expect edit_changes_value 0 'wrote edit\.ini' -- env VISUAL=./ed-change EDITOR=false "$bin" --settings edit.ini settings --edit
+iconv -f CP936 -t UTF-8 edit.ini | grep -q $'^AuthorName=李四\r$' && pass=$((pass + 1)) || { fail=$((fail + 1)); echo "FAIL edit_written_in_gbk"; }
+[ -z "$(ls tmp)" ] && pass=$((pass + 1)) || { fail=$((fail + 1)); echo "FAIL edit left temporary files: $(ls tmp)"; }
+
 echo "errors: $pass passed, $fail failed"
 [ "$fail" = 0 ]

@@ -9,6 +9,7 @@
 
 #include "quillmark/engine.h"
 #include "quillmark/platform.h"
+#include "quillmark/settings.h"
 
 namespace quillmark {
 
@@ -44,6 +45,15 @@ std::vector<SettingsProblem> CheckSettingsText(std::string_view utf8, bool check
 // be read or decoded.
 bool CheckSettingsFile(const std::string& path, const TextConverter& converter,
                        std::vector<SettingsProblem>* problems, std::string* error);
+
+// A settings file's bytes as UTF-8 text (a byte-order mark left out), and the
+// encoding to write it back in; false when they are neither UTF-8 nor code page 936.
+bool DecodeSettingsBytes(std::string_view bytes, const TextConverter& converter, std::string* utf8,
+                         FileEncoding* encoding);
+// The text back in `encoding`. A GBK file that now holds a character code page
+// 936 cannot hold becomes UTF-8 with a byte-order mark, as a save does.
+std::string EncodeSettingsText(std::string_view utf8, FileEncoding encoding,
+                               const TextConverter& converter);
 
 // "FILE:LINE: warning: MESSAGE", as compilers write them.
 std::string FormatProblem(std::string_view path, const SettingsProblem& problem);
