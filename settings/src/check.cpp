@@ -416,7 +416,7 @@ const std::vector<SettingsSection>& SettingsSections() {
       {"方法实现", "method implementation", DeclKind::MethodImplementation},
       {"文件头注释", "file header comment", DeclKind::FileHeader},
       {kUserSection, "user information", DeclKind::None},
-      {kQuillmarkSection, "this tool's own options (the Windows module ignores them)",
+      {kQuillmarkSection, "this tool's own options; the Windows module ignores them",
        DeclKind::None},
   };
   return sections;

@@ -2,7 +2,10 @@
 // with the line it is on and what the system will do with it.
 #include "quillmark/settings_check.h"
 
+#include <algorithm>
 #include <fstream>
+#include <regex>
+#include <set>
 
 #include "test_support.h"
 
@@ -122,6 +125,117 @@ TEST(CheckSettingsTest, TheReferenceNamesTheTreesSections) {
     EXPECT_EQ(section.name, tree.FindKindNode(section.kind)->name);
   }
   EXPECT_EQ(fromTree, fromReference);
+}
+
+}  // namespace
+}  // namespace quillmark
+
+namespace quillmark {
+namespace {
+
+std::string ReadSource(const std::string& name) {
+  std::string bytes;
+  EXPECT_TRUE(ReadWholeFile(std::string(QUILLMARK_SOURCE_DIR) + "/" + name, bytes, nullptr));
+  return bytes;
+}
+
+// The text from the line starting with `start` to the next line starting with
+// `end` (or the end).
+std::string Part(const std::string& text, const std::string& start, const std::string& end) {
+  const std::size_t from = text.find("\n" + start);
+  if (from == std::string::npos) return {};
+  const std::size_t to = text.find("\n" + end, from + 1);
+  return text.substr(from + 1, to == std::string::npos ? std::string::npos : to - from - 1);
+}
+
+std::set<std::string> Matches(const std::string& text, const std::regex& pattern) {
+  std::set<std::string> found;
+  for (std::sregex_iterator it(text.begin(), text.end(), pattern), end; it != end; ++it)
+    found.insert((*it)[1].str());
+  return found;
+}
+
+const std::regex kPlaceholder(R"((%[A-Za-z]+%))");
+
+std::set<std::string> Strings(const std::vector<std::string_view>& names) {
+  return {names.begin(), names.end()};
+}
+
+// What the code knows, in the documents' spelling.
+std::set<std::string> KnownKeys() {
+  std::set<std::string> keys;
+  for (const SettingsSection& section : SettingsSections())
+    for (const std::string_view key : SettingsKeys(section))
+      keys.insert(key == "Line0" ? "Line<n>" : std::string(key));
+  return keys;
+}
+
+std::set<std::string> OwnPlaceholders(DeclKind kind) {
+  std::set<std::string> own = Strings(PlaceholdersFilled(kind));
+  if (kind == DeclKind::None) return {};
+  for (const std::string_view general : PlaceholdersFilled(DeclKind::None))
+    own.erase(std::string(general));
+  return own;
+}
+
+// The README's and the man page's reference of the settings file list every
+// section, key and placeholder the code knows, each where the code uses it,
+// and nothing else.
+TEST(SettingsReferenceTest, ReadmeMatchesTheCode) {
+  const std::string part = Part(ReadSource("README.md"), "## The settings file", "## ");
+  ASSERT_FALSE(part.empty());
+  const std::string sections = Part(part, "### Sections", "### ");
+  const std::regex row(R"(\n\| `\[([^\]]+)\]` \| ([^|]+) \| ([^|]+) \|)");
+  std::vector<std::string> names;
+  for (std::sregex_iterator it(sections.begin(), sections.end(), row), end; it != end; ++it) {
+    const std::string name = (*it)[1].str();
+    SCOPED_TRACE(name);
+    names.push_back(name);
+    const auto known = std::find_if(SettingsSections().begin(), SettingsSections().end(),
+                                    [&](const SettingsSection& s) { return s.name == name; });
+    ASSERT_NE(SettingsSections().end(), known);
+    EXPECT_TRUE((*it)[2].str().starts_with(known->english)) << (*it)[2].str();
+    EXPECT_EQ(OwnPlaceholders(known->kind), Matches((*it)[3].str(), kPlaceholder));
+  }
+  std::vector<std::string> expected;
+  for (const SettingsSection& section : SettingsSections()) expected.emplace_back(section.name);
+  EXPECT_EQ(expected, names);
+  EXPECT_EQ(KnownKeys(),
+            Matches(Part(part, "### Keys", "### "), std::regex(R"(\n\| `([^`]+)` \|)")));
+  const std::string placeholders = Part(part, "### Placeholders", "### ");
+  EXPECT_EQ(Strings(AllPlaceholders()),
+            Matches(placeholders, std::regex(R"(\n\| `(%[A-Za-z]+%)` \|)")));
+  EXPECT_EQ(Strings(PlaceholdersFilled(DeclKind::None)),
+            Matches(placeholders, std::regex(R"(\n\| `(%[A-Za-z]+%)` \|[^\n]*\(general\) \|)")));
+  EXPECT_EQ(Strings(AllPlaceholders()), Matches(part, kPlaceholder)) << "nothing else anywhere";
+}
+
+TEST(SettingsReferenceTest, ManPageMatchesTheCode) {
+  const std::string part =
+      Part(ReadSource("packaging/quillmark.1.in"), ".SH SETTINGS FILE", ".SH ");
+  ASSERT_FALSE(part.empty());
+  const std::string sections = Part(part, ".SS Sections", ".SS ");
+  // An entry: ".B [name]", then its text up to the next request line that starts one.
+  const std::regex entry(R"(\.TP\n\.B \[([^\]]+)\]\n((?:[^.][^\n]*\n)+))");
+  std::vector<std::string> names;
+  for (std::sregex_iterator it(sections.begin(), sections.end(), entry), end; it != end; ++it) {
+    const std::string name = (*it)[1].str();
+    SCOPED_TRACE(name);
+    names.push_back(name);
+    const auto known = std::find_if(SettingsSections().begin(), SettingsSections().end(),
+                                    [&](const SettingsSection& s) { return s.name == name; });
+    ASSERT_NE(SettingsSections().end(), known);
+    EXPECT_TRUE((*it)[2].str().starts_with(known->english)) << (*it)[2].str();
+    EXPECT_EQ(OwnPlaceholders(known->kind), Matches((*it)[2].str(), kPlaceholder));
+  }
+  std::vector<std::string> expected;
+  for (const SettingsSection& section : SettingsSections()) expected.emplace_back(section.name);
+  EXPECT_EQ(expected, names);
+  EXPECT_EQ(KnownKeys(),
+            Matches(Part(part, ".SS Keys", ".SS "), std::regex(R"(\n\.TP\n\.B (\S+)\n)")));
+  EXPECT_EQ(Strings(AllPlaceholders()), Matches(Part(part, ".SS Placeholders", ".SS "),
+                                                std::regex(R"(\n\.TP\n\.B (%[A-Za-z]+%)\n)")));
+  EXPECT_EQ(Strings(AllPlaceholders()), Matches(part, kPlaceholder)) << "nothing else anywhere";
 }
 
 }  // namespace

@@ -25,7 +25,8 @@ const std::vector<SettingsSection>& SettingsSections();
 // The keys a section takes; a kind's section takes "CommentLineCount" and
 // "Line<n>" (written here as "Line0").
 std::vector<std::string_view> SettingsKeys(const SettingsSection& section);
-// The placeholders the generator of `kind` fills, general ones first.
+// The placeholders the generator of `kind` fills, general ones first; for
+// DeclKind::None, the general ones alone.
 std::vector<std::string_view> PlaceholdersFilled(DeclKind kind);
 // Every placeholder any generator fills.
 std::vector<std::string_view> AllPlaceholders();
