@@ -292,7 +292,9 @@ int Main(int argc, char** argv) {
   app.fallthrough();
   app.add_option("--settings", options.settings,
                  "Use this settings file (created from the defaults when missing)");
-  app.add_flag("--verbose,-v", options.verbose, "Explain in English when nothing was done");
+  app.add_flag("--verbose,-v", options.verbose,
+               "Say more in English: why nothing was done (also with FILE -), when the syntax "
+               "mode fell back, and every mistake in the settings file, not only the first");
   app.add_option("--parser", options.parser,
                  "How comment takes a declaration apart: keywords (the default) or syntax "
                  "(a C++ grammar; falls back to keywords); default from Parser= in [Quillmark]")

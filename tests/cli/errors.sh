@@ -2,6 +2,7 @@
 # Exit statuses and messages of the command line, and the settings commands.
 set -u
 bin=$1
+readme=$(cd "$(dirname "$0")/../.." && pwd)/README.md
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export XDG_CONFIG_HOME=$work/config
@@ -137,6 +138,17 @@ expect edit_again_result 0 '^$' -- "$bin" settings --check edit.ini
 expect edit_changes_value 0 'wrote edit\.ini' -- env VISUAL=./ed-change EDITOR=false "$bin" --settings edit.ini settings --edit
 iconv -f CP936 -t UTF-8 edit.ini | grep -q $'^AuthorName=李四\r$' && pass=$((pass + 1)) || { fail=$((fail + 1)); echo "FAIL edit_written_in_gbk"; }
 [ -z "$(ls tmp)" ] && pass=$((pass + 1)) || { fail=$((fail + 1)); echo "FAIL edit left temporary files: $(ls tmp)"; }
+
+# The README's worked example of English templates gives the blocks it shows.
+awk '/^### A worked example/ { on = 1 } on && /^```ini/ { copy = 1; next } copy && /^```/ { exit } copy' \
+  "$readme" >english.ini
+awk '/^### A worked example/ { on = 1 } on && /^```cpp/ { copy = 1; next } copy && /^```/ { exit } copy' \
+  "$readme" >english.expected
+printf '#include "shape.h"\n\nclass CCircle : public CShape\n{\n};\n\nint Area(int width, int height);\n' >english.cpp
+expect readme_example_clean 0 '^$' -- "$bin" settings --check english.ini
+QUILLMARK_DATE=2024-05-01 "$bin" --settings english.ini comment english.cpp --line 7 >/dev/null
+QUILLMARK_DATE=2024-05-01 "$bin" --settings english.ini comment english.cpp --line 3 >/dev/null
+same readme_example_blocks english.cpp english.expected
 
 echo "errors: $pass passed, $fail failed"
 [ "$fail" = 0 ]
