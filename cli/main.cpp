@@ -349,9 +349,11 @@ int Main(int argc, char** argv) {
   }
   try {
     // The settings a command is about to use: their first mistake, once.
+    // The buffer protocol's standard error in text form is the caret alone.
     const bool checking = check->count() > 0;
-    if (comment->parsed() || header->parsed() || remove->parsed() || batch->parsed() ||
-        (settings->parsed() && !checking && !options.settingsPath)) {
+    const bool quietBuffer = options.file == "-" && options.format != "json" && !options.verbose;
+    if (((comment->parsed() || header->parsed() || remove->parsed()) && !quietBuffer) ||
+        batch->parsed() || (settings->parsed() && !checking && !options.settingsPath)) {
       const std::string path = !options.loadFrom.empty()
                                    ? options.loadFrom
                                    : SettingsFilePath(options, platform, nullptr);

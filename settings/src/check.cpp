@@ -176,6 +176,18 @@ std::vector<std::string_view> SectionNames() {
   return names;
 }
 
+// The section whose key this is, written exactly or with a slip.
+const SettingsSection* SectionOfKey(std::string_view key, std::string_view trimmed) {
+  for (const SettingsSection& section : SettingsSections()) {
+    if (section.kind != DeclKind::None) continue;
+    const std::vector<std::string_view> keys = SettingsKeys(section);
+    if (std::find(keys.begin(), keys.end(), trimmed) != keys.end() ||
+        !NearestName(key, keys).empty())
+      return &section;
+  }
+  return nullptr;
+}
+
 std::string_view Trimmed(std::string_view text) {
   const std::size_t first = text.find_first_not_of(" \t");
   if (first == std::string_view::npos) return {};
@@ -327,6 +339,8 @@ void Checker::UnknownKey(int number, const SettingsSection& section, std::string
     message += "; did you mean " + Quoted(lineKey) + "?";
   } else if (const std::string_view near = NearestName(key, keys); !near.empty()) {
     message += "; did you mean " + Quoted(near) + "?";
+  } else if (const SettingsSection* home = SectionOfKey(key, trimmed)) {
+    message += "; it belongs in [" + std::string(home->name) + "]";
   } else {
     message += "; it is not used";
   }

@@ -49,6 +49,10 @@ TEST(CheckSettingsTest, EachKindOfMistake) {
        "f.ini:3: warning: unknown key 'CompanyName ' in [用户信息]; spaces around '=' are part "
        "of the key: did you mean 'CompanyName'?\n",
        "misspelt key; a key with a space before '='"},
+      {"[普通函数注释]\nAuthorName=A\nParsr=syntax\n",
+       "f.ini:2: warning: unknown key 'AuthorName' in [普通函数注释]; it belongs in [用户信息]\n"
+       "f.ini:3: warning: unknown key 'Parsr' in [普通函数注释]; it belongs in [Quillmark]\n",
+       "a key of another section"},
       {"[类声明注释]\nCommentLineCount=2\nLine0=a\nLine1 // Returns\nLine01=b\n",
        "f.ini:2: warning: CommentLineCount=2 but Line1 is missing; the template has 1 lines\n"
        "f.ini:4: warning: line 'Line1 // Returns' has no '=' and is ignored\n"
