@@ -172,7 +172,8 @@ int RunSettingsCommand(const Options& options, const Platform& platform, bool ch
     std::cout << path << '\n';
     if (!options.settingsPath)
       std::cerr << "quillmark: the settings dialog is not built into this command line; "
-                   "edit the file above, or use --load FILE / --save FILE\n";
+                   "edit the file above with `quillmark settings --edit`, or use --load FILE / "
+                   "--save FILE\n";
     return kExitOk;
   }
   if (options.edit) {
@@ -310,7 +311,7 @@ int Main(int argc, char** argv) {
   AddFileOptions(*remove, options);
   AddSelectionOptions(*remove, options);
   CLI::App* settings = app.add_subcommand(
-      "settings", "Open the settings dialog, or show, load or save the settings file");
+      "settings", "Open the settings dialog, or show, load, save, check or edit the settings file");
   auto* path = settings->add_flag("--path", options.settingsPath, "Print the settings file's path");
   auto* load = settings->add_option("--load", options.loadFrom, "Load the settings from FILE");
   auto* save = settings->add_option("--save", options.saveTo, "Save the settings to FILE(.ini)");
