@@ -185,6 +185,43 @@ std::set<std::string> OwnPlaceholders(DeclKind kind) {
 // The README's and the man page's reference of the settings file list every
 // section, key and placeholder the code knows, each where the code uses it,
 // and nothing else.
+// The reference's placeholder lists are the engine's: a probe line holding
+// every placeholder comes out of each kind's generator with exactly the ones
+// the reference says it fills replaced.
+TEST(SettingsReferenceTest, PlaceholdersAreTheOnesTheGeneratorsFill) {
+  const TemplateTree tree;
+  const struct {
+    DeclKind kind;
+    const char* declaration;
+  } kRows[] = {
+      {DeclKind::Class, "class CFoo : public CBase"},
+      {DeclKind::Struct, "struct tagS : B {"},
+      {DeclKind::Union, "union UValue {"},
+      {DeclKind::Enum, "enum EColor {"},
+      {DeclKind::Function, "int Area(int w, int h)"},
+      {DeclKind::MemberFunction, "int CShape::Area(int w, int h)"},
+      {DeclKind::Macro, "#define LIMIT 10"},
+      {DeclKind::MacroWithParams, "#define MAX(a, b) ((a) > (b) ? (a) : (b))"},
+      {DeclKind::Interface, "interface IShape : IUnknown"},
+      {DeclKind::MethodDeclaration, "STDMETHOD(Draw)(HDC dc) PURE;"},
+      {DeclKind::MethodImplementation, "STDMETHODIMP CShape::Draw(HDC dc)"},
+      {DeclKind::FileHeader, "int x;"},
+  };
+  std::string probe;
+  for (const std::string_view placeholder : AllPlaceholders())
+    probe += std::string(placeholder) + "|";
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(row.declaration);
+    const std::optional<std::string> block =
+        testing::Generate(tree.FindKindNode(row.kind)->generator, row.declaration, {probe});
+    ASSERT_TRUE(block.has_value());
+    std::set<std::string> filled;
+    for (const std::string_view placeholder : AllPlaceholders())
+      if (block->find(placeholder) == std::string::npos) filled.emplace(placeholder);
+    EXPECT_EQ(Strings(PlaceholdersFilled(row.kind)), filled);
+  }
+}
+
 TEST(SettingsReferenceTest, ReadmeMatchesTheCode) {
   const std::string part = Part(ReadSource("README.md"), "## The settings file", "## ");
   ASSERT_FALSE(part.empty());
