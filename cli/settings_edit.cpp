@@ -34,12 +34,15 @@ class TemporaryFile {
     return true;
   }
   ~TemporaryFile() {
-    if (!path_.empty()) ::unlink(path_.c_str());
+    if (!path_.empty() && !kept_) ::unlink(path_.c_str());
   }
   const std::string& path() const { return path_; }
+  // The file outlives the edit: it holds work that could not be written.
+  void Keep() { kept_ = true; }
 
  private:
   std::string path_;
+  bool kept_ = false;
 };
 
 std::string EditorCommand() {
@@ -106,8 +109,17 @@ int RunSettingsEdit(const std::string& path, const TextConverter& converter) {
   if (!ReplaceFileAtomically(copy.path(), original, &error)) return Fail(error);
   const std::string editor = EditorCommand();
   std::string edited;
+  // Edits that cannot reach the settings file stay in the copy, never lost.
+  const auto failKeepingEdits = [&](const std::string& why) {
+    std::string now;
+    if (ReadWholeFile(copy.path(), now, nullptr) && now != original) {
+      copy.Keep();
+      return Fail(why + " (your edits are kept in " + copy.path() + ")");
+    }
+    return Fail(why);
+  };
   for (;;) {
-    if (!RunEditor(editor, copy.path(), &error)) return Fail(error);
+    if (!RunEditor(editor, copy.path(), &error)) return failKeepingEdits(error);
     if (!ReadWholeFile(copy.path(), edited, &error)) return Fail(error);
     if (edited == original) {
       std::cerr << "quillmark: no changes; " << path << " is unchanged\n";
@@ -130,7 +142,7 @@ int RunSettingsEdit(const std::string& path, const TextConverter& converter) {
   }
   if (!ReplaceFileAtomically(path, EncodeSettingsText(edited, encoding, converter), &error,
                              &identity))
-    return Fail(error);
+    return failKeepingEdits(error);
   std::cerr << "quillmark: wrote " << path << '\n';
   return kExitOk;
 }

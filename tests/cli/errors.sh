@@ -138,6 +138,17 @@ expect edit_again_result 0 '^$' -- "$bin" settings --check edit.ini
 expect edit_changes_value 0 'wrote edit\.ini' -- env VISUAL=./ed-change EDITOR=false "$bin" --settings edit.ini settings --edit
 iconv -f CP936 -t UTF-8 edit.ini | grep -q $'^AuthorName=李四\r$' && pass=$((pass + 1)) || { fail=$((fail + 1)); echo "FAIL edit_written_in_gbk"; }
 [ -z "$(ls tmp)" ] && pass=$((pass + 1)) || { fail=$((fail + 1)); echo "FAIL edit left temporary files: $(ls tmp)"; }
+# Edits that cannot be written are kept: the file changed meanwhile (the editor
+# itself changes it, so the window is always open), or the editor failed.
+cp edit.ini edit.orig
+printf '#!/bin/sh\nsed -i "s/^AuthorName=.*\\r$/AuthorName=Race\\r/" "$1"\nprintf "; theirs\\r\\n" >>edit.ini\n' >ed-race && chmod +x ed-race
+expect edit_race_refused 2 'edit\.ini changed while it was being edited.*your edits are kept in' -- env EDITOR=./ed-race "$bin" --settings edit.ini settings --edit
+grep -q '; theirs' edit.ini && ! grep -q 'AuthorName=Race' edit.ini && pass=$((pass + 1)) || { fail=$((fail + 1)); echo "FAIL edit_race: the other writer's file was replaced"; }
+grep -q 'AuthorName=Race' tmp/* && pass=$((pass + 1)) || { fail=$((fail + 1)); echo "FAIL edit_race: the edits were not kept"; }
+rm -f tmp/*
+printf '#!/bin/sh\nsed -i "s/^AuthorName=.*\\r$/AuthorName=Quit\\r/" "$1"; exit 1\n' >ed-quit && chmod +x ed-quit
+expect edit_editor_fails_kept 2 'exited with status 1 \(your edits are kept in' -- env EDITOR=./ed-quit "$bin" --settings edit.ini settings --edit
+grep -q 'AuthorName=Quit' tmp/* && pass=$((pass + 1)) || { fail=$((fail + 1)); echo "FAIL edit_quit: the edits were not kept"; }
 
 # The README's worked example of English templates gives the blocks it shows.
 awk '/^### A worked example/ { on = 1 } on && /^```ini/ { copy = 1; next } copy && /^```/ { exit } copy' \
