@@ -11,6 +11,7 @@
 #include <new>
 #include <regex>
 
+#include "argument_hint.h"
 #include "batch.h"
 #include "buffer_protocol.h"
 #include "dialogs.h"
@@ -23,6 +24,8 @@
 #include "quillmark/settings.h"
 #include "quillmark/version.h"
 #include "selection.h"
+#include "settings_edit.h"
+#include "settings_report.h"
 #include "source_file.h"
 
 namespace quillmark::cli {
@@ -41,6 +44,8 @@ struct Options {
   bool settingsPath = false;
   std::string loadFrom;
   std::string saveTo;
+  std::string checkFile;  // "": the settings file
+  bool edit = false;
   std::string assumeFilename;
   std::string format = "text";
   std::string columns = "chars";
@@ -114,8 +119,7 @@ int RunDocumentCommand(DocumentCommand command, const Options& options, const Pl
   if (!run.ran) return Fail(run.message);
   if (!run.settingsSaved) std::cerr << "quillmark: warning: " << run.settingsError << '\n';
   ReportSyntaxFallback(run.result, options.verbose);
-  if (run.status == kExitNothing && options.verbose)
-    std::cerr << "quillmark: " << run.message << '\n';
+  if (run.status == kExitNothing) std::cerr << "quillmark: " << run.message << '\n';
   if (run.status != kExitOk) return run.status;
   if (options.verbose &&
       (run.result.replacedCharacters || (replacedInNames && command == DocumentCommand::kHeader)))
@@ -143,8 +147,23 @@ bool HoldsNoSettings(const std::string& path, const Platform& platform) {
   return file.Read() && !HoldsSettings(file);
 }
 
-int RunSettingsCommand(const Options& options, const Platform& platform) {
-  const bool bare = !options.settingsPath && options.loadFrom.empty() && options.saveTo.empty();
+// The settings file a command uses: --settings, else the user's own.
+std::string SettingsFilePath(const Options& options, const Platform& platform, std::string* error) {
+  std::string path = options.settings;
+  if (path.empty() && !GetProfilePath(platform, "Comment.ini", path, error)) return {};
+  return path;
+}
+
+int RunSettingsCommand(const Options& options, const Platform& platform, bool check) {
+  if (check) {
+    std::string error;
+    const std::string path =
+        options.checkFile.empty() ? SettingsFilePath(options, platform, &error) : options.checkFile;
+    if (path.empty()) return Fail(error);
+    return RunSettingsCheck(path, platform.Converter());
+  }
+  const bool bare =
+      !options.settingsPath && !options.edit && options.loadFrom.empty() && options.saveTo.empty();
   if (bare && !FindDialogsProgram().empty()) return RunDialogs("settings", options.settings);
   if (options.settingsPath || bare) {
     std::string path = options.settings;
@@ -153,8 +172,22 @@ int RunSettingsCommand(const Options& options, const Platform& platform) {
     std::cout << path << '\n';
     if (!options.settingsPath)
       std::cerr << "quillmark: the settings dialog is not built into this command line; "
-                   "edit the file above, or use --load FILE / --save FILE\n";
+                   "edit the file above with `quillmark settings --edit`, or use --load FILE / "
+                   "--save FILE\n";
     return kExitOk;
+  }
+  if (options.edit) {
+    // A file that does not load is the one most in need of editing, so it is
+    // only created (from the defaults) when missing, never loaded first.
+    std::string error;
+    const std::string path = SettingsFilePath(options, platform, &error);
+    if (path.empty()) return Fail(error);
+    if (PathIsAbsent(path)) {
+      RecordingUserInterface ui(/*echo=*/true);
+      const Commands commands(ui, platform, path);
+      if (!SettingsUsable(commands)) return kExitError;
+    }
+    return RunSettingsEdit(path, platform.Converter());
   }
   RecordingUserInterface ui(/*echo=*/true);
   Commands commands(ui, platform, SettingsOverride(options));
@@ -164,9 +197,12 @@ int RunSettingsCommand(const Options& options, const Platform& platform) {
   if (!options.loadFrom.empty()) {
     if (HoldsNoSettings(options.loadFrom, platform))
       return Fail(options.loadFrom + " holds no settings (no [section] in it); nothing loaded");
-    if (!LoadSettings(tree, options.loadFrom, converter, false, nullptr)) {
+    std::string why;
+    if (!LoadSettings(tree, options.loadFrom, converter, false, &why)) {
       LoadSettings(tree, tree.profilePath, converter, true, nullptr);
-      ui.ShowMessage(messages::kLoadFailed);
+      // The system's text, then which file and why, in English.
+      std::cerr << messages::kLoadFailed << "\nquillmark: cannot load settings from " << why
+                << "; the previous settings are kept\n";
       return kExitMessage;
     }
     std::string error;
@@ -257,7 +293,9 @@ int Main(int argc, char** argv) {
   app.fallthrough();
   app.add_option("--settings", options.settings,
                  "Use this settings file (created from the defaults when missing)");
-  app.add_flag("--verbose,-v", options.verbose, "Explain in English when nothing was done");
+  app.add_flag("--verbose,-v", options.verbose,
+               "Say more in English: why nothing was done (also with FILE -), when the syntax "
+               "mode fell back, and every mistake in the settings file, not only the first");
   app.add_option("--parser", options.parser,
                  "How comment takes a declaration apart: keywords (the default) or syntax "
                  "(a C++ grammar; falls back to keywords); default from Parser= in [Quillmark]")
@@ -273,13 +311,23 @@ int Main(int argc, char** argv) {
   AddFileOptions(*remove, options);
   AddSelectionOptions(*remove, options);
   CLI::App* settings = app.add_subcommand(
-      "settings", "Open the settings dialog, or show, load or save the settings file");
+      "settings", "Open the settings dialog, or show, load, save, check or edit the settings file");
   auto* path = settings->add_flag("--path", options.settingsPath, "Print the settings file's path");
   auto* load = settings->add_option("--load", options.loadFrom, "Load the settings from FILE");
   auto* save = settings->add_option("--save", options.saveTo, "Save the settings to FILE(.ini)");
+  auto* check = settings
+                    ->add_option("--check", options.checkFile,
+                                 "List the mistakes in FILE (default: the settings file) as "
+                                 "FILE:LINE: warning: ...; exit 0 none, 1 some, 2 unreadable")
+                    ->expected(0, 1);
+  auto* edit = settings->add_flag("--edit", options.edit,
+                                  "Edit the settings file in $VISUAL or $EDITOR (as UTF-8); it is "
+                                  "checked, then written back in its own encoding");
   CLI::App* about = app.add_subcommand("about", "Show the about dialog");
-  path->excludes(load)->excludes(save);
-  load->excludes(save);
+  path->excludes(load)->excludes(save)->excludes(check)->excludes(edit);
+  load->excludes(save)->excludes(check)->excludes(edit);
+  save->excludes(check)->excludes(edit);
+  check->excludes(edit);
   CLI::App* server = app.add_subcommand(
       "lsp", "Serve code actions to any editor: a language server on standard input and output");
   BatchOptions batchOptions;
@@ -292,10 +340,26 @@ int Main(int argc, char** argv) {
   } catch (const CLI::CallForVersion& e) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
+    // A mistyped command or option word: name it and the nearest known one.
+    if (const std::string hint = ArgumentHint(app, argc, argv); !hint.empty()) {
+      std::cerr << "quillmark: " << hint << "\nRun with --help for more information.\n";
+      return kExitError;
+    }
     app.exit(e);
     return kExitError;
   }
   try {
+    // The settings a command is about to use: their first mistake, once.
+    // The buffer protocol's standard error in text form is the caret alone.
+    const bool checking = check->count() > 0;
+    const bool quietBuffer = options.file == "-" && options.format != "json" && !options.verbose;
+    if (((comment->parsed() || header->parsed() || remove->parsed()) && !quietBuffer) ||
+        batch->parsed() || (settings->parsed() && !checking && !options.settingsPath)) {
+      const std::string path = !options.loadFrom.empty()
+                                   ? options.loadFrom
+                                   : SettingsFilePath(options, platform, nullptr);
+      if (!path.empty()) ReportSettingsProblems(path, options.verbose, platform.Converter());
+    }
     if (comment->parsed()) return RunDocumentCommand(DocumentCommand::kComment, options, platform);
     if (header->parsed()) return RunDocumentCommand(DocumentCommand::kHeader, options, platform);
     if (remove->parsed()) return RunDocumentCommand(DocumentCommand::kDelete, options, platform);
@@ -304,7 +368,7 @@ int Main(int argc, char** argv) {
     if (about->parsed()) return RunDialogs("about", "");
     if (server->parsed())
       return lsp::RunLanguageServer(stdin, stdout, {.settingsPath = options.settings});
-    return RunSettingsCommand(options, platform);
+    return RunSettingsCommand(options, platform, checking);
   } catch (const std::bad_alloc&) {
     return Fail("out of memory; nothing written");
   } catch (const std::exception& e) {
