@@ -16,6 +16,8 @@ if [ "$build" != - ]; then
     echo "== language server benchmark (100,000 lines: incremental change + codeAction)"
     "$build/lsp/lsp_bench" --benchmark_min_time=0.2
   fi
+  echo "== latency added by lsp --with (1,000 forwarded requests)"
+  python3 bench/lsp_proxy_bench.py "$build/cli/quillmark"
 fi
 if [ -n "$fuzz_build" ]; then
   echo "== language server fuzzing ($fuzz_runs runs)"
