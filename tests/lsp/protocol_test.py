@@ -206,6 +206,10 @@ def uri_of(path):
     return "file://" + path
 
 
+def titles_of(answer):
+    return [a["title"] for a in answer.get("result") or []]
+
+
 def open_document(server, path, text, version=1):
     server.notify("textDocument/didOpen", {"textDocument": {
         "uri": uri_of(path), "languageId": "cpp", "version": version, "text": text}})
@@ -643,6 +647,54 @@ def command_list_for_old_clients():
     s.finish()
 
 
+@case
+def comment_takes_the_lines_of_a_short_range():
+    # Editors send the word at the caret (eglot) or a piece of a line: without
+    # a whole declaration head in it, the comment takes the lines it touches.
+    path = fixture("word.cpp", SHAPES)
+    lines_of = split_lines(SHAPES)
+
+    def word(line, text):
+        column = lines_of[line].index(text)
+        return ({"line": line, "character": column},
+                {"line": line, "character": column + len(text)})
+
+    rows = [
+        # (range, title, the command line's lines, why)
+        (word(6, "class"), "Quillmark: comment class CShape", "7-7", "the keyword at the caret"),
+        (word(6, "CShape"), "Quillmark: comment class CShape", "7-7", "the name at the caret"),
+        (word(12, "Area"), "Quillmark: comment member function CCircle::Area", "13-13",
+         "a function's name"),
+        (word(3, "SQUARE"), "Quillmark: comment macro SQUARE", "4-4", "a macro's name"),
+        ((word(12, "Area")[0], {"line": 13, "character": 1}),
+         "Quillmark: comment member function CCircle::Area", "13-14", "a region over two lines"),
+        ((word(12, "Area")[0], {"line": 13, "character": 0}),
+         "Quillmark: comment member function CCircle::Area", "13-13",
+         "an end at a line's start does not take that line"),
+    ]
+    out = os.path.join(WORK, "word.cli.cpp")
+    for parser in ("keywords", "syntax"):
+        s = Server()
+        s.initialize(options={"parser": parser})
+        open_document(s, path, SHAPES)
+        for (start, end), title, lines, why in rows:
+            why = "%s (%s)" % (why, parser)
+            answer = code_actions(s, path, start, end)
+            comment = [a for a in answer["result"] if "comment" in a["title"]]
+            check([a["title"] for a in comment] == [title], "named after what is commented: " + why,
+                  titles_of(answer))
+            cli = run_cli("--parser", parser, "comment", path, "--lines", lines, "--output", out)
+            if not comment or cli.returncode != 0:
+                check(cli.returncode == 0, "the command line comments it: " + why, cli.stderr)
+                continue
+            _, apply = run_action(s, comment[0])
+            s.take("window/showDocument")
+            got = apply_edits(SHAPES, edits_of(apply), "utf-16") if apply else None
+            check(got == open(out, encoding="utf-8", newline="").read(),
+                  "the block of --lines %s: %s" % (lines, why))
+        s.finish()
+
+
 # ---------------------------------------------------------------------------
 # `lsp --with`: in front of another server (the scripted child_server.py).
 
@@ -654,10 +706,6 @@ def child_log(path):
 def with_child(*child_args, log=None):
     env = dict(ENV, CHILD_LOG=log) if log else ENV
     return Server(("--settings", SETTINGS, "--with", sys.executable, CHILD, *child_args), env)
-
-
-def titles_of(answer):
-    return [a["title"] for a in answer.get("result") or []]
 
 
 def run_action_open(server, action):
