@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The language server's tests on a build directory: its unit tests, the
-# scripted protocol client, Neovim end to end, and a short benchmark run; with
+# scripted protocol client, Neovim and Emacs end to end, and short benchmark runs; with
 # a fuzz build directory (clang, QUILLMARK_BUILD_FUZZ=ON) also a bounded fuzz run.
 #   scripts/test-lsp.sh BUILD_DIR [FUZZ_BUILD_DIR [FUZZ_RUNS]]    (BUILD_DIR "-" skips to fuzzing)
 set -eu -o pipefail
