@@ -64,6 +64,13 @@ std::string Dump(const Json& value) {
   return value.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
+// The member `key` of `object`, made an object when it is anything else.
+Json& ObjectAt(Json& object, const char* key) {
+  Json& member = object[key];
+  if (!member.is_object()) member = Json::object();
+  return member;
+}
+
 bool IsValidId(const Json* id) {
   return id != nullptr && (id->is_string() || id->is_number_integer());
 }
@@ -443,7 +450,8 @@ void Proxy::EditorRequest(const Json& message, std::string_view body, const std:
       return;
     }
     Json forwarded = message;
-    forwarded["params"].erase("initializationOptions");  // ours, not the child's
+    if (forwarded["params"].is_object())
+      forwarded["params"].erase("initializationOptions");  // ours, not the child's
     out.toChild.push_back(Dump(forwarded));
     return;
   }
@@ -554,9 +562,9 @@ void Proxy::MergePart(Side side, const std::string& key, Json response, Outbox& 
         const Json* capabilities = Member(*result, "capabilities");
         const Json* encoding =
             capabilities != nullptr ? Member(*capabilities, "positionEncoding") : nullptr;
-        if (ourRequest["params"].is_object())
-          ourRequest["params"]["capabilities"]["general"]["positionEncodings"] =
-              Json::array({encoding != nullptr && encoding->is_string() ? *encoding : "utf-16"});
+        ObjectAt(ObjectAt(ObjectAt(ourRequest, "params"), "capabilities"),
+                 "general")["positionEncodings"] =
+            Json::array({encoding != nullptr && encoding->is_string() ? *encoding : "utf-16"});
       }
       out.toOurs.push_back(Dump(ourRequest));
     }
@@ -758,10 +766,12 @@ int Proxy::Run(ByteStream& editor) {
       if (!reader.SkipRefusedBody()) break;
       continue;
     }
-    {
+    try {
       const std::lock_guard lock(mutex_);
       FromEditor(body, out);
       exited = exiting_;
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "quillmark: a message from the editor was dropped: %s\n", e.what());
     }
     Deliver(out);
   }

@@ -895,6 +895,16 @@ def with_child_lifecycle_rows():
                              stdin=subprocess.DEVNULL)
         check(expected in (run.stdout + run.stderr).decode("utf-8"), why, run)
 
+    # Odd initialize parameters still get one answer with our capabilities.
+    for params, why in (([], "params an array"),
+                        ({"capabilities": "none", "initializationOptions": 7},
+                         "capabilities a string")):
+        s = with_child()
+        init = s.request("initialize", params)
+        commands = init.get("result", {}).get("capabilities", {}).get("executeCommandProvider", {})
+        check("quillmark.run" in commands.get("commands", []), "initialize: " + why, init)
+        check(s.finish() == 0, "clean exit: " + why)
+
     # The editor's framing errors are answered by us, and the child goes on.
     s = with_child()
     s.initialize()
