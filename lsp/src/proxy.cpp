@@ -2,7 +2,8 @@
 // and the child server unchanged, except:
 //   - "initialize": the child answers first, then ours in the child's position
 //     encoding; the editor gets the child's capabilities plus our code actions
-//     and commands. Our initializationOptions never reach the child.
+//     and commands. Our initializationOptions never reach the child; others
+//     (the child's own) do.
 //   - "textDocument/codeAction" and "shutdown": both answer; the editor gets one
 //     answer (the two action lists in one), and one side's failure does not
 //     lose the other's.
@@ -240,6 +241,19 @@ std::string ReapChild(pid_t pid) {
   return "closed its output; stopped";
 }
 
+// initialize's parameters as the child gets them: without our
+// initializationOptions, and without the member at all when only ours were there.
+void WithoutOurOptions(Json& params) {
+  const auto options = params.find("initializationOptions");
+  if (options == params.end()) return;
+  if (options->is_object()) {
+    options->erase("settings");
+    options->erase("parser");
+    if (!options->empty()) return;
+  }
+  params.erase(options);
+}
+
 // The two capability sets as one: the child's, plus our code action kinds and
 // commands, and text synchronisation that opens, closes and changes documents.
 Json MergeCapabilities(Json child, const Json& ours) {
@@ -450,8 +464,7 @@ void Proxy::EditorRequest(const Json& message, std::string_view body, const std:
       return;
     }
     Json forwarded = message;
-    if (forwarded["params"].is_object())
-      forwarded["params"].erase("initializationOptions");  // ours, not the child's
+    if (forwarded["params"].is_object()) WithoutOurOptions(forwarded["params"]);
     out.toChild.push_back(Dump(forwarded));
     return;
   }

@@ -905,6 +905,15 @@ def with_child_lifecycle_rows():
         check("quillmark.run" in commands.get("commands", []), "initialize: " + why, init)
         check(s.finish() == 0, "clean exit: " + why)
 
+    # The child's own initializationOptions reach it, without ours.
+    log = os.path.join(WORK, "options.log")
+    s = with_child(log=log)
+    s.initialize(options={"settings": SETTINGS, "parser": "syntax", "fallbackFlags": ["-std=c++20"]})
+    sent = [m for m in child_log(log) if m.get("method") == "initialize"]
+    check(sent and sent[0]["params"].get("initializationOptions") ==
+          {"fallbackFlags": ["-std=c++20"]}, "only the child's options reach it", sent)
+    check(s.finish() == 0, "clean exit")
+
     # The editor's framing errors are answered by us, and the child goes on.
     s = with_child()
     s.initialize()
