@@ -575,6 +575,8 @@ void Proxy::MergePart(Side side, const std::string& key, Json response, Outbox& 
         const Json* capabilities = Member(*result, "capabilities");
         const Json* encoding =
             capabilities != nullptr ? Member(*capabilities, "positionEncoding") : nullptr;
+        // clangd's own answer before the protocol had one.
+        if (encoding == nullptr) encoding = Member(*result, "offsetEncoding");
         ObjectAt(ObjectAt(ObjectAt(ourRequest, "params"), "capabilities"),
                  "general")["positionEncodings"] =
             Json::array({encoding != nullptr && encoding->is_string() ? *encoding : "utf-16"});

@@ -14,13 +14,19 @@ misbehave on purpose:
 
 Every message it reads is appended as one JSON line to $CHILD_LOG when set.
 
-    child_server.py [--encoding ENC]    (ENC: the positionEncoding it answers)
+    child_server.py [--encoding ENC] [--offset-encoding ENC]
+        (the positionEncoding it answers; the offsetEncoding clangd answered before it)
 """
 import json
 import os
 import sys
 
-ENCODING = sys.argv[sys.argv.index("--encoding") + 1] if "--encoding" in sys.argv else None
+def option(name):
+    return sys.argv[sys.argv.index(name) + 1] if name in sys.argv else None
+
+
+ENCODING = option("--encoding")
+OFFSET_ENCODING = option("--offset-encoding")
 LOG = os.environ.get("CHILD_LOG")
 stdin = sys.stdin.buffer
 stdout = sys.stdout.buffer
@@ -83,7 +89,10 @@ def main():
             }
             if ENCODING:
                 capabilities["positionEncoding"] = ENCODING
-            answer(id_, {"capabilities": capabilities, "serverInfo": {"name": "child"}})
+            result = {"capabilities": capabilities, "serverInfo": {"name": "child"}}
+            if OFFSET_ENCODING:
+                result["offsetEncoding"] = OFFSET_ENCODING
+            answer(id_, result)
         elif method == "shutdown":
             answer(id_, None)
         elif method == "exit":

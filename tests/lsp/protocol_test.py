@@ -910,6 +910,17 @@ def with_child_lifecycle_rows():
         check("quillmark.run" in commands.get("commands", []), "initialize: " + why, init)
         check(s.finish() == 0, "clean exit: " + why)
 
+    # A child that answers clangd's offsetEncoding: ours counts columns in it too.
+    path = fixture("offset.cpp", SHAPES)
+    s = with_child("--offset-encoding", "utf-8")
+    s.initialize(capabilities={"offsetEncoding": ["utf-8", "utf-16"]})
+    open_document(s, path, SHAPES)
+    end = {"line": 0, "character": units("// 形状库 😀", "utf-8")}
+    actions = code_actions(s, path, {"line": 0, "character": 3}, end)["result"]
+    check(actions[-1]["arguments"][0]["range"]["end"] == end,
+          "our columns in the child's offsetEncoding", actions[-1])
+    check(s.finish() == 0, "clean exit")
+
     # The child's own initializationOptions reach it, without ours.
     log = os.path.join(WORK, "options.log")
     s = with_child(log=log)
