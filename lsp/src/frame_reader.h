@@ -150,6 +150,8 @@ class FrameReader {
   }
 
  public:
+  // Whether the last bad frame was refused for its size, its body still unread.
+  bool RefusedForSize() const { return pendingSkip_ > 0; }
   // Skips the body of a message refused for its size; false at the input's end.
   bool SkipRefusedBody() {
     const std::size_t count = pendingSkip_;

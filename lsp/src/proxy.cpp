@@ -689,13 +689,19 @@ void Proxy::ReadChild() {
   FrameReader reader(stream, options_.maxMessageBytes);
   std::string body;
   std::string why;
+  std::string how;  // why we ended it, if we did
   for (;;) {
     const Frame frame = reader.Next(body, why);
     if (frame == Frame::kEnd) break;
+    if (frame == Frame::kBad && reader.RefusedForSize()) {
+      // Waiting for that body would leave every open request unanswered.
+      how = "ended: its " + why;
+      ::kill(child_.pid, SIGKILL);
+      break;
+    }
     if (frame == Frame::kBad) {
       std::fprintf(stderr, "quillmark: a message from %s was dropped: %s\n", name_.c_str(),
                    why.c_str());
-      if (!reader.SkipRefusedBody()) break;
       continue;
     }
     Outbox out;
@@ -709,7 +715,8 @@ void Proxy::ReadChild() {
     Deliver(out);
   }
   ::close(child_.output);
-  const std::string how = ReapChild(child_.pid);
+  const std::string ended = ReapChild(child_.pid);
+  if (how.empty()) how = ended;
   Outbox out;
   {
     const std::lock_guard lock(mutex_);

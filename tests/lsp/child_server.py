@@ -9,6 +9,7 @@ misbehave on purpose:
     child/askCancel  it asks, then cancels its own request with $/cancelRequest
     child/hold       it answers only when the request is cancelled (with -32800)
     child/garbage    it writes a body that is not JSON and a broken header, then answers
+    child/huge       it announces a body of a terabyte, and sends none
     child/failActions  its code actions answer with an error from now on
     child/die        it exits at once with status 3, answering nothing
 
@@ -132,6 +133,8 @@ def main():
             send({"jsonrpc": "2.0", "id": {"odd": 1}, "result": None})
             send({"jsonrpc": "2.0", "id": 424242, "result": "an answer to nothing"})
             answer(id_, "still here")
+        elif method == "child/huge":
+            write_raw(b"Content-Length: 999999999999\r\n\r\n")
         elif method == "child/failActions":
             fail_actions = True
             answer(id_, None)

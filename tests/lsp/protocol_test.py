@@ -910,6 +910,15 @@ def with_child_lifecycle_rows():
         check("quillmark.run" in commands.get("commands", []), "initialize: " + why, init)
         check(s.finish() == 0, "clean exit: " + why)
 
+    # A child that announces a body too large to wait for is ended and reported.
+    s = with_child()
+    s.initialize()
+    huge = s.request("child/huge")
+    check(huge.get("error", {}).get("code") == -32803, "its open request fails", huge)
+    shown = s.take("window/showMessage")["params"]["message"]
+    check("message of 999999999999 bytes is too large" in shown, "the reason is shown", shown)
+    check(s.finish() == 0, "clean exit")
+
     # A child that answers clangd's offsetEncoding: ours counts columns in it too.
     path = fixture("offset.cpp", SHAPES)
     s = with_child("--offset-encoding", "utf-8")
