@@ -53,7 +53,6 @@ using Json = nlohmann::json;
 
 constexpr int kRequestFailed = -32803;
 constexpr int kMessageError = 1;
-constexpr int kMessageWarning = 2;
 
 const Json* Member(const Json& object, const char* key) {
   if (!object.is_object()) return nullptr;
