@@ -19,6 +19,7 @@
 #include "parser_choice.h"
 #include "quillmark/commands.h"
 #include "quillmark/lsp.h"
+#include "quillmark/lsp_proxy.h"
 #include "quillmark/memory_editor.h"
 #include "quillmark/posix_platform.h"
 #include "quillmark/settings.h"
@@ -275,11 +276,27 @@ void AddFileOptions(CLI::App& command, Options& options) {
       ->check(CLI::IsMember({"chars", "bytes"}));
 }
 
+// `lsp --with CMD [ARGS...]`: the words after --with are the other server's
+// command line, its options included, so they never reach the option parser.
+// Returns the number of arguments left for the parser.
+int SplitWithCommand(int argc, char** argv, std::optional<std::vector<std::string>>& with) {
+  int lsp = 1;
+  while (lsp < argc && std::string_view(argv[lsp]) != "lsp") ++lsp;
+  for (int i = lsp + 1; i < argc; ++i) {
+    if (std::string_view(argv[i]) != "--with") continue;
+    with.emplace(argv + i + 1, argv + argc);
+    return i;
+  }
+  return argc;
+}
+
 }  // namespace
 
 int Main(int argc, char** argv) {
   const PosixPlatform platform;
   Options options;
+  std::optional<std::vector<std::string>> with;
+  argc = SplitWithCommand(argc, argv, with);
   CLI::App app{
       "quillmark (墨翎): structured Chinese comment blocks for C and C++ source.\n"
       "Exit status: 0 done, 1 a message was shown, 2 error, 3 nothing recognised\n"
@@ -330,6 +347,14 @@ int Main(int argc, char** argv) {
   check->excludes(edit);
   CLI::App* server = app.add_subcommand(
       "lsp", "Serve code actions to any editor: a language server on standard input and output");
+  server->add_option("--settings", options.settings,
+                     "Use this settings file (the editor's initializationOptions.settings wins)");
+  std::string withHelp;
+  server
+      ->add_option("--with", withHelp,
+                   "Start this language server (the rest of the line) and stand in front of it, "
+                   "for editors that run one server per file: quillmark lsp --with clangd")
+      ->type_name("CMD [ARGS...]");
   BatchOptions batchOptions;
   CLI::App* batch = AddBatchCommand(app, batchOptions);
 
@@ -366,6 +391,10 @@ int Main(int argc, char** argv) {
     if (batch->parsed())
       return RunBatch(batchOptions, SettingsOverride(options), options.verbose, platform);
     if (about->parsed()) return RunDialogs("about", "");
+    if (with && !server->parsed()) return Fail("--with is an option of lsp");
+    if (with && with->empty()) return Fail("--with needs the command of a language server");
+    if (server->parsed() && with)
+      return lsp::RunLanguageServerWith(stdin, stdout, {.settingsPath = options.settings}, *with);
     if (server->parsed())
       return lsp::RunLanguageServer(stdin, stdout, {.settingsPath = options.settings});
     return RunSettingsCommand(options, platform, checking);

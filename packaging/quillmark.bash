@@ -71,6 +71,9 @@ _quillmark() {
     settings)
       COMPREPLY=($(compgen -W '--path --load --save --check --edit --help' -- "$cur"))
       ;;
+    lsp)
+      COMPREPLY=($(compgen -W '--settings --with --help' -- "$cur"))
+      ;;
     batch)
       if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W '--kinds --dry-run --diff --jobs --encoding --help' -- "$cur"))
