@@ -100,13 +100,36 @@ cp -r "$input" "$top/faulty"
 printf 'int f(void);\n\0binary\n' >"$top/faulty/binary.c"
 printf 'int Linked(int a);\n' >"$top/faulty/linked.c"
 ln "$top/faulty/linked.c" "$top/link2.c"
+# Nesting deeper than the walk takes, and deeper than the parser survives.
+repeat() { for ((i = 0; i < $2; i++)); do printf '%s\n' "$1"; done; }
+{ repeat 'struct S {' 20000; echo 'int f(int a);'; repeat '};' 20000; } >"$top/faulty/deep_struct.h"
+repeat 'class A {' 30000 >"$top/faulty/deep_class.h"
+{ printf 'int x = '; repeat 'a =' 40000; } >"$top/faulty/chain.c"
+cp "$top/faulty/deep_struct.h" "$top/deep_struct.h"
+"$bin" --settings "$settings" batch "$top/faulty" --dry-run -j 1 >/dev/null 2>"$top/faulty.err"
+check "--dry-run -j 1 on deep nesting gives exit status 2" test $? = 2
+check "--dry-run -j 1 prints its summary" grep -q "7 files, 9 declarations to comment, 4 failed" "$top/faulty.err"
 "$bin" --settings "$settings" batch "$top/faulty" >/dev/null 2>"$top/faulty.err"
 check "failures give exit status 2" test $? = 2
 check "the file with NUL bytes is reported" grep -q "binary.c is not a text file" "$top/faulty.err"
 check "the hard-linked file is reported" grep -q "linked.c" "$top/faulty.err"
-check "the summary counts both" grep -q "4 files, 8 declarations commented, 2 failed" "$top/faulty.err"
+check "too deep a nesting of declarations is reported" \
+  grep -q "deep_struct.h: declarations nest more than 1000 levels deep; skipped" "$top/faulty.err"
+check "too deep a nesting for the parser is reported" \
+  grep -q "deep_class.h: the text nests or chains too deeply for the C++ parser; skipped" "$top/faulty.err"
+check "too long a chain for the parser is reported" \
+  grep -q "chain.c: the text nests or chains too deeply for the C++ parser; skipped" "$top/faulty.err"
+check "the summary counts all" grep -q "7 files, 8 declarations commented, 5 failed" "$top/faulty.err"
+check "the deep files are untouched" cmp -s "$top/deep_struct.h" "$top/faulty/deep_struct.h"
 check "the failing files are untouched" test "$(cat "$top/faulty/linked.c")" = "int Linked(int a);"
-check "the others are written" diff -r "$expected" "$top/faulty" -x binary.c -x linked.c
+check "the others are written" diff -r "$expected" "$top/faulty" -x binary.c -x linked.c \
+  -x deep_struct.h -x deep_class.h -x chain.c
+# The comment command in the syntax mode reads the whole document for a function's class.
+printf 'int f(int a);\n' >"$top/chained.c"
+repeat 'a =' 40000 >>"$top/chained.c"
+"$bin" --settings "$settings" --parser syntax comment "$top/chained.c" --line 1 --output "$top/out" \
+  >/dev/null 2>&1
+check "comment on a file too deep for the parser does not crash" test $? -lt 128
 "$bin" --settings "$settings" batch "$top/faulty" --kinds class,nonsense >/dev/null 2>"$top/err"
 check "an unknown kind is a usage error" test $? = 2
 
