@@ -39,37 +39,16 @@ std::string Clean(std::string_view text) {
 // The runtime Debian ships (tree-sitter 0.20.7) keeps only the low 16 bits of
 // the child count of an error node it builds from 65,536 or more parse-stack
 // entries, as a long unfinished chain or nesting ("class A {" repeated) gives.
-// Such a node's visible children end well before the node does (or it has none
-// though it spans the chain), and deleting the tree frees a pointer into the
-// middle of a block. Only subtrees holding an error are looked at.
+// The node's size then counts only the children kept, so the root no longer
+// spans the text's tokens; deleting such a tree frees a pointer into the
+// middle of a block.
 bool TreeIsDamaged(TSTree* tree, std::string_view text) {
   const TSNode root = ts_tree_root_node(tree);
   if (!ts_node_has_error(root)) return false;
-  constexpr uint32_t kLongestErrorLeaf = 1u << 16;
-  TSTreeCursor cursor = ts_tree_cursor_new(root);
-  bool damaged = false;
-  for (bool more = true; more && !damaged;) {
-    const TSNode n = ts_tree_cursor_current_node(&cursor);
-    const uint32_t start = ts_node_start_byte(n);
-    if (const uint32_t count = ts_node_child_count(n); count > 0) {
-      // Trailing white space belongs to the root but to none of its children.
-      const uint32_t childEnd = ts_node_end_byte(ts_node_child(n, count - 1));
-      const uint32_t end = std::min<uint32_t>(ts_node_end_byte(n), text.size());
-      for (uint32_t i = childEnd; i < end && !damaged; ++i) damaged = !IsSpace(text[i]);
-    } else {
-      damaged = std::string_view(ts_node_type(n)) == "ERROR" &&
-                ts_node_end_byte(n) - start >= kLongestErrorLeaf;
-    }
-    if (ts_node_has_error(n) && ts_tree_cursor_goto_first_child(&cursor)) continue;
-    while (!ts_tree_cursor_goto_next_sibling(&cursor)) {
-      if (!ts_tree_cursor_goto_parent(&cursor)) {
-        more = false;
-        break;
-      }
-    }
-  }
-  ts_tree_cursor_delete(&cursor);
-  return damaged;
+  std::size_t first = 0, last = text.size();
+  while (first < last && IsSpace(text[first])) ++first;
+  while (last > first && IsSpace(text[last - 1])) --last;
+  return first < last && (ts_node_start_byte(root) > first || ts_node_end_byte(root) < last);
 }
 
 constexpr char kTooDeep[] = "the text nests or chains too deeply for the C++ parser";
