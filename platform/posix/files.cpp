@@ -3,7 +3,8 @@
 // A file is replaced the way a careful editor saves: a new sibling file is
 // created with the final mode, filled, flushed to disk and renamed over the old
 // one, and only when the old one is still a regular file the user may write,
-// with one link, and still the file that was read.
+// with one link, and still the file that was read: the same inode, size,
+// times, link count, mode and owner just before the rename.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -52,6 +53,11 @@ FileIdentity IdentityOf(const struct stat& st) {
   id.inode = static_cast<std::uint64_t>(st.st_ino);
   id.size = static_cast<std::uint64_t>(st.st_size);
   id.modified = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  id.changed = static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+  id.links = static_cast<std::uint64_t>(st.st_nlink);
+  id.mode = static_cast<std::uint32_t>(st.st_mode);
+  id.owner = static_cast<std::uint32_t>(st.st_uid);
+  id.group = static_cast<std::uint32_t>(st.st_gid);
   id.known = true;
   return id;
 }
