@@ -21,6 +21,7 @@
 #include "quillmark/memory_editor.h"
 #include "quillmark/posix_platform.h"
 #include "quillmark/settings.h"
+#include "quillmark/signal_cleanup.h"
 #include "quillmark/version.h"
 #include "selection.h"
 #include "source_file.h"
@@ -256,6 +257,7 @@ void AddFileOptions(CLI::App& command, Options& options) {
 }  // namespace
 
 int Main(int argc, char** argv) {
+  RemoveTempFilesOnSignals();
   const PosixPlatform platform;
   Options options;
   CLI::App app{

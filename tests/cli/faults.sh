@@ -94,6 +94,22 @@ if command -v strace >/dev/null && strace -o /dev/null true 2>/dev/null; then
   if [ "$(id -u)" = 0 ]; then
     race chown 'chown nobody race.c' '[ "$(stat -c %U race.c)" = nobody ]'
   fi
+  # Ctrl-C or kill while the temporary file is written: it goes, the file stays
+  # as it was, and the run ends by the signal. Background jobs start with SIGINT
+  # ignored; env gives it back.
+  for signal in INT:130 TERM:143; do
+    rm -f trace sig.pid && cp f.orig sig.c
+    env --default-signal=INT,TERM strace -o trace -e trace=fsync -e inject=fsync:delay_enter=3000000:when=1 \
+      bash -c 'echo $$ >sig.pid; exec "$@"' sh "$bin" comment sig.c --line 2 >/dev/null 2>&1 &
+    pid=$! waited=0
+    until grep -q 'fsync(' trace 2>/dev/null || [ $waited -ge 200 ]; do sleep 0.05; waited=$((waited + 1)); done
+    kill -"${signal%:*}" "$(cat sig.pid)"
+    wait $pid
+    status=$?
+    left=$(find . -maxdepth 1 -name '.sig.c.quillmark-*' | wc -l)
+    if [ $status = "${signal#*:}" ] && [ "$left" = 0 ] && cmp -s sig.c f.orig; then ok; else
+      bad "SIG${signal%:*} while writing: exit $status, $left temporary files left"; fi
+  done
 else
   skipped=$((skipped + 1))
   echo "skipped: the races need strace"
