@@ -53,6 +53,49 @@ bool TreeIsDamaged(TSTree* tree, std::string_view text) {
 
 constexpr char kTooDeep[] = "the text nests or chains too deeply for the C++ parser";
 
+// Scopes deeper than this are not taken apart: a file nesting braces,
+// namespaces, classes or #if blocks further is refused as a whole. The parser's
+// error recovery takes time quadratic in the depth of unclosed braces (8,000
+// levels: 8 s), so braces are counted before it runs.
+constexpr std::size_t kMaxNesting = 1000;
+
+// The end of the string or character literal opening at `i` (at its quote, or
+// at the R of a raw string), or of its line when it is not closed there.
+std::size_t SkipLiteral(std::string_view text, std::size_t i) {
+  if (text[i] == 'R') {
+    const std::size_t open = text.find('(', i + 2);
+    const std::size_t lineEnd = text.find('\n', i);
+    if (open == std::string_view::npos || open > lineEnd || open - i - 2 > 16) return i + 2;
+    const std::string closing = ")" + std::string(text.substr(i + 2, open - i - 2)) + "\"";
+    const std::size_t end = text.find(closing, open);
+    return end == std::string_view::npos ? text.size() : end + closing.size();
+  }
+  const char quote = text[i];
+  for (++i; i < text.size() && text[i] != quote && text[i] != '\n'; ++i)
+    if (text[i] == '\\') ++i;
+  return i + 1;
+}
+
+bool BracesNestDeeperThan(std::string_view text, std::size_t limit) {
+  std::size_t depth = 0;
+  for (std::size_t i = 0; i < text.size();) {
+    const char c = text[i];
+    const bool afterIdent = i > 0 && detail::IsIdentByte(static_cast<unsigned char>(text[i - 1]));
+    if (c == 'R' && i + 1 < text.size() && text[i + 1] == '"' &&
+        (!afterIdent || text[i - 1] == 'u' || text[i - 1] == 'U' || text[i - 1] == 'L' ||
+         text[i - 1] == '8')) {
+      i = SkipLiteral(text, i);
+    } else if (c == '"' || (c == '\'' && !afterIdent)) {  // 1'000: a digit separator
+      i = SkipLiteral(text, i);
+    } else {
+      if (c == '{' && ++depth > limit) return true;
+      if (c == '}' && depth > 0) --depth;
+      ++i;
+    }
+  }
+  return false;
+}
+
 // Owns a tree; deletes it when done. A damaged tree is neither read nor
 // deleted: its memory is left to the process rather than freed wrongly.
 class Tree {
@@ -659,7 +702,8 @@ bool DeclarationParser::ParseDeclaration(const ParseInput& input, ParsedDeclarat
       (out->kind == Kind::Function || out->kind == Kind::MethodDeclaration) && out->scope.empty() &&
       input.document.size() <= 0xFFFFFFF) {
     const Prepared doc = detail::Prepare(input.document);
-    Tree tree(impl_->Parse(doc.text), doc.text);
+    Tree tree(BracesNestDeeperThan(doc.text, kMaxNesting) ? nullptr : impl_->Parse(doc.text),
+              doc.text);
     if (tree.ok()) {
       std::size_t at = std::min(input.selectionOffset + first, doc.text.size());
       const Reader reader(doc.text, doc.written, doc.markers, 0);
@@ -671,10 +715,6 @@ bool DeclarationParser::ParseDeclaration(const ParseInput& input, ParsedDeclarat
 }
 
 namespace {
-
-// Scopes deeper than this are not taken apart: a file nesting namespaces,
-// classes or #if blocks further is refused as a whole.
-constexpr std::size_t kMaxNesting = 1000;
 
 // Visits the declarations of a tree with a work list of its own, so nesting
 // costs memory, not stack.
@@ -857,6 +897,10 @@ bool DeclarationParser::FindDeclarations(std::string_view doc, const FindOptions
     return false;
   }
   const Prepared prepared = detail::Prepare(doc);
+  if (BracesNestDeeperThan(prepared.text, kMaxNesting)) {
+    if (why) *why = "braces nest more than " + std::to_string(kMaxNesting) + " levels deep";
+    return false;
+  }
   Tree tree(impl_->Parse(prepared.text), prepared.text);
   if (!tree.ok()) {
     if (why) *why = tree.damaged() ? kTooDeep : "the parser gave up";

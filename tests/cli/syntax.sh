@@ -105,25 +105,37 @@ repeat() { for ((i = 0; i < $2; i++)); do printf '%s\n' "$1"; done; }
 { repeat 'struct S {' 20000; echo 'int f(int a);'; repeat '};' 20000; } >"$top/faulty/deep_struct.h"
 repeat 'class A {' 30000 >"$top/faulty/deep_class.h"
 { printf 'int x = '; repeat 'a =' 40000; } >"$top/faulty/chain.c"
+{ printf 'int x = '; repeat '(' 70000; } >"$top/faulty/parens.c"
+{ repeat '#if X' 1200; echo 'int f(int a);'; repeat '#endif' 1200; } >"$top/faulty/deep_ifs.h"
 cp "$top/faulty/deep_struct.h" "$top/deep_struct.h"
 "$bin" --settings "$settings" batch "$top/faulty" --dry-run -j 1 >/dev/null 2>"$top/faulty.err"
 check "--dry-run -j 1 on deep nesting gives exit status 2" test $? = 2
-check "--dry-run -j 1 prints its summary" grep -q "7 files, 9 declarations to comment, 4 failed" "$top/faulty.err"
+check "--dry-run -j 1 prints its summary" grep -q "9 files, 9 declarations to comment, 6 failed" "$top/faulty.err"
 "$bin" --settings "$settings" batch "$top/faulty" >/dev/null 2>"$top/faulty.err"
 check "failures give exit status 2" test $? = 2
 check "the file with NUL bytes is reported" grep -q "binary.c is not a text file" "$top/faulty.err"
 check "the hard-linked file is reported" grep -q "linked.c" "$top/faulty.err"
+check "too deep a nesting of braces is reported" \
+  grep -q "deep_struct.h: braces nest more than 1000 levels deep; skipped" "$top/faulty.err"
+check "unclosed braces count too" \
+  grep -q "deep_class.h: braces nest more than 1000 levels deep; skipped" "$top/faulty.err"
 check "too deep a nesting of declarations is reported" \
-  grep -q "deep_struct.h: declarations nest more than 1000 levels deep; skipped" "$top/faulty.err"
-check "too deep a nesting for the parser is reported" \
-  grep -q "deep_class.h: the text nests or chains too deeply for the C++ parser; skipped" "$top/faulty.err"
+  grep -q "deep_ifs.h: declarations nest more than 1000 levels deep; skipped" "$top/faulty.err"
 check "too long a chain for the parser is reported" \
   grep -q "chain.c: the text nests or chains too deeply for the C++ parser; skipped" "$top/faulty.err"
-check "the summary counts all" grep -q "7 files, 8 declarations commented, 5 failed" "$top/faulty.err"
+check "too deep parentheses for the parser are reported" \
+  grep -q "parens.c: the text nests or chains too deeply for the C++ parser; skipped" "$top/faulty.err"
+check "the summary counts all" grep -q "9 files, 8 declarations commented, 7 failed" "$top/faulty.err"
 check "the deep files are untouched" cmp -s "$top/deep_struct.h" "$top/faulty/deep_struct.h"
 check "the failing files are untouched" test "$(cat "$top/faulty/linked.c")" = "int Linked(int a);"
 check "the others are written" diff -r "$expected" "$top/faulty" -x binary.c -x linked.c \
-  -x deep_struct.h -x deep_class.h -x chain.c
+  -x deep_struct.h -x deep_class.h -x chain.c -x parens.c -x deep_ifs.h
+# Braces inside string and character literals nest nothing.
+braces=$(printf '{%.0s' $(seq 1500))
+{ printf 'const char* s = "%s";\nchar c = '"'{'"';\n' "$braces"
+  printf 'auto r = R"x(%s\n%s)x";\nint n = 1'"'"'000;\nint g(int a);\n' "$braces" "$braces"; } >"$top/literals.c"
+"$bin" --settings "$settings" batch "$top/literals.c" --dry-run >"$top/out" 2>"$top/err"
+check "braces in literals are not nesting" grep -q "literals.c:.*: function g" "$top/out"
 # The comment command in the syntax mode reads the whole document for a function's class.
 printf 'int f(int a);\n' >"$top/chained.c"
 repeat 'a =' 40000 >>"$top/chained.c"
