@@ -90,9 +90,14 @@ if command -v git >/dev/null; then
   mkdir "$top/repo/generated"
   printf 'int Generated(int a);\n' >"$top/repo/generated/gen.c"
   printf 'generated/\n' >"$top/repo/.gitignore"
+  # Nothing the tree's own git configuration names is run.
+  git -C "$top/repo" add -A
+  git -C "$top/repo" config core.fsmonitor "touch $top/fsmonitor-ran; false"
+  git -C "$top/repo" config core.hooksPath "$top/hooks"
   "$bin" --settings "$settings" batch "$top/repo" >/dev/null 2>&1
   check "an ignored file is untouched" test "$(cat "$top/repo/generated/gen.c")" = "int Generated(int a);"
   check "the others are written" diff -r "$expected" "$top/repo" -x .git -x generated -x .gitignore
+  check "the tree's core.fsmonitor command did not run" test ! -e "$top/fsmonitor-ran"
 fi
 
 # A failing file is reported and skipped; the others are written.
@@ -130,6 +135,17 @@ check "the deep files are untouched" cmp -s "$top/deep_struct.h" "$top/faulty/de
 check "the failing files are untouched" test "$(cat "$top/faulty/linked.c")" = "int Linked(int a);"
 check "the others are written" diff -r "$expected" "$top/faulty" -x binary.c -x linked.c \
   -x deep_struct.h -x deep_class.h -x chain.c -x parens.c -x deep_ifs.h
+# A symbolic link loop inside a tree is passed over with a line; named, it is
+# called what it is.
+cp -r "$input" "$top/loop"
+ln -s self "$top/loop/self"
+"$bin" --settings "$settings" batch "$top/loop" --dry-run >/dev/null 2>"$top/err"
+check "a link loop inside a tree does not stop batch" test $? = 0
+check "a link loop inside a tree gets a line" grep -q "loop/self: a symbolic link loop; skipped" "$top/err"
+check "the files beside a link loop are processed" grep -q "2 files, 8 declarations to comment" "$top/err"
+"$bin" --settings "$settings" batch "$top/loop/self" --dry-run >/dev/null 2>"$top/err"
+check "a link loop named is an error" test $? = 2
+check "a link loop named is called so" grep -q "loop/self: a symbolic link loop$" "$top/err"
 # Braces inside string and character literals nest nothing.
 braces=$(printf '{%.0s' $(seq 1500))
 { printf 'const char* s = "%s";\nchar c = '"'{'"';\n' "$braces"
