@@ -23,6 +23,7 @@
 #include "quillmark/settings.h"
 #include "quillmark/signal_cleanup.h"
 #include "quillmark/version.h"
+#include "save_name.h"
 #include "selection.h"
 #include "source_file.h"
 
@@ -152,10 +153,11 @@ int RunSettingsCommand(const Options& options, const Platform& platform) {
     std::string error;
     if (path.empty() && !GetProfilePath(platform, "Comment.ini", path, &error)) return Fail(error);
     std::cout << path << '\n';
-    if (!options.settingsPath)
-      std::cerr << "quillmark: the settings dialog is not built into this command line; "
-                   "edit the file above, or use --load FILE / --save FILE\n";
-    return kExitOk;
+    if (options.settingsPath) return kExitOk;
+    // Like about: a dialog that cannot be shown is an error.
+    std::cerr << "quillmark: the settings dialog is not built into this command line; "
+                 "edit the file above, or use --load FILE / --save FILE\n";
+    return kExitError;
   }
   RecordingUserInterface ui(/*echo=*/true);
   Commands commands(ui, platform, SettingsOverride(options));
@@ -174,7 +176,11 @@ int RunSettingsCommand(const Options& options, const Platform& platform) {
     if (!commands.SaveSettings(&error)) return Fail(error);
     return kExitOk;
   }
-  const std::string path = WithIniExtension(options.saveTo);
+  std::string path, error;
+  const auto holds = [&platform](const std::string& file) {
+    return !HoldsNoSettings(file, platform);
+  };
+  if (!SettingsSaveTarget(options.saveTo, holds, &path, &error)) return Fail(error);
   if (!SaveSettingsAs(tree, path, converter, nullptr)) {
     ui.ShowMessage(messages::kSaveFailed);
     return kExitMessage;
@@ -187,6 +193,8 @@ int RunSettingsCommand(const Options& options, const Platform& platform) {
 CLI::Validator LineNumber(const std::string& option) {
   return CLI::Validator(
       [option](std::string& text) -> std::string {
+        if (std::regex_match(text, std::regex(R"(0*[1-9]\d{9,})")))
+          return text + " is too large; line numbers go up to 999999999";
         if (!std::regex_match(text, std::regex(R"(\d{1,9})")) || std::stoi(text) < 1)
           return option + " takes a line number from 1";
         return {};

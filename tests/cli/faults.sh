@@ -162,6 +162,15 @@ iconv -f CP936 -t UTF-8 '测试😀.c' 2>/dev/null | grep -q '测试?\.c' && ok 
 # Small things.
 expect line_zero 2 '^.*--line takes a line number from 1' -- "$bin" comment f.c --line 0
 expect line_zero_short 2 '^.{0,200}$' -- "$bin" comment f.c --line 0
+expect line_huge 2 '99999999999 is too large; line numbers go up to 999999999' -- "$bin" comment f.c --line 99999999999
+# A zero-byte settings file is a new one: filled with the defaults. One with
+# anything in it but no [section] is refused and left alone.
+: >empty.ini
+expect empty_settings_filled 0 'f\.c:' -- "$bin" --settings empty.ini comment f.c --line 2 --output -
+grep -q '^\[' empty.ini && ok || bad "the empty settings file was not filled"
+printf '\n' >blank.ini
+expect blank_settings_refused 2 'holds no settings' -- "$bin" --settings blank.ini comment f.c --line 2
+[ "$(cat blank.ini)" = "" ] && [ -s blank.ini ] && ok || bad "blank.ini was rewritten"
 
 # As root, the owner's file keeps its owner, and a plain user cannot replace
 # a file they may not write.
