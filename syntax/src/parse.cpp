@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <cstring>
 
 #include "prepass.h"
@@ -621,8 +622,14 @@ struct DeclarationParser::Impl {
   TSParser* parser = nullptr;
   std::string error;
 
-  TSTree* Parse(std::string_view text) {
-    return ts_parser_parse_string(parser, nullptr, text.data(), static_cast<uint32_t>(text.size()));
+  // Nothing when the parse takes longer than `limit` microseconds: its error
+  // recovery on long runs of junk can take minutes.
+  TSTree* Parse(std::string_view text, std::uint64_t limit = kDefaultParseTimeLimit) {
+    ts_parser_set_timeout_micros(parser, limit);
+    TSTree* tree =
+        ts_parser_parse_string(parser, nullptr, text.data(), static_cast<uint32_t>(text.size()));
+    if (tree == nullptr) ts_parser_reset(parser);  // else the next parse would resume this one
+    return tree;
   }
 };
 
@@ -902,9 +909,14 @@ bool DeclarationParser::FindDeclarations(std::string_view doc, const FindOptions
     if (why) *why = "brackets nest more than " + std::to_string(kMaxNesting) + " levels deep";
     return false;
   }
-  Tree tree(impl_->Parse(prepared.text), prepared.text);
+  Tree tree(impl_->Parse(prepared.text, options.parseTimeLimit), prepared.text);
   if (!tree.ok()) {
-    if (why) *why = tree.damaged() ? kTooDeep : "the parser gave up";
+    if (why && tree.damaged()) *why = kTooDeep;
+    if (why && !tree.damaged()) {
+      char seconds[32];
+      std::snprintf(seconds, sizeof seconds, "%.1f", options.parseTimeLimit / 1e6);
+      *why = std::string("the C++ parser gave up after ") + seconds + " s";
+    }
     return false;
   }
   const Reader reader(prepared.text, prepared.written, prepared.markers, 0);
