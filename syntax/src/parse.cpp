@@ -3,8 +3,11 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 #include "prepass.h"
 #include "quillmark/syntax.h"
@@ -53,6 +56,57 @@ bool TreeIsDamaged(TSTree* tree, std::string_view text) {
 }
 
 constexpr char kTooDeep[] = "the text nests or chains too deeply for the C++ parser";
+
+// The same damaged node can be built and released inside one parse, in a
+// stack version the parser drops (330 KB of junk did it). So every block the
+// runtime allocates carries a header, and a free of a pointer without one (the
+// middle of a block) is passed over: that memory is left to the process instead
+// of corrupting the heap. Installed once, before the first parser exists.
+constexpr std::uint64_t kBlockMark = 0x51554d4b54534b31;  // "QMKTSK1"
+struct alignas(16) BlockHeader {
+  std::uint64_t mark;
+  std::uint64_t size;
+};
+
+BlockHeader* HeaderOf(void* block) {
+  return static_cast<BlockHeader*>(block) - 1;
+}
+
+void* MarkedMalloc(std::size_t size) {
+  auto* header = static_cast<BlockHeader*>(std::malloc(sizeof(BlockHeader) + size));
+  if (header == nullptr) std::abort();  // as the runtime's own allocator does
+  *header = {kBlockMark, size};
+  return header + 1;
+}
+
+void* MarkedCalloc(std::size_t count, std::size_t size) {
+  if (size != 0 && count > (SIZE_MAX - sizeof(BlockHeader)) / size) std::abort();
+  void* block = MarkedMalloc(count * size);
+  std::memset(block, 0, count * size);
+  return block;
+}
+
+void MarkedFree(void* block) {
+  if (block == nullptr || HeaderOf(block)->mark != kBlockMark) return;
+  HeaderOf(block)->mark = 0;
+  std::free(HeaderOf(block));
+}
+
+void* MarkedRealloc(void* block, std::size_t size) {
+  if (block == nullptr) return MarkedMalloc(size);
+  if (HeaderOf(block)->mark != kBlockMark) std::abort();  // never seen; not ours to move
+  auto* header =
+      static_cast<BlockHeader*>(std::realloc(HeaderOf(block), sizeof(BlockHeader) + size));
+  if (header == nullptr) std::abort();
+  header->size = size;
+  return header + 1;
+}
+
+void UseMarkedBlocks() {
+  static std::once_flag once;
+  std::call_once(once,
+                 [] { ts_set_allocator(MarkedMalloc, MarkedCalloc, MarkedRealloc, MarkedFree); });
+}
 
 // Scopes deeper than this are not taken apart: a file nesting brackets,
 // namespaces, classes or #if blocks further is refused as a whole. The parser's
@@ -634,6 +688,7 @@ struct DeclarationParser::Impl {
 };
 
 DeclarationParser::DeclarationParser() : impl_(std::make_unique<Impl>()) {
+  UseMarkedBlocks();
   impl_->parser = ts_parser_new();
   if (impl_->parser == nullptr) {
     impl_->error = "cannot create a tree-sitter parser";
