@@ -803,9 +803,16 @@ struct Walk {
     out->push_back(std::move(f));
   }
 
-  // Queues the named children of `n`; the order of `out` does not matter.
+  // Queues the named children of `n`; the order of `out` does not matter. A
+  // cursor, since the runtime finds the i-th child by counting from the first.
   void Container(TSNode n, std::size_t scope, std::size_t depth) {
-    for (uint32_t i = 0; i < NamedCount(n); ++i) pending.push_back({Named(n, i), scope, depth});
+    TSTreeCursor cursor = ts_tree_cursor_new(n);
+    for (bool more = ts_tree_cursor_goto_first_child(&cursor); more;
+         more = ts_tree_cursor_goto_next_sibling(&cursor)) {
+      const TSNode child = ts_tree_cursor_current_node(&cursor);
+      if (ts_node_is_named(child)) pending.push_back({child, scope, depth});
+    }
+    ts_tree_cursor_delete(&cursor);
   }
 
   // False when the tree nests deeper than kMaxNesting.
