@@ -23,7 +23,9 @@
 #include "quillmark/memory_editor.h"
 #include "quillmark/posix_platform.h"
 #include "quillmark/settings.h"
+#include "quillmark/signal_cleanup.h"
 #include "quillmark/version.h"
+#include "save_name.h"
 #include "selection.h"
 #include "settings_edit.h"
 #include "settings_report.h"
@@ -171,11 +173,12 @@ int RunSettingsCommand(const Options& options, const Platform& platform, bool ch
     std::string error;
     if (path.empty() && !GetProfilePath(platform, "Comment.ini", path, &error)) return Fail(error);
     std::cout << path << '\n';
-    if (!options.settingsPath)
-      std::cerr << "quillmark: the settings dialog is not built into this command line; "
-                   "edit the file above with `quillmark settings --edit`, or use --load FILE / "
-                   "--save FILE\n";
-    return kExitOk;
+    if (options.settingsPath) return kExitOk;
+    // Like about: a dialog that cannot be shown is an error.
+    std::cerr << "quillmark: the settings dialog is not built into this command line; "
+                 "edit the file above with `quillmark settings --edit`, or use --load FILE / "
+                 "--save FILE\n";
+    return kExitError;
   }
   if (options.edit) {
     // A file that does not load is the one most in need of editing, so it is
@@ -210,7 +213,11 @@ int RunSettingsCommand(const Options& options, const Platform& platform, bool ch
     if (!commands.SaveSettings(&error)) return Fail(error);
     return kExitOk;
   }
-  const std::string path = WithIniExtension(options.saveTo);
+  std::string path, error;
+  const auto holds = [&platform](const std::string& file) {
+    return !HoldsNoSettings(file, platform);
+  };
+  if (!SettingsSaveTarget(options.saveTo, holds, &path, &error)) return Fail(error);
   if (!SaveSettingsAs(tree, path, converter, nullptr)) {
     ui.ShowMessage(messages::kSaveFailed);
     return kExitMessage;
@@ -223,11 +230,23 @@ int RunSettingsCommand(const Options& options, const Platform& platform, bool ch
 CLI::Validator LineNumber(const std::string& option) {
   return CLI::Validator(
       [option](std::string& text) -> std::string {
+        if (std::regex_match(text, std::regex(R"(0*[1-9]\d{9,})")))
+          return text + " is too large; line numbers go up to 999999999";
         if (!std::regex_match(text, std::regex(R"(\d{1,9})")) || std::stoi(text) < 1)
           return option + " takes a line number from 1";
         return {};
       },
       "N");
+}
+
+// An empty path is refused: "--output ''" must not mean "no --output" and
+// rewrite FILE, nor an empty --settings the default settings file.
+CLI::Validator NonEmptyPath() {
+  return CLI::Validator(
+      [](std::string& text) -> std::string {
+        return text.empty() ? "an empty path is not allowed" : std::string();
+      },
+      "PATH");
 }
 
 void AddSelectionOptions(CLI::App& command, Options& options) {
@@ -254,13 +273,17 @@ void AddFileOptions(CLI::App& command, Options& options) {
                   "input, the whole resulting buffer on standard output (unchanged when nothing "
                   "was done), the caret LINE:COLUMN on standard error")
       ->required();
-  command.add_option("--output", options.output,
-                     "Write the result here, or to standard output with -; FILE stays untouched "
-                     "(the caret then goes to standard error)");
+  command
+      .add_option("--output", options.output,
+                  "Write the result here, or to standard output with -; FILE stays untouched "
+                  "(the caret then goes to standard error)")
+      ->check(NonEmptyPath());
   command.add_option("--encoding", options.encoding, "auto (default), utf-8 or gbk")
       ->check(CLI::IsMember({"auto", "utf-8", "gbk"}));
-  command.add_option("--assume-filename", options.assumeFilename,
-                     "With FILE -: the buffer's file name, for %CurrentFileName% and the project");
+  command
+      .add_option("--assume-filename", options.assumeFilename,
+                  "With FILE -: the buffer's file name, for %CurrentFileName% and the project")
+      ->check(NonEmptyPath());
   command
       .add_option(
           "--format", options.format,
@@ -293,6 +316,7 @@ int SplitWithCommand(int argc, char** argv, std::optional<std::vector<std::strin
 }  // namespace
 
 int Main(int argc, char** argv) {
+  RemoveTempFilesOnSignals();
   const PosixPlatform platform;
   Options options;
   std::optional<std::vector<std::string>> with;
@@ -309,7 +333,8 @@ int Main(int argc, char** argv) {
   app.require_subcommand(1);
   app.fallthrough();
   app.add_option("--settings", options.settings,
-                 "Use this settings file (created from the defaults when missing)");
+                 "Use this settings file (created from the defaults when missing)")
+      ->check(NonEmptyPath());
   app.add_flag("--verbose,-v", options.verbose,
                "Say more in English: why nothing was done (also with FILE -), when the syntax "
                "mode fell back, and every mistake in the settings file, not only the first");
@@ -330,8 +355,10 @@ int Main(int argc, char** argv) {
   CLI::App* settings = app.add_subcommand(
       "settings", "Open the settings dialog, or show, load, save, check or edit the settings file");
   auto* path = settings->add_flag("--path", options.settingsPath, "Print the settings file's path");
-  auto* load = settings->add_option("--load", options.loadFrom, "Load the settings from FILE");
-  auto* save = settings->add_option("--save", options.saveTo, "Save the settings to FILE(.ini)");
+  auto* load = settings->add_option("--load", options.loadFrom, "Load the settings from FILE")
+                   ->check(NonEmptyPath());
+  auto* save = settings->add_option("--save", options.saveTo, "Save the settings to FILE(.ini)")
+                   ->check(NonEmptyPath());
   auto* check = settings
                     ->add_option("--check", options.checkFile,
                                  "List the mistakes in FILE (default: the settings file) as "

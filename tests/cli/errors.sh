@@ -57,12 +57,22 @@ expect unknown_option 2 "^quillmark: unknown option '--lien' for comment \(did y
 expect unknown_global_option 2 "^quillmark: unknown option '--setings' \(did you mean '--settings'\?\)" -- "$bin" --setings x.ini comment f.c --line 1
 expect unknown_far_command 2 "^quillmark: unknown command 'frobnicate'$" -- "$bin" frobnicate
 expect output_unwritable 2 'cannot write' -- "$bin" comment f.c --line 2 --output /nonexistent/dir/x.c
+# An empty path is a usage error, never "no option": --output '' rewrote FILE.
+for option in --output --assume-filename; do
+  expect "empty$option" 2 "$option: an empty path is not allowed" -- "$bin" comment f.c --line 2 "$option" ''
+done
+expect empty_output_header 2 '--output: an empty path is not allowed' -- "$bin" header f.c --output ''
+expect empty_output_delete 2 '--output: an empty path is not allowed' -- "$bin" delete f.c --line 2 --output ''
+expect empty_settings 2 '--settings: an empty path is not allowed' -- "$bin" --settings '' comment f.c --line 2
+expect empty_load 2 '--load: an empty path is not allowed' -- "$bin" settings --load ''
+expect empty_save 2 '--save: an empty path is not allowed' -- "$bin" settings --save ''
 same untouched_after_errors f.c f.orig
 expect gbk_forced 0 '^g\.c:4:11$' -- "$bin" comment f.c --line 2 --encoding gbk --output g.c
 
 # Settings: the default file lives under $XDG_CONFIG_HOME and is created on first use.
 expect settings_path 0 "^$work/config/quillmark/Comment_$(id -un)\.ini$" -- "$bin" settings --path
-expect settings_bare 0 'not built into this command line' -- env QUILLMARK_DIALOGS=/nonexistent "$bin" settings
+# Without the dialogs program, settings and about fail alike (settings still names the file).
+expect settings_bare 2 'not built into this command line' -- env QUILLMARK_DIALOGS=/nonexistent "$bin" settings
 expect about_without_dialogs 2 'dialogs are not installed' -- env QUILLMARK_DIALOGS=/nonexistent "$bin" about
 # With the dialogs program but no display: it says so.
 printf '#!/bin/sh\necho "dialogs $*" >&2; exit 2\n' >fake-dialogs && chmod +x fake-dialogs
@@ -79,6 +89,23 @@ expect load_fails_names_file 1 '^加载文件失败!,恢复原来设置
 quillmark: cannot load settings from missing\.ini: no such file; the previous settings are kept$' -- "$bin" settings --load missing.ini
 expect save_fails_english 1 '^保存配置文件失败!
 quillmark: Saving the settings file failed' -- "$bin" settings --save /nonexistent/dir/x
+# --save adds .ini only to a name without an extension with nothing at it, and
+# never writes over a directory, a FIFO or a file that holds no settings.
+expect save_keeps_extension 0 '^new\.conf$' -- "$bin" settings --save new.conf
+expect save_existing_name 0 '^new\.conf$' -- "$bin" settings --save new.conf
+expect save_dot 2 '\. is a directory' -- "$bin" settings --save .
+[ ! -e ..ini ] && pass=$((pass + 1)) || { fail=$((fail + 1)); echo "FAIL --save . wrote ..ini"; }
+mkdir -p sub
+expect save_directory 2 'sub is a directory' -- "$bin" settings --save sub
+mkfifo pipe
+expect save_fifo 2 'pipe is not a regular file' -- "$bin" settings --save pipe
+[ ! -e pipe.ini ] && pass=$((pass + 1)) || { fail=$((fail + 1)); echo "FAIL --save pipe wrote pipe.ini"; }
+printf 'int f(int a);\n' >src.cpp && cp src.cpp src.orig
+expect save_source 2 'src\.cpp holds no settings .* not overwritten' -- "$bin" settings --save src.cpp
+same save_source_untouched src.cpp src.orig
+[ ! -e src.cpp.ini ] && pass=$((pass + 1)) || { fail=$((fail + 1)); echo "FAIL --save src.cpp wrote src.cpp.ini"; }
+: >empty.ini
+expect save_empty_file 0 '^empty\.ini$' -- "$bin" settings --save empty.ini
 
 # A template edited in the settings file changes the next block.
 printf '[普通函数注释]\r\nCommentLineCount=2\r\nLine0=// fn: %%Function%%\r\nLine1=// ret %%ReturnValue%%%%CaretPos%%\r\n' |

@@ -136,5 +136,22 @@ TEST(FindDeclarations, BrokenAndEmptyFilesGiveWhatCanBeRead) {
   }
 }
 
+// A parse that runs out of time fails with the reason, and the same parser
+// then reads the next document from its start.
+TEST(FindDeclarations, AParseOverItsTimeGivesUpAndTheParserGoesOn) {
+  std::string junk;
+  for (int i = 0; i < 4000; ++i) junk += "clas\x93s A\xad\xad";
+  DeclarationParser parser;
+  FindOptions hurried;
+  hurried.parseTimeLimit = 1;
+  std::vector<FoundDeclaration> found;
+  std::string why;
+  EXPECT_FALSE(parser.FindDeclarations(junk, hurried, &found, &why));
+  EXPECT_EQ("the C++ parser gave up after 0.0 s", why);
+  ASSERT_TRUE(parser.FindDeclarations("int f(int a);\n", FindOptions{}, &found, &why)) << why;
+  ASSERT_EQ(1u, found.size());
+  EXPECT_EQ("f", found[0].declaration.name);
+}
+
 }  // namespace
 }  // namespace quillmark::syntax

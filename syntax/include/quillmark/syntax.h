@@ -100,12 +100,17 @@ constexpr KindMask kDefaultBatchKinds =
     MaskOf(Kind::Class) | MaskOf(Kind::Struct) | MaskOf(Kind::Union) | MaskOf(Kind::Enum) |
     MaskOf(Kind::Function) | MaskOf(Kind::MemberFunction) | MaskOf(Kind::MacroWithParams);
 
+// How long one parse of a document may take, in microseconds: the grammar's
+// error recovery on long runs of junk can take minutes.
+inline constexpr std::uint64_t kDefaultParseTimeLimit = 30'000'000;
+
 struct FindOptions {
   KindMask kinds = kDefaultBatchKinds;
   // Also report member functions declared or defined inside class bodies (as
   // MemberFunction with the class in `scope`); out-of-line definitions are always
   // reported when MemberFunction is asked for.
   bool membersInsideClasses = false;
+  std::uint64_t parseTimeLimit = kDefaultParseTimeLimit;  // microseconds
 };
 
 struct FoundDeclaration {
