@@ -21,6 +21,7 @@
 #include "quillmark/memory_editor.h"
 #include "quillmark/posix_platform.h"
 #include "quillmark/settings.h"
+#include "quillmark/signal_cleanup.h"
 #include "quillmark/version.h"
 #include "selection.h"
 #include "source_file.h"
@@ -193,6 +194,16 @@ CLI::Validator LineNumber(const std::string& option) {
       "N");
 }
 
+// An empty path is refused: "--output ''" must not mean "no --output" and
+// rewrite FILE, nor an empty --settings the default settings file.
+CLI::Validator NonEmptyPath() {
+  return CLI::Validator(
+      [](std::string& text) -> std::string {
+        return text.empty() ? "an empty path is not allowed" : std::string();
+      },
+      "PATH");
+}
+
 void AddSelectionOptions(CLI::App& command, Options& options) {
   auto* line =
       command.add_option("--line", options.line, "Select line N whole, caret at its start")
@@ -217,13 +228,17 @@ void AddFileOptions(CLI::App& command, Options& options) {
                   "input, the whole resulting buffer on standard output (unchanged when nothing "
                   "was done), the caret LINE:COLUMN on standard error")
       ->required();
-  command.add_option("--output", options.output,
-                     "Write the result here, or to standard output with -; FILE stays untouched "
-                     "(the caret then goes to standard error)");
+  command
+      .add_option("--output", options.output,
+                  "Write the result here, or to standard output with -; FILE stays untouched "
+                  "(the caret then goes to standard error)")
+      ->check(NonEmptyPath());
   command.add_option("--encoding", options.encoding, "auto (default), utf-8 or gbk")
       ->check(CLI::IsMember({"auto", "utf-8", "gbk"}));
-  command.add_option("--assume-filename", options.assumeFilename,
-                     "With FILE -: the buffer's file name, for %CurrentFileName% and the project");
+  command
+      .add_option("--assume-filename", options.assumeFilename,
+                  "With FILE -: the buffer's file name, for %CurrentFileName% and the project")
+      ->check(NonEmptyPath());
   command
       .add_option(
           "--format", options.format,
@@ -242,6 +257,7 @@ void AddFileOptions(CLI::App& command, Options& options) {
 }  // namespace
 
 int Main(int argc, char** argv) {
+  RemoveTempFilesOnSignals();
   const PosixPlatform platform;
   Options options;
   CLI::App app{
@@ -256,7 +272,8 @@ int Main(int argc, char** argv) {
   app.require_subcommand(1);
   app.fallthrough();
   app.add_option("--settings", options.settings,
-                 "Use this settings file (created from the defaults when missing)");
+                 "Use this settings file (created from the defaults when missing)")
+      ->check(NonEmptyPath());
   app.add_flag("--verbose,-v", options.verbose, "Explain in English when nothing was done");
   app.add_option("--parser", options.parser,
                  "How comment takes a declaration apart: keywords (the default) or syntax "
@@ -275,8 +292,10 @@ int Main(int argc, char** argv) {
   CLI::App* settings = app.add_subcommand(
       "settings", "Open the settings dialog, or show, load or save the settings file");
   auto* path = settings->add_flag("--path", options.settingsPath, "Print the settings file's path");
-  auto* load = settings->add_option("--load", options.loadFrom, "Load the settings from FILE");
-  auto* save = settings->add_option("--save", options.saveTo, "Save the settings to FILE(.ini)");
+  auto* load = settings->add_option("--load", options.loadFrom, "Load the settings from FILE")
+                   ->check(NonEmptyPath());
+  auto* save = settings->add_option("--save", options.saveTo, "Save the settings to FILE(.ini)")
+                   ->check(NonEmptyPath());
   CLI::App* about = app.add_subcommand("about", "Show the about dialog");
   path->excludes(load)->excludes(save);
   load->excludes(save);

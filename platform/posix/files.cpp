@@ -3,15 +3,18 @@
 // A file is replaced the way a careful editor saves: a new sibling file is
 // created with the final mode, filled, flushed to disk and renamed over the old
 // one, and only when the old one is still a regular file the user may write,
-// with one link, and still the file that was read.
+// with one link, and still the file that was read: the same inode, size,
+// times, link count, mode and owner just before the rename.
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +23,7 @@
 #include <new>
 
 #include "quillmark/files.h"
+#include "quillmark/signal_cleanup.h"
 
 namespace quillmark {
 namespace {
@@ -52,6 +56,11 @@ FileIdentity IdentityOf(const struct stat& st) {
   id.inode = static_cast<std::uint64_t>(st.st_ino);
   id.size = static_cast<std::uint64_t>(st.st_size);
   id.modified = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  id.changed = static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+  id.links = static_cast<std::uint64_t>(st.st_nlink);
+  id.mode = static_cast<std::uint32_t>(st.st_mode);
+  id.owner = static_cast<std::uint32_t>(st.st_uid);
+  id.group = static_cast<std::uint32_t>(st.st_gid);
   id.known = true;
   return id;
 }
@@ -142,6 +151,45 @@ constexpr std::size_t kTempNameStem = 32;
 // The template for mkostemp, which fills in the six X's.
 std::string TempTemplate(const std::string& dir, const std::string& base) {
   return dir + "/." + base.substr(0, kTempNameStem) + kTempMark + "XXXXXX";
+}
+
+// The temporary files being written, for the signal handler to remove: one
+// slot per file in flight (batch writes one per thread). A file that finds no
+// free slot is written all the same, only not removed on a signal.
+struct TempSlot {
+  std::atomic<bool> taken{false};
+  std::atomic<bool> ready{false};  // `path` is whole and may be unlinked
+  char path[4096];
+};
+TempSlot tempSlots[256];
+
+TempSlot* RegisterTemp(const std::string& path) {
+  if (path.size() >= sizeof TempSlot::path) return nullptr;
+  for (TempSlot& slot : tempSlots) {
+    bool expected = false;
+    if (!slot.taken.compare_exchange_strong(expected, true)) continue;
+    std::memcpy(slot.path, path.c_str(), path.size() + 1);
+    slot.ready.store(true, std::memory_order_release);
+    return &slot;
+  }
+  return nullptr;
+}
+
+void Unregister(TempSlot* slot) {
+  if (slot == nullptr) return;
+  slot->ready.store(false, std::memory_order_release);
+  slot->taken.store(false, std::memory_order_release);
+}
+
+// Only async-signal-safe calls: unlink, sigaction, raise.
+extern "C" void RemoveTempsAndDie(int signal) {
+  for (TempSlot& slot : tempSlots)
+    if (slot.ready.load(std::memory_order_acquire)) ::unlink(slot.path);
+  struct sigaction fallback {};
+  fallback.sa_handler = SIG_DFL;
+  ::sigemptyset(&fallback.sa_mask);
+  ::sigaction(signal, &fallback, nullptr);
+  ::raise(signal);
 }
 
 // Temporary files of ours that a killed run left behind more than a day ago.
@@ -275,6 +323,7 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view bytes, std:
   if (fd < 0)
     return Fail(error,
                 "cannot write " + path + ": cannot create a file in " + dir + ": " + Errno());
+  TempSlot* slot = RegisterTemp(temp);
   bool ok = ::fchmod(fd, mode) == 0;
   if (ok && exists) {
     // Keep the owner and group where we may; a plain user keeps at least the group.
@@ -289,6 +338,7 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view bytes, std:
   if (::close(fd) != 0 && ok) ok = false;
   if (!ok) {
     ::unlink(temp.c_str());
+    Unregister(slot);
     return Fail(error, "cannot write " + path + ": " + (writeError.empty() ? Errno() : writeError));
   }
   // Once more, holding a lock on the file, just before the rename: of two
@@ -302,18 +352,29 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view bytes, std:
     if (lock < 0 || ::stat(target.c_str(), &now) != 0 || !SameFile(*expected, IdentityOf(now))) {
       if (lock >= 0) ::close(lock);
       ::unlink(temp.c_str());
+      Unregister(slot);
       return Fail(error, path + " changed while it was being edited; nothing written");
     }
   }
   const bool renamed = ::rename(temp.c_str(), target.c_str()) == 0;
   const std::string why = renamed ? std::string() : Errno();
   if (lock >= 0) ::close(lock);
-  if (!renamed) {
-    ::unlink(temp.c_str());
-    return Fail(error, "cannot replace " + path + ": " + why);
-  }
+  if (!renamed) ::unlink(temp.c_str());
+  Unregister(slot);
+  if (!renamed) return Fail(error, "cannot replace " + path + ": " + why);
   SyncDirectory(dir);
   return true;
+}
+
+void RemoveTempFilesOnSignals() {
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    struct sigaction now {};
+    if (::sigaction(signal, nullptr, &now) != 0 || now.sa_handler == SIG_IGN) continue;
+    struct sigaction handler {};
+    handler.sa_handler = RemoveTempsAndDie;
+    ::sigfillset(&handler.sa_mask);  // one handler at a time
+    ::sigaction(signal, &handler, nullptr);
+  }
 }
 
 }  // namespace quillmark

@@ -36,20 +36,84 @@ std::string Clean(std::string_view text) {
   return out;
 }
 
-// Owns a tree; deletes it when done.
+// The runtime Debian ships (tree-sitter 0.20.7) keeps only the low 16 bits of
+// the child count of an error node it builds from 65,536 or more parse-stack
+// entries, as a long unfinished chain or nesting ("class A {" repeated) gives.
+// The node's size then counts only the children kept, so the root no longer
+// spans the text's tokens; deleting such a tree frees a pointer into the
+// middle of a block.
+bool TreeIsDamaged(TSTree* tree, std::string_view text) {
+  const TSNode root = ts_tree_root_node(tree);
+  if (!ts_node_has_error(root)) return false;
+  std::size_t first = 0, last = text.size();
+  while (first < last && IsSpace(text[first])) ++first;
+  while (last > first && IsSpace(text[last - 1])) --last;
+  return first < last && (ts_node_start_byte(root) > first || ts_node_end_byte(root) < last);
+}
+
+constexpr char kTooDeep[] = "the text nests or chains too deeply for the C++ parser";
+
+// Scopes deeper than this are not taken apart: a file nesting braces,
+// namespaces, classes or #if blocks further is refused as a whole. The parser's
+// error recovery takes time quadratic in the depth of unclosed braces (8,000
+// levels: 8 s), so braces are counted before it runs.
+constexpr std::size_t kMaxNesting = 1000;
+
+// The end of the string or character literal opening at `i` (at its quote, or
+// at the R of a raw string), or of its line when it is not closed there.
+std::size_t SkipLiteral(std::string_view text, std::size_t i) {
+  if (text[i] == 'R') {
+    const std::size_t open = text.find('(', i + 2);
+    const std::size_t lineEnd = text.find('\n', i);
+    if (open == std::string_view::npos || open > lineEnd || open - i - 2 > 16) return i + 2;
+    const std::string closing = ")" + std::string(text.substr(i + 2, open - i - 2)) + "\"";
+    const std::size_t end = text.find(closing, open);
+    return end == std::string_view::npos ? text.size() : end + closing.size();
+  }
+  const char quote = text[i];
+  for (++i; i < text.size() && text[i] != quote && text[i] != '\n'; ++i)
+    if (text[i] == '\\') ++i;
+  return i + 1;
+}
+
+bool BracesNestDeeperThan(std::string_view text, std::size_t limit) {
+  std::size_t depth = 0;
+  for (std::size_t i = 0; i < text.size();) {
+    const char c = text[i];
+    const bool afterIdent = i > 0 && detail::IsIdentByte(static_cast<unsigned char>(text[i - 1]));
+    if (c == 'R' && i + 1 < text.size() && text[i + 1] == '"' &&
+        (!afterIdent || text[i - 1] == 'u' || text[i - 1] == 'U' || text[i - 1] == 'L' ||
+         text[i - 1] == '8')) {
+      i = SkipLiteral(text, i);
+    } else if (c == '"' || (c == '\'' && !afterIdent)) {  // 1'000: a digit separator
+      i = SkipLiteral(text, i);
+    } else {
+      if (c == '{' && ++depth > limit) return true;
+      if (c == '}' && depth > 0) --depth;
+      ++i;
+    }
+  }
+  return false;
+}
+
+// Owns a tree; deletes it when done. A damaged tree is neither read nor
+// deleted: its memory is left to the process rather than freed wrongly.
 class Tree {
  public:
-  explicit Tree(TSTree* tree) : tree_(tree) {}
+  Tree(TSTree* tree, std::string_view text)
+      : tree_(tree), damaged_(tree != nullptr && TreeIsDamaged(tree, text)) {}
   ~Tree() {
-    if (tree_) ts_tree_delete(tree_);
+    if (tree_ && !damaged_) ts_tree_delete(tree_);
   }
   Tree(const Tree&) = delete;
   Tree& operator=(const Tree&) = delete;
-  bool ok() const { return tree_ != nullptr; }
+  bool ok() const { return tree_ != nullptr && !damaged_; }
+  bool damaged() const { return damaged_; }
   TSNode root() const { return ts_tree_root_node(tree_); }
 
  private:
   TSTree* tree_;
+  bool damaged_;
 };
 
 std::string_view Type(TSNode n) {
@@ -354,14 +418,27 @@ bool IsTypeSpecifier(TSNode n) {
 }
 
 bool Reader::Analyze(TSNode n, ParsedDeclaration* out) const {
-  const std::string_view t = Type(n);
-  if (t == "template_declaration") {
-    for (uint32_t i = NamedCount(n); i-- > 0;) {
-      TSNode c = Named(n, i);
-      if (!Is(c, "template_parameter_list")) return Analyze(c, out);
+  // Templates and friends wrap the declaration they hold, as often as written.
+  for (;;) {
+    const std::string_view t = Type(n);
+    if (t == "template_declaration") {
+      TSNode inner{};
+      for (uint32_t i = NamedCount(n); i-- > 0 && ts_node_is_null(inner);) {
+        TSNode c = Named(n, i);
+        if (!Is(c, "template_parameter_list")) inner = c;
+      }
+      if (ts_node_is_null(inner)) return false;
+      n = inner;
+      continue;
     }
-    return false;
+    if (t == "friend_declaration") {
+      n = Named(n, 0);
+      if (ts_node_is_null(n)) return false;
+      continue;
+    }
+    break;
   }
+  const std::string_view t = Type(n);
   if (IsTypeSpecifier(n)) return FillType(n, out);
   if (t == "function_definition" || t == "declaration" || t == "field_declaration") {
     TSNode declarator = Field(n, "declarator");
@@ -378,10 +455,6 @@ bool Reader::Analyze(TSNode n, ParsedDeclaration* out) const {
     // typedef struct { ... } NAME;
     if (out->name.empty()) out->name = Text(Field(n, "declarator"));
     return true;
-  }
-  if (t == "friend_declaration") {
-    TSNode inner = Named(n, 0);
-    return !ts_node_is_null(inner) && Analyze(inner, out);
   }
   return false;
 }
@@ -504,8 +577,10 @@ bool FirstNamedDeclaration(const Reader& reader, TSNode container, ParsedDeclara
     TSNode c = Named(container, i);
     if (Is(c, "linkage_specification")) {
       TSNode body = Field(c, "body");
-      if (Is(body, "declaration_list")) return FirstNamedDeclaration(reader, body, out);
-      return reader.Analyze(body, out);
+      if (!Is(body, "declaration_list")) return reader.Analyze(body, out);
+      container = body;  // extern "C" { ... }: its first declaration
+      i = static_cast<uint32_t>(-1);
+      continue;
     }
     if (Is(c, "access_specifier") || Is(c, "comment")) continue;
     *out = ParsedDeclaration();
@@ -599,8 +674,8 @@ bool DeclarationParser::ParseDeclaration(const ParseInput& input, ParsedDeclarat
     const std::string source = attempt == 0 ? head : std::string(kOpen) + head + "\n};";
     const std::string written =
         (attempt == 0 ? std::string() : std::string(kOpen)) + prepared.written.substr(first);
-    Tree tree(impl_->Parse(source));
-    if (!tree.ok()) return fail("the parser gave up");
+    Tree tree(impl_->Parse(source), source);
+    if (!tree.ok()) return fail(tree.damaged() ? kTooDeep : "the parser gave up");
     // Markers count from the selection's start; the head starts at `first`.
     const std::ptrdiff_t shift = (attempt == 0 ? 0 : static_cast<std::ptrdiff_t>(kOpen.size())) -
                                  static_cast<std::ptrdiff_t>(first);
@@ -627,7 +702,8 @@ bool DeclarationParser::ParseDeclaration(const ParseInput& input, ParsedDeclarat
       (out->kind == Kind::Function || out->kind == Kind::MethodDeclaration) && out->scope.empty() &&
       input.document.size() <= 0xFFFFFFF) {
     const Prepared doc = detail::Prepare(input.document);
-    Tree tree(impl_->Parse(doc.text));
+    Tree tree(BracesNestDeeperThan(doc.text, kMaxNesting) ? nullptr : impl_->Parse(doc.text),
+              doc.text);
     if (tree.ok()) {
       std::size_t at = std::min(input.selectionOffset + first, doc.text.size());
       const Reader reader(doc.text, doc.written, doc.markers, 0);
@@ -640,11 +716,21 @@ bool DeclarationParser::ParseDeclaration(const ParseInput& input, ParsedDeclarat
 
 namespace {
 
+// Visits the declarations of a tree with a work list of its own, so nesting
+// costs memory, not stack.
 struct Walk {
   const Reader& reader;
   const Prepared& prepared;
   const FindOptions& options;
   std::vector<FoundDeclaration>* out;
+
+  struct Pending {
+    TSNode node;
+    std::size_t scope;  // index into `scopes`; 0: no enclosing class
+    std::size_t depth;
+  };
+  std::vector<std::string> scopes;  // [0] is the empty scope
+  std::vector<Pending> pending;
 
   void Add(TSNode outer, const ParsedDeclaration& decl) {
     FoundDeclaration f;
@@ -654,24 +740,37 @@ struct Walk {
     out->push_back(std::move(f));
   }
 
-  void Container(TSNode n, const std::string& enclosing) {
-    for (uint32_t i = 0; i < NamedCount(n); ++i) Item(Named(n, i), enclosing);
+  // Queues the named children of `n`; the order of `out` does not matter.
+  void Container(TSNode n, std::size_t scope, std::size_t depth) {
+    for (uint32_t i = 0; i < NamedCount(n); ++i) pending.push_back({Named(n, i), scope, depth});
   }
 
-  void Item(TSNode n, const std::string& enclosing) {
+  // False when the tree nests deeper than kMaxNesting.
+  bool Run(TSNode root) {
+    Container(root, 0, 0);
+    while (!pending.empty()) {
+      const Pending p = pending.back();
+      pending.pop_back();
+      if (p.depth > kMaxNesting) return false;
+      Item(p.node, p.scope, p.depth);
+    }
+    return true;
+  }
+
+  void Item(TSNode n, std::size_t scope, std::size_t depth) {
     const std::string_view t = Type(n);
     if (t == "namespace_definition" || t == "linkage_specification") {
       TSNode body = Field(n, "body");
       if (Is(body, "declaration_list")) {
-        Container(body, enclosing);
+        Container(body, scope, depth + 1);
       } else if (!ts_node_is_null(body)) {
-        Item(body, enclosing);
+        pending.push_back({body, scope, depth + 1});
       }
       return;
     }
     if (t.starts_with("preproc_if") || t == "preproc_else" || t == "preproc_elif" ||
         t == "preproc_elifdef") {
-      Container(n, enclosing);
+      Container(n, scope, depth + 1);
       return;
     }
     if (t == "preproc_def" || t == "preproc_function_def" || t == "comment") return;
@@ -689,14 +788,17 @@ struct Walk {
     const bool isType = decl.kind == Kind::Class || decl.kind == Kind::Struct ||
                         decl.kind == Kind::Union || decl.kind == Kind::Enum ||
                         decl.kind == Kind::Interface;
+    const std::string& enclosing = scopes[scope];
     const bool inClass = !enclosing.empty();
     if (isType) {
       // Forward declarations and anonymous types need no block.
       if (!ts_node_is_null(body) && !decl.name.empty() && (options.kinds & MaskOf(decl.kind)))
         Add(n, decl);
-      if (Is(body, "field_declaration_list")) {
-        const std::string scope = enclosing.empty() ? decl.name : enclosing + "::" + decl.name;
-        Container(body, scope);
+      if (Is(body, "field_declaration_list") && depth < kMaxNesting) {
+        scopes.push_back(enclosing.empty() ? decl.name : enclosing + "::" + decl.name);
+        Container(body, scopes.size() - 1, depth + 1);
+      } else if (Is(body, "field_declaration_list")) {
+        pending.push_back({body, scope, depth + 1});  // reported as too deep by Run
       }
       return;
     }
@@ -795,14 +897,22 @@ bool DeclarationParser::FindDeclarations(std::string_view doc, const FindOptions
     return false;
   }
   const Prepared prepared = detail::Prepare(doc);
-  Tree tree(impl_->Parse(prepared.text));
+  if (BracesNestDeeperThan(prepared.text, kMaxNesting)) {
+    if (why) *why = "braces nest more than " + std::to_string(kMaxNesting) + " levels deep";
+    return false;
+  }
+  Tree tree(impl_->Parse(prepared.text), prepared.text);
   if (!tree.ok()) {
-    if (why) *why = "the parser gave up";
+    if (why) *why = tree.damaged() ? kTooDeep : "the parser gave up";
     return false;
   }
   const Reader reader(prepared.text, prepared.written, prepared.markers, 0);
-  Walk walk{reader, prepared, options, out};
-  walk.Container(tree.root(), std::string());
+  Walk walk{reader, prepared, options, out, {std::string()}, {}};
+  if (!walk.Run(tree.root())) {
+    out->clear();
+    if (why) *why = "declarations nest more than " + std::to_string(kMaxNesting) + " levels deep";
+    return false;
+  }
 
   AppendMacros(prepared.text, options.kinds, out);
   std::sort(out->begin(), out->end(),

@@ -48,6 +48,15 @@ expect bad_select 2 'L1:C1-L2:C2' -- "$bin" comment f.c --select 1-2
 expect bad_encoding 2 'encoding' -- "$bin" comment f.c --line 1 --encoding latin1
 expect verbose_nothing 3 'no declaration quillmark recognises' -- "$bin" -v comment f.c --line 3
 expect output_unwritable 2 'cannot write' -- "$bin" comment f.c --line 2 --output /nonexistent/dir/x.c
+# An empty path is a usage error, never "no option": --output '' rewrote FILE.
+for option in --output --assume-filename; do
+  expect "empty$option" 2 "$option: an empty path is not allowed" -- "$bin" comment f.c --line 2 "$option" ''
+done
+expect empty_output_header 2 '--output: an empty path is not allowed' -- "$bin" header f.c --output ''
+expect empty_output_delete 2 '--output: an empty path is not allowed' -- "$bin" delete f.c --line 2 --output ''
+expect empty_settings 2 '--settings: an empty path is not allowed' -- "$bin" --settings '' comment f.c --line 2
+expect empty_load 2 '--load: an empty path is not allowed' -- "$bin" settings --load ''
+expect empty_save 2 '--save: an empty path is not allowed' -- "$bin" settings --save ''
 same untouched_after_errors f.c f.orig
 expect gbk_forced 0 '^g\.c:4:11$' -- "$bin" comment f.c --line 2 --encoding gbk --output g.c
 

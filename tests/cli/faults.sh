@@ -64,6 +64,57 @@ cp f.orig private.c && chmod 0600 private.c
 expect private_ok 0 'private\.c:' -- "$bin" comment private.c --line 2
 [ "$(stat -c %a private.c)" = 600 ] && ok || bad "mode changed to $(stat -c %a private.c)"
 
+# Races: the file changes between the read and the rename. strace holds the
+# first fsync (of the temporary file, before the last check) for 3 s while the
+# change is made; the run must refuse, and the file keep what the change left.
+# race NAME CHANGE CHECK: CHANGE runs in the window, CHECK afterwards.
+race() {
+  local name=$1 change=$2 after=$3 status
+  rm -f race.c race_link.c trace && cp f.orig race.c
+  strace -o trace -e trace=fsync -e inject=fsync:delay_enter=3000000:when=1 \
+    "$bin" comment race.c --line 2 >race.out 2>race.err &
+  local pid=$! waited=0
+  until grep -q 'fsync(' trace 2>/dev/null || [ $waited -ge 200 ]; do sleep 0.05; waited=$((waited + 1)); done
+  eval "$change"
+  cp race.c race.expected
+  wait $pid
+  status=$?
+  if [ $status = 2 ] && grep -q 'changed while it was being edited' race.err && cmp -s race.c race.expected &&
+    eval "$after"; then ok; else bad "race $name: exit $status: $(cat race.err)"; fi
+}
+if command -v strace >/dev/null && strace -o /dev/null true 2>/dev/null; then
+  race hard_link 'ln race.c race_link.c' '[ "$(stat -c %h race.c)" = 2 ]'
+  race chmod 'chmod 0444 race.c' '[ "$(stat -c %a race.c)" = 444 ]'
+  race xattr "python3 -c \"import os; os.setxattr('race.c', 'user.note', b'mine')\"" \
+    "python3 -c \"import os; assert os.getxattr('race.c', 'user.note') == b'mine'\""
+  # An edit of the same length whose mtime is put back, as touch -r and rsync -t do.
+  race same_size_mtime_kept 'touch -r race.c ref && printf y | dd of=race.c bs=1 seek=26 conv=notrunc 2>/dev/null &&
+    touch -r ref race.c' \
+    'grep -q "int y" race.c'
+  if [ "$(id -u)" = 0 ]; then
+    race chown 'chown nobody race.c' '[ "$(stat -c %U race.c)" = nobody ]'
+  fi
+  # Ctrl-C or kill while the temporary file is written: it goes, the file stays
+  # as it was, and the run ends by the signal. Background jobs start with SIGINT
+  # ignored; env gives it back.
+  for signal in INT:130 TERM:143; do
+    rm -f trace sig.pid && cp f.orig sig.c
+    env --default-signal=INT,TERM strace -o trace -e trace=fsync -e inject=fsync:delay_enter=3000000:when=1 \
+      bash -c 'echo $$ >sig.pid; exec "$@"' sh "$bin" comment sig.c --line 2 >/dev/null 2>&1 &
+    pid=$! waited=0
+    until grep -q 'fsync(' trace 2>/dev/null || [ $waited -ge 200 ]; do sleep 0.05; waited=$((waited + 1)); done
+    kill -"${signal%:*}" "$(cat sig.pid)"
+    wait $pid
+    status=$?
+    left=$(find . -maxdepth 1 -name '.sig.c.quillmark-*' | wc -l)
+    if [ $status = "${signal#*:}" ] && [ "$left" = 0 ] && cmp -s sig.c f.orig; then ok; else
+      bad "SIG${signal%:*} while writing: exit $status, $left temporary files left"; fi
+  done
+else
+  skipped=$((skipped + 1))
+  echo "skipped: the races need strace"
+fi
+
 # A long file name (the temporary name stays short) and a stale temporary file.
 long=$(printf 'x%.0s' $(seq 245)).c
 cp f.orig "$long"

@@ -90,9 +90,14 @@ if command -v git >/dev/null; then
   mkdir "$top/repo/generated"
   printf 'int Generated(int a);\n' >"$top/repo/generated/gen.c"
   printf 'generated/\n' >"$top/repo/.gitignore"
+  # Nothing the tree's own git configuration names is run.
+  git -C "$top/repo" add -A
+  git -C "$top/repo" config core.fsmonitor "touch $top/fsmonitor-ran; false"
+  git -C "$top/repo" config core.hooksPath "$top/hooks"
   "$bin" --settings "$settings" batch "$top/repo" >/dev/null 2>&1
   check "an ignored file is untouched" test "$(cat "$top/repo/generated/gen.c")" = "int Generated(int a);"
   check "the others are written" diff -r "$expected" "$top/repo" -x .git -x generated -x .gitignore
+  check "the tree's core.fsmonitor command did not run" test ! -e "$top/fsmonitor-ran"
 fi
 
 # A failing file is reported and skipped; the others are written.
@@ -100,13 +105,59 @@ cp -r "$input" "$top/faulty"
 printf 'int f(void);\n\0binary\n' >"$top/faulty/binary.c"
 printf 'int Linked(int a);\n' >"$top/faulty/linked.c"
 ln "$top/faulty/linked.c" "$top/link2.c"
+# Nesting deeper than the walk takes, and deeper than the parser survives.
+repeat() { for ((i = 0; i < $2; i++)); do printf '%s\n' "$1"; done; }
+{ repeat 'struct S {' 20000; echo 'int f(int a);'; repeat '};' 20000; } >"$top/faulty/deep_struct.h"
+repeat 'class A {' 30000 >"$top/faulty/deep_class.h"
+{ printf 'int x = '; repeat 'a =' 40000; } >"$top/faulty/chain.c"
+{ printf 'int x = '; repeat '(' 70000; } >"$top/faulty/parens.c"
+{ repeat '#if X' 1200; echo 'int f(int a);'; repeat '#endif' 1200; } >"$top/faulty/deep_ifs.h"
+cp "$top/faulty/deep_struct.h" "$top/deep_struct.h"
+"$bin" --settings "$settings" batch "$top/faulty" --dry-run -j 1 >/dev/null 2>"$top/faulty.err"
+check "--dry-run -j 1 on deep nesting gives exit status 2" test $? = 2
+check "--dry-run -j 1 prints its summary" grep -q "9 files, 9 declarations to comment, 6 failed" "$top/faulty.err"
 "$bin" --settings "$settings" batch "$top/faulty" >/dev/null 2>"$top/faulty.err"
 check "failures give exit status 2" test $? = 2
 check "the file with NUL bytes is reported" grep -q "binary.c is not a text file" "$top/faulty.err"
 check "the hard-linked file is reported" grep -q "linked.c" "$top/faulty.err"
-check "the summary counts both" grep -q "4 files, 8 declarations commented, 2 failed" "$top/faulty.err"
+check "too deep a nesting of braces is reported" \
+  grep -q "deep_struct.h: braces nest more than 1000 levels deep; skipped" "$top/faulty.err"
+check "unclosed braces count too" \
+  grep -q "deep_class.h: braces nest more than 1000 levels deep; skipped" "$top/faulty.err"
+check "too deep a nesting of declarations is reported" \
+  grep -q "deep_ifs.h: declarations nest more than 1000 levels deep; skipped" "$top/faulty.err"
+check "too long a chain for the parser is reported" \
+  grep -q "chain.c: the text nests or chains too deeply for the C++ parser; skipped" "$top/faulty.err"
+check "too deep parentheses for the parser are reported" \
+  grep -q "parens.c: the text nests or chains too deeply for the C++ parser; skipped" "$top/faulty.err"
+check "the summary counts all" grep -q "9 files, 8 declarations commented, 7 failed" "$top/faulty.err"
+check "the deep files are untouched" cmp -s "$top/deep_struct.h" "$top/faulty/deep_struct.h"
 check "the failing files are untouched" test "$(cat "$top/faulty/linked.c")" = "int Linked(int a);"
-check "the others are written" diff -r "$expected" "$top/faulty" -x binary.c -x linked.c
+check "the others are written" diff -r "$expected" "$top/faulty" -x binary.c -x linked.c \
+  -x deep_struct.h -x deep_class.h -x chain.c -x parens.c -x deep_ifs.h
+# A symbolic link loop inside a tree is passed over with a line; named, it is
+# called what it is.
+cp -r "$input" "$top/loop"
+ln -s self "$top/loop/self"
+"$bin" --settings "$settings" batch "$top/loop" --dry-run >/dev/null 2>"$top/err"
+check "a link loop inside a tree does not stop batch" test $? = 0
+check "a link loop inside a tree gets a line" grep -q "loop/self: a symbolic link loop; skipped" "$top/err"
+check "the files beside a link loop are processed" grep -q "2 files, 8 declarations to comment" "$top/err"
+"$bin" --settings "$settings" batch "$top/loop/self" --dry-run >/dev/null 2>"$top/err"
+check "a link loop named is an error" test $? = 2
+check "a link loop named is called so" grep -q "loop/self: a symbolic link loop$" "$top/err"
+# Braces inside string and character literals nest nothing.
+braces=$(printf '{%.0s' $(seq 1500))
+{ printf 'const char* s = "%s";\nchar c = '"'{'"';\n' "$braces"
+  printf 'auto r = R"x(%s\n%s)x";\nint n = 1'"'"'000;\nint g(int a);\n' "$braces" "$braces"; } >"$top/literals.c"
+"$bin" --settings "$settings" batch "$top/literals.c" --dry-run >"$top/out" 2>"$top/err"
+check "braces in literals are not nesting" grep -q "literals.c:.*: function g" "$top/out"
+# The comment command in the syntax mode reads the whole document for a function's class.
+printf 'int f(int a);\n' >"$top/chained.c"
+repeat 'a =' 40000 >>"$top/chained.c"
+"$bin" --settings "$settings" --parser syntax comment "$top/chained.c" --line 1 --output "$top/out" \
+  >/dev/null 2>&1
+check "comment on a file too deep for the parser does not crash" test $? -lt 128
 "$bin" --settings "$settings" batch "$top/faulty" --kinds class,nonsense >/dev/null 2>"$top/err"
 check "an unknown kind is a usage error" test $? = 2
 

@@ -16,12 +16,24 @@ struct FileIdentity {
   std::uint64_t inode = 0;  // the file index on Windows
   std::uint64_t size = 0;
   std::int64_t modified = 0;  // nanoseconds (POSIX) or 100 ns ticks (Windows)
+  // What a replacement must keep, and the status change time, which moves with
+  // any change to the file (a same-size edit whose mtime was put back, a new
+  // link, mode, owner or extended attribute) and cannot be set back. Left 0
+  // where a system does not give them.
+  std::int64_t changed = 0;  // nanoseconds
+  std::uint64_t links = 0;
+  std::uint32_t mode = 0;
+  std::uint32_t owner = 0;
+  std::uint32_t group = 0;
   bool known = false;
 };
 
-// The same file, unchanged: device, inode, size and modification time agree.
+// The same file, unchanged: device, inode, size, modification and status
+// change times, link count, mode, owner and group agree.
 inline bool SameFile(const FileIdentity& a, const FileIdentity& b) {
-  return a.device == b.device && a.inode == b.inode && a.size == b.size && a.modified == b.modified;
+  return a.device == b.device && a.inode == b.inode && a.size == b.size &&
+         a.modified == b.modified && a.changed == b.changed && a.links == b.links &&
+         a.mode == b.mode && a.owner == b.owner && a.group == b.group;
 }
 
 // The largest file either reader accepts; the size is checked before reading.
