@@ -589,26 +589,6 @@ bool FirstNamedDeclaration(const Reader& reader, TSNode container, ParsedDeclara
   return false;
 }
 
-// The classes enclosing byte `at` of a parsed document, outermost first, joined with "::".
-std::string EnclosingClasses(const Reader& reader, TSNode root, std::size_t at) {
-  TSNode n =
-      ts_node_descendant_for_byte_range(root, static_cast<uint32_t>(at), static_cast<uint32_t>(at));
-  std::vector<std::string> names;
-  for (; !ts_node_is_null(n); n = ts_node_parent(n)) {
-    if (!Is(n, "field_declaration_list")) continue;
-    TSNode specifier = ts_node_parent(n);
-    if (!IsTypeSpecifier(specifier)) continue;
-    TSNode name = Field(specifier, "name");
-    if (!ts_node_is_null(name)) names.push_back(reader.Text(name));
-  }
-  std::string scope;
-  for (auto it = names.rbegin(); it != names.rend(); ++it) {
-    if (!scope.empty()) scope += "::";
-    scope += *it;
-  }
-  return scope;
-}
-
 }  // namespace
 
 std::string FormatParameter(const Parameter& parameter) {
@@ -643,16 +623,118 @@ bool DeclarationParser::ok() const {
   return impl_->error.empty();
 }
 
+namespace {
+
+// Where a template head standing on the lines directly above byte `at` (the
+// start of a line) begins, or npos: "template <typename T>" above a selected
+// "T f(T)" belongs to it.
+std::size_t TemplateHeadAbove(std::string_view text, std::size_t at) {
+  std::size_t lineBegin = at;
+  for (int lines = 0; lines < 4 && lineBegin > 0; ++lines) {
+    const std::size_t prevEnd = lineBegin - 1;  // the '\n' ending the line above
+    std::size_t prevBegin = prevEnd == 0 ? 0 : text.rfind('\n', prevEnd - 1);
+    prevBegin = (prevEnd == 0 || prevBegin == std::string_view::npos) ? 0 : prevBegin + 1;
+    const std::string line = Clean(text.substr(prevBegin, prevEnd - prevBegin));
+    if (line.empty() || line.back() == ';' || line.back() == '{' || line.back() == '}') break;
+    lineBegin = prevBegin;
+    if (!line.starts_with("template") ||
+        (line.size() > 8 && detail::IsIdentByte(static_cast<unsigned char>(line[8]))))
+      continue;
+    // The head is whole: its angle brackets close at the end of what it spans.
+    const std::string head = Clean(text.substr(prevBegin, at - prevBegin));
+    int depth = 0;
+    for (std::size_t i = 0; i < head.size(); ++i) {
+      if (head[i] == '<') ++depth;
+      if (head[i] == '>' && !(i > 0 && head[i - 1] == '-')) --depth;
+    }
+    return depth == 0 && !head.empty() && head.back() == '>' ? prevBegin : std::string_view::npos;
+  }
+  return std::string_view::npos;
+}
+
+// True when the prepared selection declares a friend (after any template head):
+// a friend belongs to no class.
+bool DeclaresFriend(std::string_view text) {
+  std::size_t i = text.find_first_not_of(" \t\r\n\f\v");
+  if (i == std::string_view::npos) return false;
+  if (text.compare(i, 8, "template") == 0) {
+    int depth = 0;
+    for (; i < text.size(); ++i) {
+      if (text[i] == '<') ++depth;
+      if (text[i] == '>' && --depth == 0) break;
+    }
+    i = text.find_first_not_of(" \t\r\n\f\v", i + 1);
+    if (i == std::string_view::npos) return false;
+  }
+  return text.compare(i, 6, "friend") == 0 &&
+         (i + 6 == text.size() || !detail::IsIdentByte(static_cast<unsigned char>(text[i + 6])));
+}
+
+}  // namespace
+
 bool DeclarationParser::ParseDeclaration(const ParseInput& input, ParsedDeclaration* out,
                                          std::string* why) {
+  *out = ParsedDeclaration();
+  const std::string_view doc = input.document;
+  const bool inDocument = !doc.empty() && doc.size() <= 0xFFFFFFF &&
+                          input.selectionOffset <= doc.size() &&
+                          input.selection.size() <= doc.size() - input.selectionOffset;
+  if (!inDocument) return ParseSelection(input.selection, out, why);
+  const Prepared prepared = detail::Prepare(doc);
+  // A template head on the lines above belongs to the selected declaration.
+  std::string_view selection = input.selection;
+  std::size_t selectionOffset = input.selectionOffset;
+  const std::size_t lineBegin = doc.rfind('\n', selectionOffset == 0 ? 0 : selectionOffset - 1);
+  const std::size_t lineStart =
+      (selectionOffset == 0 || lineBegin == std::string_view::npos) ? 0 : lineBegin + 1;
+  if (Clean(doc.substr(lineStart, selectionOffset - lineStart)).empty() &&
+      !Clean(selection).starts_with("template")) {
+    const std::size_t head = TemplateHeadAbove(prepared.text, lineStart);
+    if (head != std::string_view::npos) {
+      selection = doc.substr(head, selectionOffset + selection.size() - head);
+      selectionOffset = head;
+    }
+  }
+  if (!ParseSelection(selection, out, why)) return false;
+  if ((out->kind != Kind::Function && out->kind != Kind::MethodDeclaration) || !out->scope.empty())
+    return true;
+  const std::string_view selected =
+      std::string_view(prepared.text).substr(selectionOffset, selection.size());
+  if (DeclaresFriend(selected)) return true;
+  // The class whose body holds the selection: the innermost, with the classes
+  // around it ("Outer::Inner").
+  const std::size_t first = selected.find_first_not_of(" \t\r\n\f\v");
+  const std::size_t at = selectionOffset + (first == std::string_view::npos ? 0 : first);
+  for (const std::string& name : detail::EnclosingClassesAt(prepared, at)) {
+    if (name.empty()) continue;
+    if (!out->scope.empty()) out->scope += "::";
+    out->scope += name;
+  }
+  if (!out->scope.empty() && out->kind == Kind::Function) out->kind = Kind::MemberFunction;
+  return true;
+}
+
+bool DeclarationParser::ParseSelected(std::string_view utf8Document, std::size_t begin,
+                                      std::size_t end, ParsedDeclaration* out, std::string* why) {
+  if (begin > end || end > utf8Document.size()) {
+    *out = ParsedDeclaration();
+    if (why) *why = "the selection lies outside the document";
+    return false;
+  }
+  return ParseDeclaration(ParseInput{utf8Document.substr(begin, end - begin), utf8Document, begin},
+                          out, why);
+}
+
+bool DeclarationParser::ParseSelection(std::string_view selection, ParsedDeclaration* out,
+                                       std::string* why) {
   *out = ParsedDeclaration();
   const auto fail = [why](std::string message) {
     if (why) *why = std::move(message);
     return false;
   };
   if (!ok()) return fail(impl_->error);
-  if (input.selection.size() > 0xFFFFFFF) return fail("the selection is too large");
-  const Prepared prepared = detail::Prepare(input.selection);
+  if (selection.size() > 0xFFFFFFF) return fail("the selection is too large");
+  const Prepared prepared = detail::Prepare(selection);
   const std::string_view text = prepared.text;
   const std::size_t first = text.find_first_not_of(" \t\r\n\f\v");
   if (first == std::string_view::npos) return fail("the selection holds no declaration");
@@ -698,19 +780,6 @@ bool DeclarationParser::ParseDeclaration(const ParseInput& input, ParsedDeclarat
   if (best.kind == Kind::None) return fail("no class, function, enum or macro recognised");
   *out = std::move(best);
 
-  if (!input.document.empty() && input.selectionOffset <= input.document.size() &&
-      (out->kind == Kind::Function || out->kind == Kind::MethodDeclaration) && out->scope.empty() &&
-      input.document.size() <= 0xFFFFFFF) {
-    const Prepared doc = detail::Prepare(input.document);
-    Tree tree(BracesNestDeeperThan(doc.text, kMaxNesting) ? nullptr : impl_->Parse(doc.text),
-              doc.text);
-    if (tree.ok()) {
-      std::size_t at = std::min(input.selectionOffset + first, doc.text.size());
-      const Reader reader(doc.text, doc.written, doc.markers, 0);
-      out->scope = EnclosingClasses(reader, tree.root(), at);
-      if (!out->scope.empty() && out->kind == Kind::Function) out->kind = Kind::MemberFunction;
-    }
-  }
   return true;
 }
 

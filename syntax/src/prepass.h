@@ -32,6 +32,12 @@ struct Prepared {
 
 Prepared Prepare(std::string_view source);
 
+// The classes whose body byte `at` of a prepared document stands in directly,
+// outermost first ("" for an unnamed one); empty when a namespace, a function
+// body or nothing is the innermost scope there. Found by counting braces, so a
+// tree the grammar breaks above `at` does not lose the class.
+std::vector<std::string> EnclosingClassesAt(const Prepared& prepared, std::size_t at);
+
 // True for bytes that can continue an identifier (UTF-8 bytes included).
 inline bool IsIdentByte(unsigned char c) {
   return c == '_' || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
