@@ -179,6 +179,7 @@ class Reader {
   bool FillType(TSNode specifier, ParsedDeclaration* out) const;
   void FillParameters(TSNode list, ParsedDeclaration* out) const;
   std::string ReturnTypeInFront(TSNode decl, TSNode outer, TSNode fd) const;
+  std::string CastTarget(TSNode cast, TSNode parameters) const;
 
   std::string WrittenBetween(std::size_t b, std::size_t e) const {
     if (b >= e || b >= written_.size()) return Between(b, e);
@@ -281,6 +282,42 @@ void Reader::FillParameters(TSNode list, ParsedDeclaration* out) const {
     }
     if (!p.text.empty()) out->parameters.push_back(std::move(p));
   }
+  // "(void)" declares no parameters.
+  if (out->parameters.size() == 1 && out->parameters[0].text == "void" &&
+      out->parameters[0].defaultValue.empty())
+    out->parameters.clear();
+}
+
+// The parameter list's declarator of a conversion operator: "operator const
+// char *()" nests it in the pointer that belongs to the target type.
+TSNode CastParameters(TSNode cast) {
+  TSNode abstract = Field(cast, "declarator");
+  for (int guard = 0; guard < 16 && !ts_node_is_null(abstract); ++guard) {
+    if (!Is(abstract, "abstract_pointer_declarator") &&
+        !Is(abstract, "abstract_reference_declarator"))
+      break;
+    TSNode inner = Field(abstract, "declarator");
+    if (ts_node_is_null(inner)) inner = Named(abstract, NamedCount(abstract) - 1);
+    abstract = inner;
+  }
+  return abstract;
+}
+
+// The target type of a conversion operator, with the "*" or "&" written between
+// the type and the parameter list.
+std::string Reader::CastTarget(TSNode cast, TSNode parameters) const {
+  TSNode keyword = Child(cast, 0);
+  if (ts_node_is_null(keyword) || ts_node_is_null(parameters)) return Text(Field(cast, "type"));
+  // "const char *" is written "const char*".
+  const std::string written = Between(ts_node_end_byte(keyword), ts_node_start_byte(parameters));
+  std::string target;
+  for (std::size_t k = 0; k < written.size(); ++k) {
+    if (written[k] == ' ' && k + 1 < written.size() &&
+        (written[k + 1] == '*' || written[k + 1] == '&'))
+      continue;
+    target.push_back(written[k]);
+  }
+  return target;
 }
 
 bool Reader::FillFunction(TSNode decl, TSNode outer, ParsedDeclaration* out) const {
@@ -290,9 +327,9 @@ bool Reader::FillFunction(TSNode decl, TSNode outer, ParsedDeclaration* out) con
   TSNode params{};
   if (Is(fd, "operator_cast")) {
     // operator T() as the whole declarator.
-    TSNode abstract = Field(fd, "declarator");
+    TSNode abstract = CastParameters(fd);
     params = Field(abstract, "parameters");
-    out->returnType = Text(Field(fd, "type"));
+    out->returnType = CastTarget(fd, abstract);
     out->name = Between(ts_node_start_byte(fd), ts_node_start_byte(abstract));
   } else {
     const bool qualifiedCast = Is(fd, "qualified_identifier");
@@ -304,9 +341,9 @@ bool Reader::FillFunction(TSNode decl, TSNode outer, ParsedDeclaration* out) con
     TSNode cast = Field(nameNode, "name");
     while (Is(cast, "qualified_identifier")) cast = Field(cast, "name");
     if (Is(cast, "operator_cast")) {
-      TSNode abstract = Field(cast, "declarator");
+      TSNode abstract = CastParameters(cast);
       params = Field(abstract, "parameters");
-      out->returnType = Text(Field(cast, "type"));
+      out->returnType = CastTarget(cast, abstract);
       full = Between(ts_node_start_byte(nameNode), ts_node_start_byte(abstract));
     }
     const std::size_t sep = LastScopeSeparator(full);
@@ -734,7 +771,7 @@ bool DeclarationParser::ParseSelection(std::string_view selection, ParsedDeclara
   };
   if (!ok()) return fail(impl_->error);
   if (selection.size() > 0xFFFFFFF) return fail("the selection is too large");
-  const Prepared prepared = detail::Prepare(selection);
+  Prepared prepared = detail::Prepare(selection);
   const std::string_view text = prepared.text;
   const std::size_t first = text.find_first_not_of(" \t\r\n\f\v");
   if (first == std::string_view::npos) return fail("the selection holds no declaration");
@@ -745,6 +782,7 @@ bool DeclarationParser::ParseSelection(std::string_view selection, ParsedDeclara
     if (out->name.empty()) return fail("the #define has no name");
     return true;
   }
+  detail::BlankConditionals(prepared);
 
   // First as it stands at namespace scope; then inside a class body, where
   // constructors, "= 0" and access labels belong.

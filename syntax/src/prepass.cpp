@@ -329,9 +329,11 @@ class Rewriter {
     if (w.size() > 2 && w.starts_with("__")) return true;
     if (!AllCaps(w)) return false;
     if (w.front() == '_' || w.back() == '_') return true;
-    for (std::string_view part : {"API", "EXPORT", "IMPORT", "CALL", "ENTRY", "INLINE", "CONSTEXPR",
-                                  "NOEXCEPT", "NOTHROW", "DEPRECATED", "DECL", "DLL", "VISIBLE",
-                                  "VISIBILITY", "NODISCARD", "ATTR", "CLASS", "NOVTABLE"}) {
+    for (std::string_view part :
+         {"API",       "EXPORT",     "IMPORT",    "CALL",       "ENTRY", "INLINE",
+          "CONSTEXPR", "NOEXCEPT",   "NOTHROW",   "DEPRECATED", "DECL",  "DLL",
+          "VISIBLE",   "VISIBILITY", "NODISCARD", "ATTR",       "CLASS", "NOVTABLE",
+          "PUBFUN",    "EXTERN",     "IMPEXP",    "WARN",       "PUBLIC"}) {
       if (w.find(part) != std::string_view::npos) return true;
     }
     return false;
@@ -348,12 +350,65 @@ class Rewriter {
            Is(i, "final") || Is(i, "volatile") || Is(i, "&") || (i < toks_.size() && done_[i]);
   }
 
+  // True where a declaration can start: the text's start or after ";", "{", "}",
+  // a label's ":" or a string (extern "C").
+  bool StartsDeclaration(std::size_t i) const {
+    while (i > 0 && done_[i - 1]) --i;
+    if (i == 0) return true;
+    const std::string_view b = Word(i - 1);
+    return b == ";" || b == "{" || b == "}" || b == ":" || b.front() == '"' ||
+           OneOf(b, kSpecifierKeywords);
+  }
+  // True when the group from `open` to `close` holds a top-level comma.
+  bool HasTopComma(std::size_t open, std::size_t close) const {
+    return TopComma(open, close) < close;
+  }
+
+  // A macro with arguments in front of a declaration: an export macro around the
+  // return type keeps the type ("CJSON_PUBLIC(cJSON *) f(...)"), an attribute
+  // macro goes with its arguments ("JSON_HEDLEY_NON_NULL(1) f(...)").
+  bool RemoveMacroCall(std::size_t i) {
+    const std::string_view w = Word(i);
+    if (!Is(i + 1, "(") || !AllCaps(w) || !StartsDeclaration(i)) return false;
+    const std::size_t close = Closing(i + 1);
+    if (close >= toks_.size() || close == i + 2) return false;
+    // What follows must go on with the declaration: a word, not a call's ";".
+    const std::size_t next = close + 1;
+    if (!(IsIdent(next) || Is(next, "::"))) return false;
+    const bool aroundType =
+        MacroShaped(w) && !w.ends_with("_") &&
+        (w.find("API") != std::string_view::npos || w.find("EXPORT") != std::string_view::npos ||
+         w.find("PUBLIC") != std::string_view::npos || w.find("EXTERN") != std::string_view::npos ||
+         w.find("IMPORT") != std::string_view::npos);
+    if (aroundType) {
+      if (HasTopComma(i + 1, close)) return false;  // the macro is the whole declaration
+      BlankToks(i, i + 1);
+      BlankTok(close);
+      return true;
+    }
+    BlankToks(i, close);
+    return true;
+  }
+
+  // name OF((int a, int b)): a macro around the parameter list of old headers.
+  bool RemoveParameterMacro(std::size_t i) {
+    if (!AllCaps(Word(i)) || i == 0 || !IsIdent(i - 1) || !Is(i + 1, "(") || !Is(i + 2, "("))
+      return false;
+    const std::size_t outer = Closing(i + 1);
+    const std::size_t inner = Closing(i + 2);
+    if (outer >= toks_.size() || inner + 1 != outer) return false;
+    BlankToks(i, i + 1);
+    BlankTok(outer);
+    return true;
+  }
+
   void RemoveMacro(std::size_t i) {
     const std::string_view w = Word(i);
     if (OneOf(w, kDecorations)) {
       BlankTok(i);
       return;
     }
+    if (RemoveParameterMacro(i) || RemoveMacroCall(i)) return;
     if ((w == "__declspec" || w == "__attribute__" || w.starts_with("DECLSPEC_")) &&
         Is(i + 1, "(")) {
       BlankWithGroup(i);
@@ -400,6 +455,41 @@ class Rewriter {
 };
 
 }  // namespace
+
+void BlankConditionals(Prepared& p) {
+  const std::string_view s = p.text;
+  int skipping = 0;  // depth of the #if group whose later branch is being left out
+  int depth = 0;
+  for (std::size_t i = 0; i < s.size();) {
+    std::size_t end = s.find('\n', i);
+    if (end == std::string_view::npos) end = s.size();
+    std::size_t k = i;
+    while (k < end && (s[k] == ' ' || s[k] == '\t')) ++k;
+    bool blank = skipping > 0;
+    if (k < end && s[k] == '#') {
+      std::size_t w = k + 1;
+      while (w < end && (s[w] == ' ' || s[w] == '\t')) ++w;
+      const std::string_view rest = s.substr(w, end - w);
+      if (rest.starts_with("if")) {
+        ++depth;
+        blank = true;
+      } else if (rest.starts_with("el")) {
+        if (skipping == 0) skipping = depth;
+        blank = true;
+      } else if (rest.starts_with("endif")) {
+        if (skipping == depth) skipping = 0;
+        if (depth > 0) --depth;
+        blank = true;
+      }
+    }
+    if (blank) {
+      Blank(p, i, end, kMacro);
+      for (std::size_t b = i; b < end && b < p.written.size(); ++b)
+        if (p.written[b] != '\r') p.written[b] = ' ';
+    }
+    i = end + 1;
+  }
+}
 
 Prepared Prepare(std::string_view source) {
   Prepared p;

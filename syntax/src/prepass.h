@@ -32,6 +32,11 @@ struct Prepared {
 
 Prepared Prepare(std::string_view source);
 
+// For one selected declaration: the conditional directives and every branch
+// after the first are blanked ("#if A / reference / #else / void / #endif"
+// reads as "reference").
+void BlankConditionals(Prepared& prepared);
+
 // The classes whose body byte `at` of a prepared document stands in directly,
 // outermost first ("" for an unnamed one); empty when a namespace, a function
 // body or nothing is the innermost scope there. Found by counting braces, so a
