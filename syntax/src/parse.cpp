@@ -419,6 +419,9 @@ std::string Reader::ReturnTypeInFront(TSNode decl, TSNode outer, TSNode fd) cons
 bool Reader::FillType(TSNode specifier, ParsedDeclaration* out) const {
   const std::string_view t = Type(specifier);
   TSNode name = Field(specifier, "name");
+  // class Outer::Inner { ... }: the name without its scope.
+  while (Is(name, "qualified_identifier") && !ts_node_is_null(Field(name, "name")))
+    name = Field(name, "name");
   out->name = ts_node_is_null(name) ? std::string() : Text(name);
   if (t == "enum_specifier") {
     out->kind = Kind::Enum;

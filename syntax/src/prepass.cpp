@@ -409,6 +409,13 @@ class Rewriter {
       return;
     }
     if (RemoveParameterMacro(i) || RemoveMacroCall(i)) return;
+    // Q_INVOKABLE explicit A(...): a macro opening a declaration before a specifier.
+    if (AllCaps(w) && StartsDeclaration(i) && IsIdent(i + 1) &&
+        OneOf(Word(i + 1), kSpecifierKeywords) && !Is(i + 1, "const") && !Is(i + 1, "volatile") &&
+        !Is(i + 1, "typedef")) {
+      BlankTok(i);
+      return;
+    }
     if ((w == "__declspec" || w == "__attribute__" || w.starts_with("DECLSPEC_")) &&
         Is(i + 1, "(")) {
       BlankWithGroup(i);

@@ -256,7 +256,11 @@ def context_before(header, outer, sel_line):
     keep_head = head_end - start + 1
     for tail in range(40, len(lines)):
         middle = "\n".join(header.code[header.line_starts[start + keep_head]:header.line_starts[sel_line - tail]].split("\n"))
-        if keep_head + tail < len(lines) and balanced(middle):
+        cut = sel_line - tail
+        # Not inside a comment: the tail's first line reads the same without comments.
+        whole = header.raw[header.line_starts[cut]:header.line_starts[cut + 1]]
+        code = header.code[header.line_starts[cut]:header.line_starts[cut + 1]]
+        if keep_head + tail < len(lines) and balanced(middle) and whole == code:
             return lines[:keep_head] + lines[len(lines) - tail:]
     return lines
 
