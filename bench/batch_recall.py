@@ -36,6 +36,8 @@ SCOPES = {ci.CursorKind.NAMESPACE, ci.CursorKind.LINKAGE_SPEC, ci.CursorKind.UNE
 
 def base_name(spelling):
     """"operator()" stays; "f<int>" and "A::f" become "f"."""
+    if re.match(r"operator\s+(?!new\b|delete\b|co_await\b)[A-Za-z_]", spelling):
+        return "operator <conversion>"  # clang spells the target type its own way
     if spelling.startswith("operator"):
         return re.sub(r"\s+", "", spelling)
     return re.sub(r"<.*$", "", spelling).split("::")[-1]
@@ -152,7 +154,7 @@ def batch_reports(quillmark, path):
         kind = "type" if kind in ("class", "struct", "union", "enum", "interface") else \
             "macro" if kind.startswith("macro") else "function"
         name = m.group(4).strip()
-        reports.append({"kind": kind, "name": base_name(name.split(" ")[-1] if kind == "type" else name),
+        reports.append({"kind": kind, "name": base_name(name),
                         "raw": name, "line": int(m.group(2))})
     failed = run.returncode != 0 or re.search(r"[1-9]\d* failed", run.stderr) is not None
     return reports, failed, run.stderr.strip()

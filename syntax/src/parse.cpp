@@ -427,6 +427,15 @@ bool Reader::FillType(TSNode specifier, ParsedDeclaration* out) const {
     out->kind = Kind::Enum;
     TSNode base = Field(specifier, "base");
     if (!ts_node_is_null(base)) out->underlyingType = Text(base);
+    // enum : ullong { ... } has no name; the grammar may take the type for one.
+    for (uint32_t i = 0; i < ChildCount(specifier) && !ts_node_is_null(name); ++i) {
+      TSNode c = Child(specifier, i);
+      if (ts_node_start_byte(c) >= ts_node_start_byte(name)) break;
+      if (Type(c) == ":" || (Type(c) == "ERROR" && Text(c) == ":")) {
+        if (out->underlyingType.empty()) out->underlyingType = out->name;
+        out->name.clear();
+      }
+    }
     return true;
   }
   out->kind = t == "class_specifier"    ? Kind::Class
@@ -826,6 +835,19 @@ bool DeclarationParser::ParseSelection(std::string_view selection, ParsedDeclara
 
 namespace {
 
+// A friend declaration, under any template heads.
+bool IsFriend(TSNode n) {
+  while (Is(n, "template_declaration")) n = Named(n, NamedCount(n) - 1);
+  return Is(n, "friend_declaration");
+}
+
+// True when the friend declaration `n` holds a function's body.
+bool DefinesFunction(TSNode n) {
+  while (Is(n, "template_declaration") || Is(n, "friend_declaration"))
+    n = Named(n, NamedCount(n) - 1);
+  return Is(n, "function_definition");
+}
+
 // Visits the declarations of a tree with a work list of its own, so nesting
 // costs memory, not stack.
 struct Walk {
@@ -884,6 +906,12 @@ struct Walk {
       return;
     }
     if (t == "preproc_def" || t == "preproc_function_def" || t == "comment") return;
+    if (t == "ERROR") {
+      // What the parser could not place: the declarations it still holds count,
+      // the rest is left out rather than the whole file.
+      Container(n, scope, depth + 1);
+      return;
+    }
     ParsedDeclaration decl;
     if (!reader.Analyze(n, &decl)) return;
     // The type specifier whose body holds nested declarations.
@@ -915,6 +943,10 @@ struct Walk {
     if (inClass) {
       if (decl.kind == Kind::MethodDeclaration || decl.kind == Kind::MethodImplementation) {
         decl.scope = enclosing;
+      } else if (IsFriend(n)) {
+        // A friend defined in the class is a free function; one only declared
+        // there is documented where it is defined.
+        if (!options.membersInsideClasses || !DefinesFunction(n)) return;
       } else if (options.membersInsideClasses && decl.kind == Kind::Function) {
         decl.kind = Kind::MemberFunction;
         decl.scope = enclosing;
@@ -922,6 +954,11 @@ struct Walk {
         return;
       }
     }
+    // FMT_CATCH(...) {} or TEST(A, B) {}: a macro with a block, where a function
+    // at namespace scope would need a return type.
+    if (!inClass && decl.kind == Kind::Function && decl.returnType.empty() &&
+        !decl.name.starts_with("operator") && detail::IsMacroName(decl.name))
+      return;
     if (options.kinds & MaskOf(decl.kind)) Add(n, decl);
   }
 };
@@ -969,7 +1006,9 @@ void PlaceOnLines(const Prepared& prepared, std::string_view doc,
     std::size_t start = f.begin;
     for (std::size_t q = f.begin; q > 0; --q) {
       const std::size_t c = q - 1;
-      if (prepared.mask[c] == detail::kComment || !IsSpace(prepared.text[c])) break;
+      if (prepared.mask[c] == detail::kComment || prepared.mask[c] == detail::kScope ||
+          !IsSpace(prepared.text[c]))
+        break;
       if (prepared.mask[c] == detail::kMacro) start = c;
     }
     std::size_t lineBegin = doc.rfind('\n', start == 0 ? 0 : start - 1);

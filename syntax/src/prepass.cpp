@@ -38,6 +38,12 @@ constexpr std::array<std::string_view, 14> kSpecifierKeywords = {
     "friend", "typedef", "const",   "volatile", "mutable", "register",  "thread_local",
 };
 
+// Keywords that open a declaration or a scope.
+constexpr std::array<std::string_view, 19> kOpeningKeywords = {
+    "extern",  "template", "namespace", "class",    "struct",   "union",   "enum",
+    "inline",  "static",   "typedef",   "using",    "public",   "private", "protected",
+    "virtual", "friend",   "constexpr", "explicit", "namespace"};
+
 constexpr std::array<std::string_view, 4> kTypeKeywords = {"class", "struct", "union", "enum"};
 
 template <std::size_t N>
@@ -359,6 +365,26 @@ class Rewriter {
     return b == ";" || b == "{" || b == "}" || b == ":" || b.front() == '"' ||
            OneOf(b, kSpecifierKeywords);
   }
+  // FMT_BEGIN_NAMESPACE, G_END_DECLS, NLOHMANN_JSON_NAMESPACE_BEGIN.
+  static bool OpensOrClosesScope(std::string_view w) {
+    for (std::string_view part : {"BEGIN", "END"}) {
+      const std::size_t at = w.find(part);
+      if (at == std::string_view::npos) continue;
+      const bool before = at == 0 || w[at - 1] == '_';
+      const bool after = at + part.size() == w.size() || w[at + part.size()] == '_';
+      if (before && after) return true;
+    }
+    return false;
+  }
+  // True when no other token shares the line of token `i`.
+  bool AloneOnItsLine(std::size_t i) const {
+    const std::string_view s = p_.text;
+    for (std::size_t k = toks_[i].begin; k-- > 0 && s[k] != '\n';)
+      if (s[k] != ' ' && s[k] != '\t') return false;
+    for (std::size_t k = toks_[i].end; k < s.size() && s[k] != '\n'; ++k)
+      if (s[k] != ' ' && s[k] != '\t' && s[k] != '\r') return false;
+    return true;
+  }
   // True when the group from `open` to `close` holds a top-level comma.
   bool HasTopComma(std::size_t open, std::size_t close) const {
     return TopComma(open, close) < close;
@@ -432,6 +458,31 @@ class Rewriter {
          Is(i + 1, "}") || Is(i + 1, "=") || Is(i + 1, "->") || Is(i + 1, ":") || IsIdent(i + 1))) {
       BlankWithGroup(i);
       return;
+    }
+    // FMT_BEGIN_EXPORT or Q_OBJECT alone on its line, before a keyword that
+    // opens a declaration: a macro that stands for a scope or for members.
+    if (AllCaps(w) && StartsDeclaration(i) && AloneOnItsLine(i) &&
+        (i + 1 == toks_.size() || OneOf(Word(i + 1), kOpeningKeywords) || Is(i + 1, "}") ||
+         OpensOrClosesScope(w))) {
+      Blank(p_, toks_[i].begin, toks_[i].end, kScope);
+      done_[i] = true;
+      return;
+    }
+    // FMT_CONSTEXPR20 ~A(): a macro in front of a destructor.
+    if (Is(i + 1, "~") && MacroShaped(w)) {
+      BlankTok(i);
+      return;
+    }
+    // Version* const version GUARDED_BY(mu);: an annotation after a member's name.
+    if (Is(i + 1, "(") && AllCaps(w) && w.find('_') != std::string_view::npos && i >= 2 &&
+        IsIdent(i - 1) && !AllCaps(Word(i - 1)) && !StartsDeclaration(i - 1) &&
+        (IsIdent(i - 2) || Is(i - 2, "*") || Is(i - 2, "&") || Is(i - 2, ">"))) {
+      const std::size_t close = Closing(i + 1);
+      if (close < toks_.size() &&
+          (Is(close + 1, ";") || Is(close + 1, "=") || Is(close + 1, "{") || Is(close + 1, ","))) {
+        BlankToks(i, close);
+        return;
+      }
     }
     // In specifier position: a word followed by another word.
     if (!IsIdent(i + 1)) return;
