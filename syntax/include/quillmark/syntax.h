@@ -95,7 +95,7 @@ constexpr KindMask MaskOf(Kind kind) {
 }
 constexpr KindMask kAllKinds = 0x1FFFu & ~(1u << 9) & ~(1u << 10);
 // What a batch run comments unless told otherwise: type definitions, free
-// functions, out-of-line member functions and macros with parameters.
+// functions, member functions and macros with parameters.
 constexpr KindMask kDefaultBatchKinds =
     MaskOf(Kind::Class) | MaskOf(Kind::Struct) | MaskOf(Kind::Union) | MaskOf(Kind::Enum) |
     MaskOf(Kind::Function) | MaskOf(Kind::MemberFunction) | MaskOf(Kind::MacroWithParams);
