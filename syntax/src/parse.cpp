@@ -863,6 +863,7 @@ struct Walk {
   };
   std::vector<std::string> scopes;  // [0] is the empty scope
   std::vector<Pending> pending;
+  std::pair<uint32_t, uint32_t> largestError{0, 0};  // bytes of the largest ERROR node
 
   void Add(TSNode outer, const ParsedDeclaration& decl) {
     FoundDeclaration f;
@@ -909,6 +910,8 @@ struct Walk {
     if (t == "ERROR") {
       // What the parser could not place: the declarations it still holds count,
       // the rest is left out rather than the whole file.
+      const uint32_t b = ts_node_start_byte(n), e = ts_node_end_byte(n);
+      if (e - b > largestError.second - largestError.first) largestError = {b, e};
       Container(n, scope, depth + 1);
       return;
     }
@@ -1061,6 +1064,27 @@ bool DeclarationParser::FindDeclarations(std::string_view doc, const FindOptions
     out->clear();
     if (why) *why = "declarations nest more than " + std::to_string(kMaxNesting) + " levels deep";
     return false;
+  }
+
+  // A region the parser gave up on, when it is most of the file and nothing in
+  // it could be read, makes the file fail rather than pass as done.
+  const auto [errorBegin, errorEnd] = walk.largestError;
+  if (errorEnd > errorBegin) {
+    const auto lineOf = [&doc](std::size_t at) {
+      return 1 + std::count(doc.begin(), doc.begin() + std::min(at, doc.size()), '\n');
+    };
+    const auto errorLines = lineOf(errorEnd) - lineOf(errorBegin) + 1;
+    const auto lines = lineOf(doc.size());
+    const bool readInside = std::any_of(out->begin(), out->end(), [&](const FoundDeclaration& f) {
+      return f.begin >= errorBegin && f.begin < errorEnd;
+    });
+    if (!readInside && errorLines >= 50 && errorLines * 2 >= lines) {
+      out->clear();
+      if (why)
+        *why = "the C++ parser could not read lines " + std::to_string(lineOf(errorBegin)) +
+               " to " + std::to_string(lineOf(errorEnd));
+      return false;
+    }
   }
 
   AppendMacros(prepared.text, options.kinds, out);

@@ -169,6 +169,16 @@ TEST(FindDeclarations, ABrokenConstructLosesOnlyItsOwnRegion) {
   EXPECT_EQ((std::vector<std::string>{"First", "Good", "Second", "Last"}), names);
 }
 
+TEST(FindDeclarations, AFileTheParserGivesUpOnIsRefusedNotPassed) {
+  std::string document = "template <class T = decltype((\n";
+  for (int i = 0; i < 60; ++i) document += "int f" + std::to_string(i) + "(int a);\n";
+  std::vector<FoundDeclaration> found;
+  std::string why;
+  EXPECT_FALSE(FindDeclarations(document, FindOptions{}, &found, &why));
+  EXPECT_EQ("the C++ parser could not read lines 1 to 61", why);
+  EXPECT_TRUE(found.empty());
+}
+
 TEST(FindDeclarations, BrokenAndEmptyFilesGiveWhatCanBeRead) {
   const struct {
     const char* document;
