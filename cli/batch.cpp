@@ -238,7 +238,7 @@ FileOutcome ProcessFile(const std::string& path, const BatchJob& job,
   }
   std::vector<syntax::FoundDeclaration> found;
   std::string why;
-  if (!parser.FindDeclarations(*utf8, syntax::FindOptions{job.kinds, false}, &found, &why)) {
+  if (!parser.FindDeclarations(*utf8, syntax::FindOptions{job.kinds, true}, &found, &why)) {
     outcome.error = path + ": " + why;
     return outcome;
   }

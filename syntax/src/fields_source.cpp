@@ -30,4 +30,13 @@ bool SyntaxFieldsSource::Parse(std::string_view utf8Selection, DeclarationFields
   return true;
 }
 
+bool SyntaxFieldsSource::ParseInDocument(std::string_view utf8Document, std::size_t begin,
+                                         std::size_t end, DeclarationFields* out,
+                                         std::string* why) {
+  ParsedDeclaration parsed;
+  if (!parser_.ParseSelected(utf8Document, begin, end, &parsed, why)) return false;
+  *out = ToFields(parsed);
+  return true;
+}
+
 }  // namespace quillmark::syntax

@@ -235,6 +235,7 @@ class Reader {
   bool FillType(TSNode specifier, ParsedDeclaration* out) const;
   void FillParameters(TSNode list, ParsedDeclaration* out) const;
   std::string ReturnTypeInFront(TSNode decl, TSNode outer, TSNode fd) const;
+  std::string CastTarget(TSNode cast, TSNode parameters) const;
 
   std::string WrittenBetween(std::size_t b, std::size_t e) const {
     if (b >= e || b >= written_.size()) return Between(b, e);
@@ -337,6 +338,42 @@ void Reader::FillParameters(TSNode list, ParsedDeclaration* out) const {
     }
     if (!p.text.empty()) out->parameters.push_back(std::move(p));
   }
+  // "(void)" declares no parameters.
+  if (out->parameters.size() == 1 && out->parameters[0].text == "void" &&
+      out->parameters[0].defaultValue.empty())
+    out->parameters.clear();
+}
+
+// The parameter list's declarator of a conversion operator: "operator const
+// char *()" nests it in the pointer that belongs to the target type.
+TSNode CastParameters(TSNode cast) {
+  TSNode abstract = Field(cast, "declarator");
+  for (int guard = 0; guard < 16 && !ts_node_is_null(abstract); ++guard) {
+    if (!Is(abstract, "abstract_pointer_declarator") &&
+        !Is(abstract, "abstract_reference_declarator"))
+      break;
+    TSNode inner = Field(abstract, "declarator");
+    if (ts_node_is_null(inner)) inner = Named(abstract, NamedCount(abstract) - 1);
+    abstract = inner;
+  }
+  return abstract;
+}
+
+// The target type of a conversion operator, with the "*" or "&" written between
+// the type and the parameter list.
+std::string Reader::CastTarget(TSNode cast, TSNode parameters) const {
+  TSNode keyword = Child(cast, 0);
+  if (ts_node_is_null(keyword) || ts_node_is_null(parameters)) return Text(Field(cast, "type"));
+  // "const char *" is written "const char*".
+  const std::string written = Between(ts_node_end_byte(keyword), ts_node_start_byte(parameters));
+  std::string target;
+  for (std::size_t k = 0; k < written.size(); ++k) {
+    if (written[k] == ' ' && k + 1 < written.size() &&
+        (written[k + 1] == '*' || written[k + 1] == '&'))
+      continue;
+    target.push_back(written[k]);
+  }
+  return target;
 }
 
 bool Reader::FillFunction(TSNode decl, TSNode outer, ParsedDeclaration* out) const {
@@ -346,9 +383,9 @@ bool Reader::FillFunction(TSNode decl, TSNode outer, ParsedDeclaration* out) con
   TSNode params{};
   if (Is(fd, "operator_cast")) {
     // operator T() as the whole declarator.
-    TSNode abstract = Field(fd, "declarator");
+    TSNode abstract = CastParameters(fd);
     params = Field(abstract, "parameters");
-    out->returnType = Text(Field(fd, "type"));
+    out->returnType = CastTarget(fd, abstract);
     out->name = Between(ts_node_start_byte(fd), ts_node_start_byte(abstract));
   } else {
     const bool qualifiedCast = Is(fd, "qualified_identifier");
@@ -360,9 +397,9 @@ bool Reader::FillFunction(TSNode decl, TSNode outer, ParsedDeclaration* out) con
     TSNode cast = Field(nameNode, "name");
     while (Is(cast, "qualified_identifier")) cast = Field(cast, "name");
     if (Is(cast, "operator_cast")) {
-      TSNode abstract = Field(cast, "declarator");
+      TSNode abstract = CastParameters(cast);
       params = Field(abstract, "parameters");
-      out->returnType = Text(Field(cast, "type"));
+      out->returnType = CastTarget(cast, abstract);
       full = Between(ts_node_start_byte(nameNode), ts_node_start_byte(abstract));
     }
     const std::size_t sep = LastScopeSeparator(full);
@@ -438,11 +475,23 @@ std::string Reader::ReturnTypeInFront(TSNode decl, TSNode outer, TSNode fd) cons
 bool Reader::FillType(TSNode specifier, ParsedDeclaration* out) const {
   const std::string_view t = Type(specifier);
   TSNode name = Field(specifier, "name");
+  // class Outer::Inner { ... }: the name without its scope.
+  while (Is(name, "qualified_identifier") && !ts_node_is_null(Field(name, "name")))
+    name = Field(name, "name");
   out->name = ts_node_is_null(name) ? std::string() : Text(name);
   if (t == "enum_specifier") {
     out->kind = Kind::Enum;
     TSNode base = Field(specifier, "base");
     if (!ts_node_is_null(base)) out->underlyingType = Text(base);
+    // enum : ullong { ... } has no name; the grammar may take the type for one.
+    for (uint32_t i = 0; i < ChildCount(specifier) && !ts_node_is_null(name); ++i) {
+      TSNode c = Child(specifier, i);
+      if (ts_node_start_byte(c) >= ts_node_start_byte(name)) break;
+      if (Type(c) == ":" || (Type(c) == "ERROR" && Text(c) == ":")) {
+        if (out->underlyingType.empty()) out->underlyingType = out->name;
+        out->name.clear();
+      }
+    }
     return true;
   }
   out->kind = t == "class_specifier"    ? Kind::Class
@@ -645,26 +694,6 @@ bool FirstNamedDeclaration(const Reader& reader, TSNode container, ParsedDeclara
   return false;
 }
 
-// The classes enclosing byte `at` of a parsed document, outermost first, joined with "::".
-std::string EnclosingClasses(const Reader& reader, TSNode root, std::size_t at) {
-  TSNode n =
-      ts_node_descendant_for_byte_range(root, static_cast<uint32_t>(at), static_cast<uint32_t>(at));
-  std::vector<std::string> names;
-  for (; !ts_node_is_null(n); n = ts_node_parent(n)) {
-    if (!Is(n, "field_declaration_list")) continue;
-    TSNode specifier = ts_node_parent(n);
-    if (!IsTypeSpecifier(specifier)) continue;
-    TSNode name = Field(specifier, "name");
-    if (!ts_node_is_null(name)) names.push_back(reader.Text(name));
-  }
-  std::string scope;
-  for (auto it = names.rbegin(); it != names.rend(); ++it) {
-    if (!scope.empty()) scope += "::";
-    scope += *it;
-  }
-  return scope;
-}
-
 }  // namespace
 
 std::string FormatParameter(const Parameter& parameter) {
@@ -706,16 +735,118 @@ bool DeclarationParser::ok() const {
   return impl_->error.empty();
 }
 
+namespace {
+
+// Where a template head standing on the lines directly above byte `at` (the
+// start of a line) begins, or npos: "template <typename T>" above a selected
+// "T f(T)" belongs to it.
+std::size_t TemplateHeadAbove(std::string_view text, std::size_t at) {
+  std::size_t lineBegin = at;
+  for (int lines = 0; lines < 4 && lineBegin > 0; ++lines) {
+    const std::size_t prevEnd = lineBegin - 1;  // the '\n' ending the line above
+    std::size_t prevBegin = prevEnd == 0 ? 0 : text.rfind('\n', prevEnd - 1);
+    prevBegin = (prevEnd == 0 || prevBegin == std::string_view::npos) ? 0 : prevBegin + 1;
+    const std::string line = Clean(text.substr(prevBegin, prevEnd - prevBegin));
+    if (line.empty() || line.back() == ';' || line.back() == '{' || line.back() == '}') break;
+    lineBegin = prevBegin;
+    if (!line.starts_with("template") ||
+        (line.size() > 8 && detail::IsIdentByte(static_cast<unsigned char>(line[8]))))
+      continue;
+    // The head is whole: its angle brackets close at the end of what it spans.
+    const std::string head = Clean(text.substr(prevBegin, at - prevBegin));
+    int depth = 0;
+    for (std::size_t i = 0; i < head.size(); ++i) {
+      if (head[i] == '<') ++depth;
+      if (head[i] == '>' && !(i > 0 && head[i - 1] == '-')) --depth;
+    }
+    return depth == 0 && !head.empty() && head.back() == '>' ? prevBegin : std::string_view::npos;
+  }
+  return std::string_view::npos;
+}
+
+// True when the prepared selection declares a friend (after any template head):
+// a friend belongs to no class.
+bool DeclaresFriend(std::string_view text) {
+  std::size_t i = text.find_first_not_of(" \t\r\n\f\v");
+  if (i == std::string_view::npos) return false;
+  if (text.compare(i, 8, "template") == 0) {
+    int depth = 0;
+    for (; i < text.size(); ++i) {
+      if (text[i] == '<') ++depth;
+      if (text[i] == '>' && --depth == 0) break;
+    }
+    i = text.find_first_not_of(" \t\r\n\f\v", i + 1);
+    if (i == std::string_view::npos) return false;
+  }
+  return text.compare(i, 6, "friend") == 0 &&
+         (i + 6 == text.size() || !detail::IsIdentByte(static_cast<unsigned char>(text[i + 6])));
+}
+
+}  // namespace
+
 bool DeclarationParser::ParseDeclaration(const ParseInput& input, ParsedDeclaration* out,
                                          std::string* why) {
+  *out = ParsedDeclaration();
+  const std::string_view doc = input.document;
+  const bool inDocument = !doc.empty() && doc.size() <= 0xFFFFFFF &&
+                          input.selectionOffset <= doc.size() &&
+                          input.selection.size() <= doc.size() - input.selectionOffset;
+  if (!inDocument) return ParseSelection(input.selection, out, why);
+  const Prepared prepared = detail::Prepare(doc);
+  // A template head on the lines above belongs to the selected declaration.
+  std::string_view selection = input.selection;
+  std::size_t selectionOffset = input.selectionOffset;
+  const std::size_t lineBegin = doc.rfind('\n', selectionOffset == 0 ? 0 : selectionOffset - 1);
+  const std::size_t lineStart =
+      (selectionOffset == 0 || lineBegin == std::string_view::npos) ? 0 : lineBegin + 1;
+  if (Clean(doc.substr(lineStart, selectionOffset - lineStart)).empty() &&
+      !Clean(selection).starts_with("template")) {
+    const std::size_t head = TemplateHeadAbove(prepared.text, lineStart);
+    if (head != std::string_view::npos) {
+      selection = doc.substr(head, selectionOffset + selection.size() - head);
+      selectionOffset = head;
+    }
+  }
+  if (!ParseSelection(selection, out, why)) return false;
+  if ((out->kind != Kind::Function && out->kind != Kind::MethodDeclaration) || !out->scope.empty())
+    return true;
+  const std::string_view selected =
+      std::string_view(prepared.text).substr(selectionOffset, selection.size());
+  if (DeclaresFriend(selected)) return true;
+  // The class whose body holds the selection: the innermost, with the classes
+  // around it ("Outer::Inner").
+  const std::size_t first = selected.find_first_not_of(" \t\r\n\f\v");
+  const std::size_t at = selectionOffset + (first == std::string_view::npos ? 0 : first);
+  for (const std::string& name : detail::EnclosingClassesAt(prepared, at)) {
+    if (name.empty()) continue;
+    if (!out->scope.empty()) out->scope += "::";
+    out->scope += name;
+  }
+  if (!out->scope.empty() && out->kind == Kind::Function) out->kind = Kind::MemberFunction;
+  return true;
+}
+
+bool DeclarationParser::ParseSelected(std::string_view utf8Document, std::size_t begin,
+                                      std::size_t end, ParsedDeclaration* out, std::string* why) {
+  if (begin > end || end > utf8Document.size()) {
+    *out = ParsedDeclaration();
+    if (why) *why = "the selection lies outside the document";
+    return false;
+  }
+  return ParseDeclaration(ParseInput{utf8Document.substr(begin, end - begin), utf8Document, begin},
+                          out, why);
+}
+
+bool DeclarationParser::ParseSelection(std::string_view selection, ParsedDeclaration* out,
+                                       std::string* why) {
   *out = ParsedDeclaration();
   const auto fail = [why](std::string message) {
     if (why) *why = std::move(message);
     return false;
   };
   if (!ok()) return fail(impl_->error);
-  if (input.selection.size() > 0xFFFFFFF) return fail("the selection is too large");
-  const Prepared prepared = detail::Prepare(input.selection);
+  if (selection.size() > 0xFFFFFFF) return fail("the selection is too large");
+  Prepared prepared = detail::Prepare(selection);
   const std::string_view text = prepared.text;
   const std::size_t first = text.find_first_not_of(" \t\r\n\f\v");
   if (first == std::string_view::npos) return fail("the selection holds no declaration");
@@ -726,6 +857,7 @@ bool DeclarationParser::ParseDeclaration(const ParseInput& input, ParsedDeclarat
     if (out->name.empty()) return fail("the #define has no name");
     return true;
   }
+  detail::BlankConditionals(prepared);
 
   // First as it stands at namespace scope; then inside a class body, where
   // constructors, "= 0" and access labels belong.
@@ -761,23 +893,23 @@ bool DeclarationParser::ParseDeclaration(const ParseInput& input, ParsedDeclarat
   if (best.kind == Kind::None) return fail("no class, function, enum or macro recognised");
   *out = std::move(best);
 
-  if (!input.document.empty() && input.selectionOffset <= input.document.size() &&
-      (out->kind == Kind::Function || out->kind == Kind::MethodDeclaration) && out->scope.empty() &&
-      input.document.size() <= 0xFFFFFFF) {
-    const Prepared doc = detail::Prepare(input.document);
-    Tree tree(BracketsNestDeeperThan(doc.text, kMaxNesting) ? nullptr : impl_->Parse(doc.text),
-              doc.text);
-    if (tree.ok()) {
-      std::size_t at = std::min(input.selectionOffset + first, doc.text.size());
-      const Reader reader(doc.text, doc.written, doc.markers, 0);
-      out->scope = EnclosingClasses(reader, tree.root(), at);
-      if (!out->scope.empty() && out->kind == Kind::Function) out->kind = Kind::MemberFunction;
-    }
-  }
   return true;
 }
 
 namespace {
+
+// A friend declaration, under any template heads.
+bool IsFriend(TSNode n) {
+  while (Is(n, "template_declaration")) n = Named(n, NamedCount(n) - 1);
+  return Is(n, "friend_declaration");
+}
+
+// True when the friend declaration `n` holds a function's body.
+bool DefinesFunction(TSNode n) {
+  while (Is(n, "template_declaration") || Is(n, "friend_declaration"))
+    n = Named(n, NamedCount(n) - 1);
+  return Is(n, "function_definition");
+}
 
 // Visits the declarations of a tree with a work list of its own, so nesting
 // costs memory, not stack.
@@ -794,6 +926,7 @@ struct Walk {
   };
   std::vector<std::string> scopes;  // [0] is the empty scope
   std::vector<Pending> pending;
+  std::pair<uint32_t, uint32_t> largestError{0, 0};  // bytes of the largest ERROR node
 
   void Add(TSNode outer, const ParsedDeclaration& decl) {
     FoundDeclaration f;
@@ -844,6 +977,14 @@ struct Walk {
       return;
     }
     if (t == "preproc_def" || t == "preproc_function_def" || t == "comment") return;
+    if (t == "ERROR") {
+      // What the parser could not place: the declarations it still holds count,
+      // the rest is left out rather than the whole file.
+      const uint32_t b = ts_node_start_byte(n), e = ts_node_end_byte(n);
+      if (e - b > largestError.second - largestError.first) largestError = {b, e};
+      Container(n, scope, depth + 1);
+      return;
+    }
     ParsedDeclaration decl;
     if (!reader.Analyze(n, &decl)) return;
     // The type specifier whose body holds nested declarations.
@@ -875,6 +1016,10 @@ struct Walk {
     if (inClass) {
       if (decl.kind == Kind::MethodDeclaration || decl.kind == Kind::MethodImplementation) {
         decl.scope = enclosing;
+      } else if (IsFriend(n)) {
+        // A friend defined in the class is a free function; one only declared
+        // there is documented where it is defined.
+        if (!options.membersInsideClasses || !DefinesFunction(n)) return;
       } else if (options.membersInsideClasses && decl.kind == Kind::Function) {
         decl.kind = Kind::MemberFunction;
         decl.scope = enclosing;
@@ -882,6 +1027,11 @@ struct Walk {
         return;
       }
     }
+    // FMT_CATCH(...) {} or TEST(A, B) {}: a macro with a block, where a function
+    // at namespace scope would need a return type.
+    if (!inClass && decl.kind == Kind::Function && decl.returnType.empty() &&
+        !decl.name.starts_with("operator") && detail::IsMacroName(decl.name))
+      return;
     if (options.kinds & MaskOf(decl.kind)) Add(n, decl);
   }
 };
@@ -929,7 +1079,9 @@ void PlaceOnLines(const Prepared& prepared, std::string_view doc,
     std::size_t start = f.begin;
     for (std::size_t q = f.begin; q > 0; --q) {
       const std::size_t c = q - 1;
-      if (prepared.mask[c] == detail::kComment || !IsSpace(prepared.text[c])) break;
+      if (prepared.mask[c] == detail::kComment || prepared.mask[c] == detail::kScope ||
+          !IsSpace(prepared.text[c]))
+        break;
       if (prepared.mask[c] == detail::kMacro) start = c;
     }
     std::size_t lineBegin = doc.rfind('\n', start == 0 ? 0 : start - 1);
@@ -987,6 +1139,27 @@ bool DeclarationParser::FindDeclarations(std::string_view doc, const FindOptions
     out->clear();
     if (why) *why = "declarations nest more than " + std::to_string(kMaxNesting) + " levels deep";
     return false;
+  }
+
+  // A region the parser gave up on, when it is most of the file and nothing in
+  // it could be read, makes the file fail rather than pass as done.
+  const auto [errorBegin, errorEnd] = walk.largestError;
+  if (errorEnd > errorBegin) {
+    const auto lineOf = [&doc](std::size_t at) {
+      return 1 + std::count(doc.begin(), doc.begin() + std::min(at, doc.size()), '\n');
+    };
+    const auto errorLines = lineOf(errorEnd) - lineOf(errorBegin) + 1;
+    const auto lines = lineOf(doc.size());
+    const bool readInside = std::any_of(out->begin(), out->end(), [&](const FoundDeclaration& f) {
+      return f.begin >= errorBegin && f.begin < errorEnd;
+    });
+    if (!readInside && errorLines >= 50 && errorLines * 2 >= lines) {
+      out->clear();
+      if (why)
+        *why = "the C++ parser could not read lines " + std::to_string(lineOf(errorBegin)) +
+               " to " + std::to_string(lineOf(errorEnd));
+      return false;
+    }
   }
 
   AppendMacros(prepared.text, options.kinds, out);

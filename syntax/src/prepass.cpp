@@ -38,6 +38,12 @@ constexpr std::array<std::string_view, 14> kSpecifierKeywords = {
     "friend", "typedef", "const",   "volatile", "mutable", "register",  "thread_local",
 };
 
+// Keywords that open a declaration or a scope.
+constexpr std::array<std::string_view, 19> kOpeningKeywords = {
+    "extern",  "template", "namespace", "class",    "struct",   "union",   "enum",
+    "inline",  "static",   "typedef",   "using",    "public",   "private", "protected",
+    "virtual", "friend",   "constexpr", "explicit", "namespace"};
+
 constexpr std::array<std::string_view, 4> kTypeKeywords = {"class", "struct", "union", "enum"};
 
 template <std::size_t N>
@@ -329,9 +335,11 @@ class Rewriter {
     if (w.size() > 2 && w.starts_with("__")) return true;
     if (!AllCaps(w)) return false;
     if (w.front() == '_' || w.back() == '_') return true;
-    for (std::string_view part : {"API", "EXPORT", "IMPORT", "CALL", "ENTRY", "INLINE", "CONSTEXPR",
-                                  "NOEXCEPT", "NOTHROW", "DEPRECATED", "DECL", "DLL", "VISIBLE",
-                                  "VISIBILITY", "NODISCARD", "ATTR", "CLASS", "NOVTABLE"}) {
+    for (std::string_view part :
+         {"API",       "EXPORT",     "IMPORT",    "CALL",       "ENTRY", "INLINE",
+          "CONSTEXPR", "NOEXCEPT",   "NOTHROW",   "DEPRECATED", "DECL",  "DLL",
+          "VISIBLE",   "VISIBILITY", "NODISCARD", "ATTR",       "CLASS", "NOVTABLE",
+          "PUBFUN",    "EXTERN",     "IMPEXP",    "WARN",       "PUBLIC"}) {
       if (w.find(part) != std::string_view::npos) return true;
     }
     return false;
@@ -348,9 +356,89 @@ class Rewriter {
            Is(i, "final") || Is(i, "volatile") || Is(i, "&") || (i < toks_.size() && done_[i]);
   }
 
+  // True where a declaration can start: the text's start or after ";", "{", "}",
+  // a label's ":" or a string (extern "C").
+  bool StartsDeclaration(std::size_t i) const {
+    while (i > 0 && done_[i - 1]) --i;
+    if (i == 0) return true;
+    const std::string_view b = Word(i - 1);
+    return b == ";" || b == "{" || b == "}" || b == ":" || b.front() == '"' ||
+           OneOf(b, kSpecifierKeywords);
+  }
+  // FMT_BEGIN_NAMESPACE, G_END_DECLS, NLOHMANN_JSON_NAMESPACE_BEGIN.
+  static bool OpensOrClosesScope(std::string_view w) {
+    for (std::string_view part : {"BEGIN", "END"}) {
+      const std::size_t at = w.find(part);
+      if (at == std::string_view::npos) continue;
+      const bool before = at == 0 || w[at - 1] == '_';
+      const bool after = at + part.size() == w.size() || w[at + part.size()] == '_';
+      if (before && after) return true;
+    }
+    return false;
+  }
+  // True when no other token shares the line of token `i`.
+  bool AloneOnItsLine(std::size_t i) const {
+    const std::string_view s = p_.text;
+    for (std::size_t k = toks_[i].begin; k-- > 0 && s[k] != '\n';)
+      if (s[k] != ' ' && s[k] != '\t') return false;
+    for (std::size_t k = toks_[i].end; k < s.size() && s[k] != '\n'; ++k)
+      if (s[k] != ' ' && s[k] != '\t' && s[k] != '\r') return false;
+    return true;
+  }
+  // True when the group from `open` to `close` holds a top-level comma.
+  bool HasTopComma(std::size_t open, std::size_t close) const {
+    return TopComma(open, close) < close;
+  }
+
+  // A macro with arguments in front of a declaration: an export macro around the
+  // return type keeps the type ("CJSON_PUBLIC(cJSON *) f(...)"), an attribute
+  // macro goes with its arguments ("JSON_HEDLEY_NON_NULL(1) f(...)").
+  bool RemoveMacroCall(std::size_t i) {
+    const std::string_view w = Word(i);
+    if (!Is(i + 1, "(") || !AllCaps(w) || !StartsDeclaration(i)) return false;
+    const std::size_t close = Closing(i + 1);
+    if (close >= toks_.size() || close == i + 2) return false;
+    // What follows must go on with the declaration: a word, not a call's ";".
+    const std::size_t next = close + 1;
+    if (!(IsIdent(next) || Is(next, "::"))) return false;
+    const bool aroundType =
+        MacroShaped(w) && !w.ends_with("_") &&
+        (w.find("API") != std::string_view::npos || w.find("EXPORT") != std::string_view::npos ||
+         w.find("PUBLIC") != std::string_view::npos || w.find("EXTERN") != std::string_view::npos ||
+         w.find("IMPORT") != std::string_view::npos);
+    if (aroundType) {
+      if (HasTopComma(i + 1, close)) return false;  // the macro is the whole declaration
+      BlankToks(i, i + 1);
+      BlankTok(close);
+      return true;
+    }
+    BlankToks(i, close);
+    return true;
+  }
+
+  // name OF((int a, int b)): a macro around the parameter list of old headers.
+  bool RemoveParameterMacro(std::size_t i) {
+    if (!AllCaps(Word(i)) || i == 0 || !IsIdent(i - 1) || !Is(i + 1, "(") || !Is(i + 2, "("))
+      return false;
+    const std::size_t outer = Closing(i + 1);
+    const std::size_t inner = Closing(i + 2);
+    if (outer >= toks_.size() || inner + 1 != outer) return false;
+    BlankToks(i, i + 1);
+    BlankTok(outer);
+    return true;
+  }
+
   void RemoveMacro(std::size_t i) {
     const std::string_view w = Word(i);
     if (OneOf(w, kDecorations)) {
+      BlankTok(i);
+      return;
+    }
+    if (RemoveParameterMacro(i) || RemoveMacroCall(i)) return;
+    // Q_INVOKABLE explicit A(...): a macro opening a declaration before a specifier.
+    if (AllCaps(w) && StartsDeclaration(i) && IsIdent(i + 1) &&
+        OneOf(Word(i + 1), kSpecifierKeywords) && !Is(i + 1, "const") && !Is(i + 1, "volatile") &&
+        !Is(i + 1, "typedef")) {
       BlankTok(i);
       return;
     }
@@ -370,6 +458,31 @@ class Rewriter {
          Is(i + 1, "}") || Is(i + 1, "=") || Is(i + 1, "->") || Is(i + 1, ":") || IsIdent(i + 1))) {
       BlankWithGroup(i);
       return;
+    }
+    // FMT_BEGIN_EXPORT or Q_OBJECT alone on its line, before a keyword that
+    // opens a declaration: a macro that stands for a scope or for members.
+    if (AllCaps(w) && StartsDeclaration(i) && AloneOnItsLine(i) &&
+        (i + 1 == toks_.size() || OneOf(Word(i + 1), kOpeningKeywords) || Is(i + 1, "}") ||
+         OpensOrClosesScope(w))) {
+      Blank(p_, toks_[i].begin, toks_[i].end, kScope);
+      done_[i] = true;
+      return;
+    }
+    // FMT_CONSTEXPR20 ~A(): a macro in front of a destructor.
+    if (Is(i + 1, "~") && MacroShaped(w)) {
+      BlankTok(i);
+      return;
+    }
+    // Version* const version GUARDED_BY(mu);: an annotation after a member's name.
+    if (Is(i + 1, "(") && AllCaps(w) && w.find('_') != std::string_view::npos && i >= 2 &&
+        IsIdent(i - 1) && !AllCaps(Word(i - 1)) && !StartsDeclaration(i - 1) &&
+        (IsIdent(i - 2) || Is(i - 2, "*") || Is(i - 2, "&") || Is(i - 2, ">"))) {
+      const std::size_t close = Closing(i + 1);
+      if (close < toks_.size() &&
+          (Is(close + 1, ";") || Is(close + 1, "=") || Is(close + 1, "{") || Is(close + 1, ","))) {
+        BlankToks(i, close);
+        return;
+      }
     }
     // In specifier position: a word followed by another word.
     if (!IsIdent(i + 1)) return;
@@ -400,6 +513,41 @@ class Rewriter {
 };
 
 }  // namespace
+
+void BlankConditionals(Prepared& p) {
+  const std::string_view s = p.text;
+  int skipping = 0;  // depth of the #if group whose later branch is being left out
+  int depth = 0;
+  for (std::size_t i = 0; i < s.size();) {
+    std::size_t end = s.find('\n', i);
+    if (end == std::string_view::npos) end = s.size();
+    std::size_t k = i;
+    while (k < end && (s[k] == ' ' || s[k] == '\t')) ++k;
+    bool blank = skipping > 0;
+    if (k < end && s[k] == '#') {
+      std::size_t w = k + 1;
+      while (w < end && (s[w] == ' ' || s[w] == '\t')) ++w;
+      const std::string_view rest = s.substr(w, end - w);
+      if (rest.starts_with("if")) {
+        ++depth;
+        blank = true;
+      } else if (rest.starts_with("el")) {
+        if (skipping == 0) skipping = depth;
+        blank = true;
+      } else if (rest.starts_with("endif")) {
+        if (skipping == depth) skipping = 0;
+        if (depth > 0) --depth;
+        blank = true;
+      }
+    }
+    if (blank) {
+      Blank(p, i, end, kMacro);
+      for (std::size_t b = i; b < end && b < p.written.size(); ++b)
+        if (p.written[b] != '\r') p.written[b] = ' ';
+    }
+    i = end + 1;
+  }
+}
 
 Prepared Prepare(std::string_view source) {
   Prepared p;

@@ -21,7 +21,9 @@ struct Marker {
 };
 
 // What each source byte became.
-enum Blanked : char { kKept = ' ', kComment = 'c', kMacro = 'm' };
+// kScope: a macro that stands for a scope's opening or closing, or for members
+// (FMT_BEGIN_EXPORT, Q_OBJECT), which belongs to no declaration.
+enum Blanked : char { kKept = ' ', kComment = 'c', kMacro = 'm', kScope = 's' };
 
 struct Prepared {
   std::string text;     // as long as the source
@@ -31,6 +33,30 @@ struct Prepared {
 };
 
 Prepared Prepare(std::string_view source);
+
+// For one selected declaration: the conditional directives and every branch
+// after the first are blanked ("#if A / reference / #else / void / #endif"
+// reads as "reference").
+void BlankConditionals(Prepared& prepared);
+
+// The classes whose body byte `at` of a prepared document stands in directly,
+// outermost first ("" for an unnamed one); empty when a namespace, a function
+// body or nothing is the innermost scope there. Found by counting braces, so a
+// tree the grammar breaks above `at` does not lose the class.
+std::vector<std::string> EnclosingClassesAt(const Prepared& prepared, std::size_t at);
+
+// True for a name written the way macros are: capitals, digits and underscores.
+inline bool IsMacroName(std::string_view name) {
+  bool letter = false;
+  for (char c : name) {
+    if (c >= 'A' && c <= 'Z') {
+      letter = true;
+    } else if (!(c == '_' || (c >= '0' && c <= '9'))) {
+      return false;
+    }
+  }
+  return letter;
+}
 
 // True for bytes that can continue an identifier (UTF-8 bytes included).
 inline bool IsIdentByte(unsigned char c) {

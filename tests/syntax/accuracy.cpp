@@ -1,11 +1,15 @@
 // Measures the syntax parser on a collected set of real declarations.
 //   quillmark_syntax_accuracy FILE [--min RATIO]   prints each miss and "accuracy: N/M"
+//   quillmark_syntax_accuracy FILE --selection-only  the same with the selection alone
 //   quillmark_syntax_accuracy FILE --print         prints the set with the fields the
 //                                                  parser gives (to review new rows)
 // FILE holds records opened by "== SOURCE"; "text:" lines (joined with line breaks)
 // are the selection; the expected fields follow as "kind:", "name:", "scope:",
 // "return:", "underlying:", and repeatable "base:", "param:" (with an optional
 // "default:" for the parameter above it) and "macro-param:". A field left out is empty.
+// "before:" and "after:" lines (joined with line breaks) are the document around the
+// selection, for members selected inside their class; without them the parser sees
+// the selection alone.
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -24,6 +28,8 @@ using quillmark::syntax::ParsedDeclaration;
 struct Record {
   std::string source;
   std::string text;
+  std::vector<std::string> before;
+  std::vector<std::string> after;
   ParsedDeclaration expected;
 };
 
@@ -39,7 +45,7 @@ bool ReadRecords(const char* path, std::vector<Record>* records, std::string* er
     ++number;
     if (line.empty() || line[0] == '#') continue;
     if (line.rfind("== ", 0) == 0) {
-      records->push_back({line.substr(3), {}, {}});
+      records->push_back({line.substr(3), {}, {}, {}, {}});
       continue;
     }
     const std::size_t colon = line.find(": ");
@@ -54,6 +60,10 @@ bool ReadRecords(const char* path, std::vector<Record>* records, std::string* er
     if (key == "text") {
       if (!r.text.empty()) r.text += "\n";
       r.text += value;
+    } else if (key == "before") {
+      r.before.push_back(value);
+    } else if (key == "after") {
+      r.after.push_back(value);
     } else if (key == "kind") {
       e.kind = static_cast<Kind>(std::atoi(value.c_str()));
     } else if (key == "name") {
@@ -100,15 +110,18 @@ std::string Describe(const ParsedDeclaration& d) {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: %s FILE [--min RATIO | --print]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s FILE [--min RATIO | --selection-only | --print]\n", argv[0]);
     return 2;
   }
   double minimum = 0;
   bool print = false;
+  bool selectionOnly = false;
   for (int i = 2; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--min" && i + 1 < argc) {
       minimum = std::atof(argv[++i]);
+    } else if (arg == "--selection-only") {
+      selectionOnly = true;
     } else if (arg == "--print") {
       print = true;
     } else {
@@ -127,11 +140,23 @@ int main(int argc, char** argv) {
   for (const Record& r : records) {
     ParsedDeclaration got;
     std::string why;
-    const bool parsed = parser.ParseDeclaration({r.text, {}, 0}, &got, &why);
+    // The document is the lines above, the selection and the lines below.
+    std::string document;
+    for (const std::string& l : r.before) document += l + "\n";
+    const std::size_t offset = document.size();
+    document += r.text;
+    for (const std::string& l : r.after) document += "\n" + l;
+    const bool withDocument = !selectionOnly && (!r.before.empty() || !r.after.empty());
+    const bool parsed = parser.ParseDeclaration(
+        {r.text, withDocument ? std::string_view(document) : std::string_view(),
+         withDocument ? offset : 0},
+        &got, &why);
     if (print) {
       std::cout << "== " << r.source << "\n";
+      for (const std::string& l : r.before) std::cout << "before: " << l << "\n";
       std::istringstream lines(r.text);
       for (std::string l; std::getline(lines, l);) std::cout << "text: " << l << "\n";
+      for (const std::string& l : r.after) std::cout << "after: " << l << "\n";
       std::cout << (parsed ? Describe(got) : "# failed: " + why + "\n") << "\n";
       continue;
     }

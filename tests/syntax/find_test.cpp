@@ -116,6 +116,69 @@ TEST(FindDeclarations, ComInterfacesAndMethods) {
               });
 }
 
+TEST(FindDeclarations, WhatRealHeadersHoldWithMembersInsideClasses) {
+  const char kReal[] =
+      "FMT_BEGIN_EXPORT\n"                                              // 1
+      "CJSON_PUBLIC(cJSON *) cJSON_Parse(const char *value);\n"         // 2
+      "enum : ullong { is_unpacked_bit = 1ULL << 63 };\n"               // 3
+      "class Buffer {\n"                                                // 4
+      " public:\n"                                                      // 5
+      "  Buffer() = default;\n"                                         // 6
+      "  Buffer(const Buffer&) = delete;\n"                             // 7
+      "  FMT_CONSTEXPR20 ~Buffer() { free(data_); }\n"                  // 8
+      "  friend bool operator==(const Buffer& a, const Buffer& b) {\n"  // 9
+      "    return a.data_ == b.data_;\n"                                // 10
+      "  }\n"                                                           // 11
+      "  friend void swap(Buffer& a, Buffer& b);\n"                     // 12
+      "  char* data_ GUARDED_BY(mu_);\n"                                // 13
+      "};\n"                                                            // 14
+      "void Report(int code) {\n"                                       // 15
+      "  FMT_TRY { Run(); }\n"                                          // 16
+      "  FMT_CATCH(...) {}\n"                                           // 17
+      "}\n";                                                            // 18
+  FindOptions options;
+  options.membersInsideClasses = true;
+  ExpectFound(kReal, options,
+              {
+                  {2, Kind::Function, "cJSON_Parse", false,
+                   "a prototype behind an export macro with arguments; the scope macro above "
+                   "is no declaration"},
+                  {4, Kind::Class, "Buffer", false, "an unnamed enum is not named by its type"},
+                  {6, Kind::MemberFunction, "Buffer", false, "a defaulted constructor"},
+                  {7, Kind::MemberFunction, "Buffer", false, "a deleted constructor"},
+                  {8, Kind::MemberFunction, "~Buffer", false, "a destructor behind a macro"},
+                  {9, Kind::Function, "operator==", false, "a friend defined in the class"},
+                  {15, Kind::Function, "Report", false,
+                   "a macro with a block inside a body is no function; a member's annotation "
+                   "macro is no function and a friend only declared is left to its definition"},
+              });
+}
+
+TEST(FindDeclarations, ABrokenConstructLosesOnlyItsOwnRegion) {
+  const char kBroken[] =
+      "int First(int a);\n"                                // 1
+      "struct Good { int x; };\n"                          // 2
+      "template <typename T> auto broken = [](T) { ) ;\n"  // 3
+      "int Second(int b);\n"                               // 4
+      "class Last { public: void Run(); };\n";             // 5
+  std::vector<FoundDeclaration> found;
+  std::string why;
+  ASSERT_TRUE(FindDeclarations(kBroken, FindOptions{}, &found, &why)) << why;
+  std::vector<std::string> names;
+  for (const FoundDeclaration& f : found) names.push_back(f.declaration.name);
+  EXPECT_EQ((std::vector<std::string>{"First", "Good", "Second", "Last"}), names);
+}
+
+TEST(FindDeclarations, AFileTheParserGivesUpOnIsRefusedNotPassed) {
+  std::string document = "template <class T = decltype((\n";
+  for (int i = 0; i < 60; ++i) document += "int f" + std::to_string(i) + "(int a);\n";
+  std::vector<FoundDeclaration> found;
+  std::string why;
+  EXPECT_FALSE(FindDeclarations(document, FindOptions{}, &found, &why));
+  EXPECT_EQ("the C++ parser could not read lines 1 to 61", why);
+  EXPECT_TRUE(found.empty());
+}
+
 TEST(FindDeclarations, BrokenAndEmptyFilesGiveWhatCanBeRead) {
   const struct {
     const char* document;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "quillmark/commands.h"
 #include "quillmark/memory_editor.h"
@@ -190,6 +191,34 @@ TEST(SyntaxModeTest, BothModesOnTheFailureClasses) {
     const Outcome gbkRun = Comment(row.selection, CodePage::kGbk, &source);
     EXPECT_EQ(row.syntax, gbkRun.block);
   }
+}
+
+// The seam the engine calls with the whole document: the syntax source places a
+// member in its class; a source that only reads selections parses the range.
+TEST(SyntaxModeTest, TheFieldsSourceTakesTheDocument) {
+  const std::string document = "class Canvas {\n public:\n  void Draw(int x) const;\n};\n";
+  const std::string selection = "  void Draw(int x) const;";
+  const std::size_t begin = document.find(selection);
+  syntax::SyntaxFieldsSource source;
+  DeclarationFields fields;
+  std::string why;
+  ASSERT_TRUE(source.ParseInDocument(document, begin, begin + selection.size(), &fields, &why))
+      << why;
+  EXPECT_EQ(DeclKind::MemberFunction, fields.kind);
+  EXPECT_EQ("Canvas", fields.scope);
+  EXPECT_EQ(std::vector<std::string>{"int x"}, fields.parameters);
+  EXPECT_FALSE(source.ParseInDocument(document, begin, document.size() + 1, &fields, &why));
+
+  struct SelectionOnly final : DeclarationFieldsSource {
+    std::string seen;
+    bool Parse(std::string_view utf8Selection, DeclarationFields*, std::string*) override {
+      seen = utf8Selection;
+      return true;
+    }
+  } selectionOnly;
+  EXPECT_TRUE(
+      selectionOnly.ParseInDocument(document, begin, begin + selection.size(), &fields, &why));
+  EXPECT_EQ(selection, selectionOnly.seen);
 }
 
 }  // namespace

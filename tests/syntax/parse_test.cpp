@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -567,6 +568,134 @@ const Row kRows[] = {
      {"IUnknown"},
      "",
      "the interface keyword"},
+    // Misparses found on real headers
+    {"struct alignas(16) Vec4 final : Base {",
+     Kind::Struct,
+     "Vec4",
+     "",
+     "",
+     {},
+     {"Base"},
+     "",
+     "alignas and final around a struct's name"},
+    {"class alignas(CACHE_LINE) FMT_API Slot final {",
+     Kind::Class,
+     "Slot",
+     "",
+     "",
+     {},
+     {},
+     "",
+     "alignas with a macro argument, an export macro and final"},
+    {"XtErrorMsgHandler\nXtAppSetErrorMsgHandler(XtAppContext app, XtErrorMsgHandler handler);",
+     Kind::Function,
+     "XtAppSetErrorMsgHandler",
+     "",
+     "XtErrorMsgHandler",
+     {"XtAppContext app", "XtErrorMsgHandler handler"},
+     {},
+     "",
+     "a typedef'd function pointer returned, on the line above the name"},
+    {"void Copy(CONST T *from, CONST T **to, UINT n);",
+     Kind::Function,
+     "Copy",
+     "",
+     "void",
+     {"CONST T *from", "CONST T **to", "UINT n"},
+     {},
+     "",
+     "a macro-qualified pointer is one parameter"},
+    {"extern double drand48 (void) __THROW;",
+     Kind::Function,
+     "drand48",
+     "",
+     "double",
+     {},
+     {},
+     "",
+     "(void) is no parameters"},
+    {"CJSON_PUBLIC(cJSON *) cJSON_ParseWithLength(const char *value, size_t buffer_length);",
+     Kind::Function,
+     "cJSON_ParseWithLength",
+     "",
+     "cJSON*",
+     {"const char *value", "size_t buffer_length"},
+     {},
+     "",
+     "an export macro around the return type"},
+    {"JSON_HEDLEY_NON_NULL(1)\ninline json operator \"\" _json(const char* s, std::size_t n)",
+     Kind::Function,
+     "operator \"\" _json",
+     "",
+     "json",
+     {"const char* s", "std::size_t n"},
+     {},
+     "",
+     "an attribute macro with arguments on the line above"},
+    {"XMLPUBFUN xmlChar * XMLCALL\n\t\txmlNodeGetBase\t(const xmlDoc *doc);",
+     Kind::Function,
+     "xmlNodeGetBase",
+     "",
+     "xmlChar*",
+     {"const xmlDoc *doc"},
+     {},
+     "",
+     "an export macro whose name says PUBFUN"},
+    {"ZEXTERN const char * ZEXPORT zlibVersion OF((void));",
+     Kind::Function,
+     "zlibVersion",
+     "",
+     "const char*",
+     {},
+     {},
+     "",
+     "a macro around the parameter list"},
+    {"ZEXTERN int ZEXPORT deflate OF((z_streamp strm, int flush));",
+     Kind::Function,
+     "deflate",
+     "",
+     "int",
+     {"z_streamp strm", "int flush"},
+     {},
+     "",
+     "the same with parameters"},
+    {"inline operator const char *() const;",
+     Kind::Function,
+     "operator const char *",
+     "",
+     "const char*",
+     {},
+     {},
+     "",
+     "a conversion to a pointer"},
+    {"#if __cplusplus > 201402L\n\treference\n#else\n\tvoid\n#endif\n\templace_back(_Args&&... "
+     "__args);",
+     Kind::Function,
+     "emplace_back",
+     "",
+     "reference",
+     {"_Args&&... __args"},
+     {},
+     "",
+     "a return type chosen by #if: the first branch"},
+    {"class QByteArray::FromBase64Result\n{",
+     Kind::Class,
+     "FromBase64Result",
+     "",
+     "",
+     {},
+     {},
+     "",
+     "a nested class defined outside its class: the name without its scope"},
+    {"Q_INVOKABLE explicit QObject(QObject *parent = nullptr);",
+     Kind::Function,
+     "QObject",
+     "",
+     "",
+     {"QObject *parent = nullptr"},
+     {},
+     "",
+     "a macro in front of a specifier keyword"},
     // UTF-8 text passes through untouched
     {"void 绘制(const std::string& 名称 = \"默认\");",
      Kind::Function,
@@ -630,15 +759,50 @@ TEST(ParseDeclaration, NothingToTakeApart) {
 TEST(ParseDeclaration, TheDocumentGivesAMemberItsClass) {
   const std::string document =
       "namespace app {\n"
-      "class Outer {\n"
+      "class Q_DECL_EXPORT Outer : public Base {\n"
       " public:\n"
       "  struct Inner {\n"
       "    void Touch(int n);\n"
       "  };\n"
       "  virtual ~Outer();\n"
       "  explicit Outer(int x = 0);\n"
+      "  Outer(const Outer&) = default;\n"
+      "  Outer& operator=(Outer&&) noexcept = delete;\n"
+      "  bool operator==(const Outer& other) const noexcept;\n"
+      "  explicit operator bool() const { return ok_; }\n"
+      "  int Size() const override\n"
+      "  {\n"
+      "    return size_;\n"
+      "  }\n"
+      "  template <typename T>\n"
+      "  T Get(const std::string& key) const;\n"
+      "  friend void swap(Outer& a, Outer& b) noexcept { a.Swap(b); }\n"
+      "  friend bool operator<(const Outer&, const Outer&);\n"
+      "#ifdef WIDE\n"
+      "  class Wide : public Base {\n"
+      "#else\n"
+      "  class Wide {\n"
+      "#endif\n"
+      "    static Wide* Make(void);\n"
+      "  };\n"
+      " signals:\n"
+      "  void changed(int value);\n"
+      " private:\n"
+      "  int size_ = 0;\n"
       "};\n"
       "void Free(int n);\n"
+      "template <class T, class U = std::less<T>>\n"
+      "struct alignas(16) Box final : Base {\n"
+      "  Box() noexcept = default;\n"
+      "  ~Box() override;\n"
+      "};\n"
+      "template <>\n"
+      "class Box<int, int> {\n"
+      "  int Value() const&;\n"
+      "};\n"
+      "struct Point MakePoint(int x) {\n"
+      "  return Point{x};\n"
+      "}\n"
       "DECLARE_INTERFACE_(IFoo, IUnknown)\n"
       "{\n"
       "  STDMETHOD(Go)(THIS) PURE;\n"
@@ -647,14 +811,48 @@ TEST(ParseDeclaration, TheDocumentGivesAMemberItsClass) {
   const struct {
     const char* selection;
     Kind kind;
+    const char* name;
     const char* scope;
+    const char* returnType;
     const char* why;
   } kCases[] = {
-      {"    void Touch(int n);", Kind::MemberFunction, "Outer::Inner", "nested classes joined"},
-      {"  virtual ~Outer();", Kind::MemberFunction, "Outer", "a destructor in its class"},
-      {"  explicit Outer(int x = 0);", Kind::MemberFunction, "Outer", "a constructor"},
-      {"void Free(int n);", Kind::Function, "", "a free function after the class stays free"},
-      {"  STDMETHOD(Go)(THIS) PURE;", Kind::MethodDeclaration, "IFoo", "a method in its interface"},
+      {"    void Touch(int n);", Kind::MemberFunction, "Touch", "Outer::Inner", "void",
+       "nested classes joined"},
+      {"  virtual ~Outer();", Kind::MemberFunction, "~Outer", "Outer", "",
+       "a destructor in its class, the export macro in the class head passed over"},
+      {"  explicit Outer(int x = 0);", Kind::MemberFunction, "Outer", "Outer", "", "a constructor"},
+      {"  Outer(const Outer&) = default;", Kind::MemberFunction, "Outer", "Outer", "",
+       "a defaulted constructor"},
+      {"  Outer& operator=(Outer&&) noexcept = delete;", Kind::MemberFunction, "operator=", "Outer",
+       "Outer&", "a deleted operator"},
+      {"  bool operator==(const Outer& other) const noexcept;", Kind::MemberFunction,
+       "operator==", "Outer", "bool", "a const noexcept operator"},
+      {"  explicit operator bool() const { return ok_; }", Kind::MemberFunction, "operator bool",
+       "Outer", "bool", "a conversion operator defined in the class"},
+      {"  int Size() const override\n  {", Kind::MemberFunction, "Size", "Outer", "int",
+       "an override whose body opens on the next line"},
+      {"  T Get(const std::string& key) const;", Kind::MemberFunction, "Get", "Outer", "T",
+       "a member template selected without its template head"},
+      {"  template <typename T>\n  T Get(const std::string& key) const;", Kind::MemberFunction,
+       "Get", "Outer", "T", "a member template selected with its template head"},
+      {"  friend void swap(Outer& a, Outer& b) noexcept { a.Swap(b); }", Kind::Function, "swap", "",
+       "void", "a friend defined in the class is no member"},
+      {"  friend bool operator<(const Outer&, const Outer&);", Kind::Function, "operator<", "",
+       "bool", "a friend operator is no member"},
+      {"    static Wide* Make(void);", Kind::MemberFunction, "Make", "Outer::Wide", "Wide*",
+       "a class head written twice under #ifdef counts once"},
+      {"  void changed(int value);", Kind::MemberFunction, "changed", "Outer", "void",
+       "a member after a signals: label"},
+      {"void Free(int n);", Kind::Function, "Free", "", "void",
+       "a free function after the class stays free"},
+      {"  Box() noexcept = default;", Kind::MemberFunction, "Box", "Box", "",
+       "a class template's head with alignas and final"},
+      {"  ~Box() override;", Kind::MemberFunction, "~Box", "Box", "", "an overriding destructor"},
+      {"  int Value() const&;", Kind::MemberFunction, "Value", "Box<int, int>", "int",
+       "an explicit specialisation keeps its arguments"},
+      {"  return Point{x};", Kind::None, "", "", "", "a statement in a function body"},
+      {"  STDMETHOD(Go)(THIS) PURE;", Kind::MethodDeclaration, "Go", "IFoo", "HRESULT",
+       "a method in its interface"},
   };
   DeclarationParser parser;
   for (const auto& c : kCases) {
@@ -663,10 +861,44 @@ TEST(ParseDeclaration, TheDocumentGivesAMemberItsClass) {
     ASSERT_NE(std::string::npos, offset);
     ParsedDeclaration d;
     std::string why;
-    ASSERT_TRUE(parser.ParseDeclaration({c.selection, document, offset}, &d, &why)) << why;
+    const bool parsed =
+        parser.ParseSelected(document, offset, offset + std::strlen(c.selection), &d, &why);
+    EXPECT_EQ(c.kind != Kind::None, parsed) << why;
     EXPECT_EQ(c.kind, d.kind);
+    EXPECT_EQ(c.name, d.name);
     EXPECT_EQ(c.scope, d.scope);
+    EXPECT_EQ(c.returnType, d.returnType);
   }
+}
+
+TEST(ParseDeclaration, ATemplateHeadAboveBelongsToTheSelection) {
+  const std::string document =
+      "template <typename T,\n"
+      "          typename A = std::allocator<T>>\n"
+      "std::vector<T, A> Repeat(const T& value, std::size_t n);\n"
+      "int x;\n"
+      "int Plain(int a);\n";
+  DeclarationParser parser;
+  for (const char* selection :
+       {"std::vector<T, A> Repeat(const T& value, std::size_t n);", "int Plain(int a);"}) {
+    SCOPED_TRACE(selection);
+    const std::size_t offset = document.find(selection);
+    ParsedDeclaration alone, placed;
+    std::string why;
+    ASSERT_TRUE(parser.ParseDeclaration({selection, {}, 0}, &alone, &why)) << why;
+    ASSERT_TRUE(
+        parser.ParseSelected(document, offset, offset + std::strlen(selection), &placed, &why))
+        << why;
+    EXPECT_EQ(alone.kind, placed.kind);
+    EXPECT_EQ(alone.name, placed.name);
+    EXPECT_EQ(alone.returnType, placed.returnType);
+    EXPECT_EQ(Params(alone), Params(placed));
+  }
+  ParsedDeclaration d;
+  std::string why;
+  EXPECT_FALSE(parser.ParseSelected(document, 10, 5, &d, &why));
+  EXPECT_FALSE(parser.ParseSelected(document, 0, document.size() + 1, &d, &why));
+  EXPECT_FALSE(why.empty());
 }
 
 TEST(ParseDeclaration, BadOffsetIntoTheDocumentIsIgnored) {

@@ -146,6 +146,17 @@ class DeclarationFieldsSource {
   // Takes the UTF-8 selection apart; false, with the reason in `why` (English),
   // when it holds nothing the parser knows.
   virtual bool Parse(std::string_view utf8Selection, DeclarationFields* out, std::string* why) = 0;
+  // The same for the selection [begin, end) of the whole UTF-8 document, for hosts
+  // that have it: the document tells a member selected inside its class body from
+  // a free function. A source that cannot use the document parses the selection.
+  virtual bool ParseInDocument(std::string_view utf8Document, std::size_t begin, std::size_t end,
+                               DeclarationFields* out, std::string* why) {
+    if (begin > end || end > utf8Document.size()) {
+      if (why != nullptr) *why = "the selection lies outside the document";
+      return false;
+    }
+    return Parse(utf8Document.substr(begin, end - begin), out, why);
+  }
 };
 
 // ---------------------------------------------------------------------------

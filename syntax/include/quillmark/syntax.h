@@ -95,7 +95,7 @@ constexpr KindMask MaskOf(Kind kind) {
 }
 constexpr KindMask kAllKinds = 0x1FFFu & ~(1u << 9) & ~(1u << 10);
 // What a batch run comments unless told otherwise: type definitions, free
-// functions, out-of-line member functions and macros with parameters.
+// functions, member functions and macros with parameters.
 constexpr KindMask kDefaultBatchKinds =
     MaskOf(Kind::Class) | MaskOf(Kind::Struct) | MaskOf(Kind::Union) | MaskOf(Kind::Enum) |
     MaskOf(Kind::Function) | MaskOf(Kind::MemberFunction) | MaskOf(Kind::MacroWithParams);
@@ -137,12 +137,23 @@ class DeclarationParser {
   // selection holds nothing of a known kind; `out` is then reset.
   bool ParseDeclaration(const ParseInput& input, ParsedDeclaration* out, std::string* why);
 
+  // The declaration selected at [begin, end) of a whole UTF-8 document: as
+  // ParseDeclaration, with the document to place it. A member function,
+  // constructor, destructor or operator selected inside its class body gets that
+  // class (nested classes joined with "::") and the MemberFunction kind; a
+  // friend stays a function; a template head on the lines directly above
+  // belongs to the declaration. A pure function of its arguments.
+  bool ParseSelected(std::string_view utf8Document, std::size_t begin, std::size_t end,
+                     ParsedDeclaration* out, std::string* why);
+
   // Every declaration of the requested kinds in the document, in document order.
   // False with a reason when the document cannot be parsed at all.
   bool FindDeclarations(std::string_view utf8Document, const FindOptions& options,
                         std::vector<FoundDeclaration>* out, std::string* why);
 
  private:
+  bool ParseSelection(std::string_view selection, ParsedDeclaration* out, std::string* why);
+
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };

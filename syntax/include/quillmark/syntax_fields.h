@@ -19,6 +19,8 @@ class SyntaxFieldsSource final : public DeclarationFieldsSource {
   // False (with the reason) when the grammar cannot be loaded.
   bool ok(std::string* why) const;
   bool Parse(std::string_view utf8Selection, DeclarationFields* out, std::string* why) override;
+  bool ParseInDocument(std::string_view utf8Document, std::size_t begin, std::size_t end,
+                       DeclarationFields* out, std::string* why) override;
 
  private:
   DeclarationParser parser_;
