@@ -328,16 +328,16 @@ FileOutcome ProcessFile(const std::string& path, const BatchJob& job,
   MemoryDocument document(file->text,
                           EncodeLossy(BaseName(path), file->codePage, converter, &replacedInNames),
                           file->codePage);
-  MemoryEditor editor;
-  editor.Open(&document);
-  if (std::optional<std::string> project = FindProjectName(path))
-    editor.SetProjectName(EncodeLossy(*project, file->codePage, converter, &replacedInNames));
+  std::string project;
+  if (std::optional<std::string> found = FindProjectName(path))
+    project = EncodeLossy(*found, file->codePage, converter, &replacedInNames);
   CommentContext context;
   context.page = file->codePage;
   context.converter = &converter;
   context.today = job.today;
   context.user = &job.tree.userInfo;
-  context.host = &editor;
+  context.projectName = [&project] { return project; };
+  context.documentName = [&document] { return document.Name(); };
 
   std::vector<Insertion> insertions;
   std::vector<std::string> dryLines;

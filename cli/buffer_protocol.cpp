@@ -123,10 +123,9 @@ BufferReply EditBuffer(const BufferRequest& request, std::string bytes, const Pl
 
   const std::string name = request.assumedName.empty() ? "" : BaseName(request.assumedName);
   MemoryDocument document(std::move(bytes), EncodeLossy(name, page, platform.Converter()), page);
-  RecordingUserInterface ui(/*echo=*/false);
   const DocumentRun run = RunOnDocument({request.command, request.selection, "buffer",
                                          request.assumedName, request.settingsPath, request.parser},
-                                        document, ui, platform, nullptr);
+                                        document, platform, nullptr);
   if (!run.ran) return Failure(std::move(reply), kExitError, run.message);
   if (!run.settingsSaved) reply.warning = run.settingsError;
   ReportSyntaxFallback(run.result, request.verbose);

@@ -107,11 +107,13 @@ int RunDocumentCommand(DocumentCommand command, const Options& options, const Pl
   MemoryDocument document(
       std::move(file->text),
       EncodedName(BaseName(file->path), file->codePage, platform, replacedInNames), file->codePage);
-  RecordingUserInterface ui(/*echo=*/true);
   const DocumentRun run = RunOnDocument({command, Selection(options), "document", file->path,
                                          SettingsOverride(options), options.parser},
-                                        document, ui, platform, &replacedInNames);
+                                        document, platform, &replacedInNames);
   if (!run.ran) return Fail(run.message);
+  // What the command showed, as a console shows a message box.
+  if (run.status == kExitMessage) std::cerr << run.message << '\n';
+  if (run.status == kExitError) std::cerr << "quillmark: " << run.message << '\n';
   if (!run.settingsSaved) std::cerr << "quillmark: warning: " << run.settingsError << '\n';
   ReportSyntaxFallback(run.result, options.verbose);
   if (run.status == kExitNothing && options.verbose)

@@ -15,14 +15,11 @@ void ApplyStep(std::string& line, const ExpansionStep& step, int& lineCount, Cod
 }
 
 std::string ActiveProjectName(const CommentContext& context) {
-  if (context.host == nullptr) return {};
-  return context.host->GetActiveProjectName().value_or(std::string());
+  return context.projectName ? context.projectName() : std::string();
 }
 
 std::string ActiveDocumentName(const CommentContext& context) {
-  if (context.host == nullptr) return {};
-  TextDocument* document = context.host->GetActiveTextDocument();
-  return document == nullptr ? std::string() : context.host->GetDocumentName(*document);
+  return context.documentName ? context.documentName() : std::string();
 }
 
 // Without a converter only ASCII, which both code pages share, can be written.
@@ -51,12 +48,6 @@ std::string Encode(std::string_view utf8, const CommentContext& context) {
 }
 
 }  // namespace
-
-void PrepareInsertionPoint(TextSelection& selection) {
-  selection.MoveUpLines(1);
-  selection.MoveDownLines(1);
-  selection.MoveToLineStart();
-}
 
 void ExpandTime(std::string& line, const CommentContext& context) {
   if (FindSubstring(line, "%Time%", context.page) < 0) return;
@@ -118,14 +109,6 @@ ExpandedBlock ExpandTemplate(const std::vector<std::string>& lines,
     ++block.lineCount;
   }
   return block;
-}
-
-void InsertBlockAndPlaceCaret(TextSelection& selection, const std::string& block, int lineCount,
-                              int caretLine) {
-  selection.ReplaceSelection(block);
-  selection.MoveUpLines(lineCount - caretLine + 1);
-  selection.MoveDownLines(1);
-  selection.MoveToLineEnd();
 }
 
 JoinedItems JoinItems(const std::vector<std::string>& items) {
@@ -258,10 +241,9 @@ ExpandedBlock ExpandKind(DeclKind kind, const KindValues& values, const Template
                         std::span(trailing, trailingCount), context);
 }
 
-bool ExpandKindAndInsert(DeclKind kind, const KindValues& values, TextSelection& selection,
-                         const TemplateNode& node, const CommentContext& context) {
-  const ExpandedBlock block = ExpandKind(kind, values, node, context);
-  InsertBlockAndPlaceCaret(selection, block.text, block.lineCount, block.caretLine);
+bool ExpandKindInto(DeclKind kind, const KindValues& values, const TemplateNode& node,
+                    const CommentContext& context, ExpandedBlock* block) {
+  *block = ExpandKind(kind, values, node, context);
   return true;
 }
 

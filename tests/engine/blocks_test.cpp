@@ -51,11 +51,11 @@ const std::string kClassBlock = Block({
 });
 
 TEST_F(BlocksTest, ClassBlockWithTwoBases) {
-  RecordingSelection selection;
+  ExpandedBlock block;
   std::string text = "class AFX_EXT_CLASS CMyView : public CView, protected IHost";
-  ASSERT_TRUE(CommentClass(text, selection, *tree_->FindKindNode(DeclKind::Class),
-                           Context(CodePage::kUtf8, &tree_->userInfo)));
-  EXPECT_EQ(kClassBlock, selection.inserted);
+  ASSERT_TRUE(CommentClass(text, *tree_->FindKindNode(DeclKind::Class),
+                           Context(CodePage::kUtf8, &tree_->userInfo), &block));
+  EXPECT_EQ(kClassBlock, block.text);
 }
 
 TEST_F(BlocksTest, ClassBlockInTheDocument) {
@@ -71,10 +71,10 @@ TEST_F(BlocksTest, ClassBlockInTheDocument) {
 }
 
 TEST_F(BlocksTest, FunctionBlockWithFourParameters) {
-  RecordingSelection selection;
+  ExpandedBlock block;
   std::string text = "LRESULT CALLBACK WndProc(HWND h, UINT m, WPARAM w, LPARAM l)";
-  ASSERT_TRUE(CommentFunction(text, selection, *tree_->FindKindNode(DeclKind::Function),
-                              Context(CodePage::kUtf8, &tree_->userInfo)));
+  ASSERT_TRUE(CommentFunction(text, *tree_->FindKindNode(DeclKind::Function),
+                              Context(CodePage::kUtf8, &tree_->userInfo), &block));
   EXPECT_EQ(Block({
                 kRule,
                 "//\t函 数 名 : WndProc",
@@ -90,7 +90,7 @@ TEST_F(BlocksTest, FunctionBlockWithFourParameters) {
                 "//\t\t\t\t LPARAM l",
                 kRule,
             }),
-            selection.inserted);
+            block.text);
 }
 
 // Wherever the block goes, the caret ends after the marked line's text, also
@@ -261,15 +261,15 @@ TEST_F(BlocksTest, DriverMessages) {
 }
 
 TEST_F(BlocksTest, GbkDocumentGetsGbkBlock) {
-  RecordingSelection selection;
+  ExpandedBlock block;
   std::string text = "union UValue {";
   const TemplateNode& node = *tree_->FindKindNode(DeclKind::Union);
-  ASSERT_TRUE(node.generator(text, selection, node, Context(CodePage::kGbk, &tree_->userInfo)));
+  ASSERT_TRUE(node.generator(text, node, Context(CodePage::kGbk, &tree_->userInfo), &block));
   EXPECT_EQ(
       testing::Gbk(Block({kRule, "//\t联合体名 : UValue", "//\t描    述 : ", "//\t功    能 : ",
                           "//\t历史记录 : ", "//\t使用说明 : ", "//\t作    者 : Author Name",
                           "//\t时    间 : 2002年9月17日", "//\t备    注 : ", kRule})),
-      selection.inserted);
+      block.text);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 // and the editor arrive in a CommentContext.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "quillmark/editor_port.h"
+#include "quillmark/edits.h"
 #include "quillmark/platform.h"
 
 namespace quillmark {
@@ -65,12 +67,13 @@ enum class DeclKind : int {
 
 struct TemplateNode;
 struct CommentContext;
+struct ExpandedBlock;
 
-// A kind's routine: true when a block was inserted, false when the declaration
-// text cannot be taken apart (then nothing was inserted). `text` is the caller's
-// copy, in the context's code page.
-using Generator = bool (*)(std::string& text, TextSelection& selection, const TemplateNode& node,
-                           const CommentContext& context);
+// A kind's routine: true when it made the block, false when the declaration
+// text cannot be taken apart. `text` is the caller's copy, in the context's
+// code page. Where the block goes is the driver's business, not the routine's.
+using Generator = bool (*)(std::string& text, const TemplateNode& node,
+                           const CommentContext& context, ExpandedBlock* block);
 
 struct TemplateNode {
   std::string name;                // UTF-8
@@ -156,8 +159,10 @@ struct CommentContext {
   const TextConverter* converter = nullptr;  // needed only for code page 936
   LocalDate today;
   const UserInfo* user = nullptr;
-  // Asked for "%ProjectName%" and "%CurrentFileName%", only for lines that hold them.
-  EditorHost* host = nullptr;
+  // Asked for "%ProjectName%" and "%CurrentFileName%" (in the context's code
+  // page), only for lines that hold them; empty when not given.
+  std::function<std::string()> projectName;
+  std::function<std::string()> documentName;
   // Set when a template character could not be encoded in the document's code
   // page and was written as "?".
   bool* replacedCharacters = nullptr;
@@ -196,7 +201,6 @@ struct ExpandedBlock {
   int caretLine = 1;
 };
 
-void PrepareInsertionPoint(TextSelection& selection);
 // Steps' placeholders and values are in the context's code page; the template
 // lines and the user information are UTF-8 and encoded here.
 ExpandedBlock ExpandTemplate(const std::vector<std::string>& lines,
@@ -204,8 +208,6 @@ ExpandedBlock ExpandTemplate(const std::vector<std::string>& lines,
                              std::span<const ExpansionStep> trailing,
                              const CommentContext& context);
 void ExpandTime(std::string& line, const CommentContext& context);
-void InsertBlockAndPlaceCaret(TextSelection& selection, const std::string& block, int lineCount,
-                              int caretLine);
 
 // ---------------------------------------------------------------------------
 // Parsing helpers shared by the generators
@@ -229,32 +231,32 @@ bool ParseInterfaceHead(const std::string& text, std::string& interfaceName,
 // ---------------------------------------------------------------------------
 // Generators
 
-bool CommentClass(std::string& text, TextSelection& selection, const TemplateNode& node,
-                  const CommentContext& context);
-bool CommentStruct(std::string& text, TextSelection& selection, const TemplateNode& node,
-                   const CommentContext& context);
-bool CommentClassOrStruct(bool isClass, std::string& text, TextSelection& selection,
-                          const TemplateNode& node, const CommentContext& context);
-bool CommentUnion(std::string& text, TextSelection& selection, const TemplateNode& node,
-                  const CommentContext& context);
-bool CommentEnum(std::string& text, TextSelection& selection, const TemplateNode& node,
-                 const CommentContext& context);
-bool CommentFunction(std::string& text, TextSelection& selection, const TemplateNode& node,
-                     const CommentContext& context);
-bool CommentMemberFunction(std::string& text, TextSelection& selection, const TemplateNode& node,
-                           const CommentContext& context);
-bool CommentMacro(std::string& text, TextSelection& selection, const TemplateNode& node,
-                  const CommentContext& context);
-bool CommentParamMacro(std::string& text, TextSelection& selection, const TemplateNode& node,
-                       const CommentContext& context);
-bool CommentInterface(std::string& text, TextSelection& selection, const TemplateNode& node,
-                      const CommentContext& context);
-bool CommentMethodDecl(std::string& text, TextSelection& selection, const TemplateNode& node,
-                       const CommentContext& context);
-bool CommentMethodImpl(std::string& text, TextSelection& selection, const TemplateNode& node,
-                       const CommentContext& context);
-bool CommentFileHeader(std::string& text, TextSelection& selection, const TemplateNode& node,
-                       const CommentContext& context);
+bool CommentClass(std::string& text, const TemplateNode& node, const CommentContext& context,
+                  ExpandedBlock* block);
+bool CommentStruct(std::string& text, const TemplateNode& node, const CommentContext& context,
+                   ExpandedBlock* block);
+bool CommentClassOrStruct(bool isClass, std::string& text, const TemplateNode& node,
+                          const CommentContext& context, ExpandedBlock* block);
+bool CommentUnion(std::string& text, const TemplateNode& node, const CommentContext& context,
+                  ExpandedBlock* block);
+bool CommentEnum(std::string& text, const TemplateNode& node, const CommentContext& context,
+                 ExpandedBlock* block);
+bool CommentFunction(std::string& text, const TemplateNode& node, const CommentContext& context,
+                     ExpandedBlock* block);
+bool CommentMemberFunction(std::string& text, const TemplateNode& node,
+                           const CommentContext& context, ExpandedBlock* block);
+bool CommentMacro(std::string& text, const TemplateNode& node, const CommentContext& context,
+                  ExpandedBlock* block);
+bool CommentParamMacro(std::string& text, const TemplateNode& node, const CommentContext& context,
+                       ExpandedBlock* block);
+bool CommentInterface(std::string& text, const TemplateNode& node, const CommentContext& context,
+                      ExpandedBlock* block);
+bool CommentMethodDecl(std::string& text, const TemplateNode& node, const CommentContext& context,
+                       ExpandedBlock* block);
+bool CommentMethodImpl(std::string& text, const TemplateNode& node, const CommentContext& context,
+                       ExpandedBlock* block);
+bool CommentFileHeader(std::string& text, const TemplateNode& node, const CommentContext& context,
+                       ExpandedBlock* block);
 
 // ---------------------------------------------------------------------------
 // Drivers
@@ -293,6 +295,64 @@ struct CommentResult {
 bool BuildBlockFromFields(const DeclarationFields& fields, const TemplateNode& node,
                           const CommentContext& context, ExpandedBlock* block, std::string* why);
 
+// The three document commands.
+enum class EngineCommand { kComment, kHeader, kDelete };
+
+inline constexpr std::string_view kDeleteMarker = "//DELETE!";
+
+// The toggle on a selected text: lines split at LF (a CR stays with its line),
+// marked or restored as the first line decides, joined without the LFs.
+std::string ToggleDeletedText(std::string_view selected);
+
+// What a command does, as an editor with one selection would be driven to do
+// it: the steps (moves, the one text put, the messages shown, in order), the
+// outcome and the kind recognised.
+struct CommandPlan {
+  CommentOutcome outcome = CommentOutcome::kNoKind;
+  DeclKind kind = DeclKind::None;
+  std::vector<EditorStep> steps;
+  // The messages shown, one a line, in UTF-8.
+  std::string shown;
+  // A template character the document's code page cannot hold was written as "?".
+  bool replacedCharacters = false;
+  // The syntax mode was asked and the keyword mode did the work; `syntaxFailure` says why.
+  bool syntaxFellBack = false;
+  std::string syntaxFailure;
+};
+
+// The engine's pure call for a host that has the selection alone (the IDE):
+// `selectedText` is the selection as the editor hands it over (line breaks
+// "\r\n"); the header never looks at it. The context's out-pointers are not used.
+CommandPlan PlanCommand(EngineCommand command, std::string_view selectedText,
+                        const TemplateTree& tree, const CommentContext& context);
+
+// A document the engine may see whole, with its selection.
+struct DocumentView {
+  std::string_view text;       // in the context's code page
+  const LineTable* lines;      // the text's line table
+  std::string_view lineBreak;  // the document's style (FirstLineBreak)
+  TextPosition anchor;
+  TextPosition caret;
+};
+
+// The result of a command on a whole document: the plan, the edits it makes
+// (byte ranges of the document, sorted, not overlapping; none when nothing
+// changes) and the caret after them.
+struct CommandResultOnText {
+  CommandPlan plan;
+  std::vector<Edit> edits;
+  TextPosition caret;
+};
+
+// The engine's pure call for a host that has the whole document.
+CommandResultOnText RunCommand(EngineCommand command, const DocumentView& document,
+                               const TemplateTree& tree, const CommentContext& context);
+
+// The selected text as an editor hands it over: every line break "\r\n".
+std::string SelectedText(const DocumentView& document);
+
+// The old road for editor hosts: plans the command and replays its steps on
+// the selection and message boxes.
 CommentResult RequestComment(TextSelection& selection, const TemplateTree& tree,
                              MessageSink& messages, const CommentContext& context);
 CommentResult RequestFileHeader(TextSelection& selection, const TemplateTree& tree,

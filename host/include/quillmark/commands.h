@@ -22,11 +22,33 @@ class UserInterface : public MessageSink {
   virtual void ReportError(std::string_view text) = 0;
 };
 
-inline constexpr std::string_view kDeleteMarker = "//DELETE!";
+// A document a host holds whole (a file, an editor's buffer, a language
+// server's copy), with its selection. Names are in the document's code page.
+struct TextDocumentInput {
+  std::string_view text;
+  CodePage page = CodePage::kUtf8;
+  const LineTable* lines = nullptr;  // the text's table; built when not given
+  TextPosition anchor;
+  TextPosition caret;
+  std::string name;                        // %CurrentFileName%
+  std::optional<std::string> projectName;  // %ProjectName%
+};
 
-// The toggle on a selected text: lines split at LF (a CR stays with its line),
-// marked or restored as the first line decides, joined without the LFs.
-std::string ToggleDeletedText(std::string_view selected);
+// How a command on a document ended, as the command line's exit statuses say it.
+enum class RunStatus {
+  kDone = 0,     // edits made
+  kShown = 1,    // the command showed its message; nothing changed
+  kFailed = 2,   // something failed inside; `message` says what
+  kNothing = 3,  // nothing recognised, or an empty template; `message` says which
+};
+
+struct TextRun {
+  RunStatus status = RunStatus::kFailed;
+  // kShown: the texts shown, one a line (the system's text); kFailed and
+  // kNothing: why, in English.
+  std::string message;
+  CommandResultOnText result;
+};
 
 // What a command did, for hosts that report more than the system's messages.
 struct CommandResult {
@@ -80,6 +102,11 @@ class Commands {
   void QuillmarkAbout();
 
   void ToggleDeletedLines(TextSelection& selection);
+
+  // The runner every host that holds the whole document uses: the command on
+  // `document`, with these settings and this parser, as edits and a caret.
+  // Nothing here touches an editor, a file or the settings file.
+  TextRun Run(EngineCommand command, const TextDocumentInput& document);
 
   TemplateTree& templateTree() { return templateTree_; }
   const Platform& platform() const { return platform_; }
