@@ -1,8 +1,5 @@
 #include "batch.h"
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,22 +7,21 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
-#include <filesystem>
 #include <iostream>
+#include <map>
 #include <mutex>
-#include <set>
 #include <thread>
 
+#include "batch_files.h"
+#include "batch_plan.h"
 #include "exit_status.h"
 #include "quillmark/commands.h"
-#include "quillmark/memory_editor.h"
 #include "source_file.h"
+#include "unified_diff.h"
 #ifdef QUILLMARK_HAVE_SYNTAX
 #include "quillmark/syntax.h"
 #include "quillmark/syntax_fields.h"
 #endif
-
-extern char** environ;
 
 namespace quillmark::cli {
 
@@ -60,7 +56,6 @@ int RunBatch(const BatchOptions&, const std::optional<std::string>&, bool, const
 
 namespace {
 
-namespace fs = std::filesystem;
 using syntax::Kind;
 using syntax::KindMask;
 
@@ -100,185 +95,6 @@ std::optional<KindMask> ParseKinds(std::string_view text, std::string* error) {
     text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
   }
   return mask;
-}
-
-bool IsSourceName(const fs::path& path) {
-  static constexpr std::string_view kExtensions[] = {".c",   ".h",   ".cc",  ".cpp", ".cxx",
-                                                     ".c++", ".hpp", ".hh",  ".hxx", ".h++",
-                                                     ".inl", ".ipp", ".tpp", ".C",   ".H"};
-  const std::string ext = path.extension().string();
-  return std::find(std::begin(kExtensions), std::end(kExtensions), ext) != std::end(kExtensions);
-}
-
-// The paths among `files` that git ignores, when `directory` lies in a git work
-// tree; none when it does not, or git cannot be run.
-std::set<std::string> IgnoredByGit(const std::string& directory,
-                                   const std::vector<std::string>& files) {
-  std::set<std::string> ignored;
-  if (files.empty()) return ignored;
-  char listName[] = "/tmp/quillmark-batch-XXXXXX";
-  const int listFd = ::mkstemp(listName);
-  if (listFd < 0) return ignored;
-  std::string list;
-  for (const std::string& file : files) {
-    list += file;
-    list += '\0';
-  }
-  bool written = true;
-  for (std::size_t done = 0; written && done < list.size();) {
-    const ssize_t n = ::write(listFd, list.data() + done, list.size() - done);
-    if (n <= 0)
-      written = false;
-    else
-      done += static_cast<std::size_t>(n);
-  }
-  ::close(listFd);
-  int out[2];
-  if (!written || ::pipe(out) != 0) {
-    ::unlink(listName);
-    return ignored;
-  }
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, listName, O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addclose(&actions, out[0]);
-  posix_spawn_file_actions_addclose(&actions, out[1]);
-  std::string dir = directory;
-  char git[] = "git", dashC[] = "-C", check[] = "check-ignore", z[] = "-z", stdinFlag[] = "--stdin";
-  char* argv[] = {git, dashC, dir.data(), check, z, stdinFlag, nullptr};
-  pid_t pid = 0;
-  const int spawned = posix_spawnp(&pid, "git", &actions, nullptr, argv, environ);
-  posix_spawn_file_actions_destroy(&actions);
-  ::close(out[1]);
-  std::string answer;
-  if (spawned == 0) {
-    char buffer[65536];
-    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;)
-      answer.append(buffer, static_cast<std::size_t>(n));
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    // 0: some paths are ignored; 1: none; anything else: no work tree, no answer.
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) answer.clear();
-  }
-  ::close(out[0]);
-  ::unlink(listName);
-  for (std::size_t from = 0; from < answer.size();) {
-    const std::size_t nul = answer.find('\0', from);
-    if (nul == std::string::npos) break;
-    ignored.insert(answer.substr(from, nul - from));
-    from = nul + 1;
-  }
-  return ignored;
-}
-
-// The files to work on, sorted, each once; paths that cannot be used go to `bad`.
-std::vector<std::string> CollectFiles(const std::vector<std::string>& paths,
-                                      std::vector<std::pair<std::string, std::string> >& bad) {
-  std::vector<std::string> files;
-  std::set<std::string> seen;
-  const auto add = [&](const fs::path& path) {
-    std::error_code ec;
-    const fs::path canonical = fs::weakly_canonical(path, ec);
-    if (seen.insert(ec ? path.string() : canonical.string()).second) files.push_back(path.string());
-  };
-  for (const std::string& given : paths) {
-    std::error_code ec;
-    const fs::file_status status = fs::status(given, ec);
-    if (fs::is_directory(status)) {
-      std::vector<std::string> found;
-      fs::recursive_directory_iterator it(given, fs::directory_options::skip_permission_denied, ec);
-      for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-        const fs::directory_entry& entry = *it;
-        if (entry.is_directory() && entry.path().filename() == ".git") {
-          it.disable_recursion_pending();
-          continue;
-        }
-        if (entry.is_symlink() || !entry.is_regular_file() || !IsSourceName(entry.path())) continue;
-        found.push_back(entry.path().string());
-      }
-      if (ec) bad.emplace_back(given, "cannot read the directory: " + ec.message());
-      // git answers with the paths as asked, so it is asked with absolute ones.
-      std::vector<std::string> absolute;
-      for (const std::string& file : found)
-        absolute.push_back(fs::absolute(file, ec).lexically_normal().string());
-      const std::set<std::string> ignored = IgnoredByGit(given, absolute);
-      std::vector<std::size_t> order(found.size());
-      for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-      std::sort(order.begin(), order.end(),
-                [&found](std::size_t a, std::size_t b) { return found[a] < found[b]; });
-      for (std::size_t i : order)
-        if (!ignored.contains(absolute[i])) add(found[i]);
-    } else if (fs::exists(status)) {
-      add(given);  // a file named outright is worked on whatever its name
-    } else {
-      bad.emplace_back(given, "no such file or directory");
-    }
-  }
-  return files;
-}
-
-// One inserted block: before line `line` of the original text, these lines.
-struct Insertion {
-  int line;
-  std::vector<std::string> lines;  // each with its line break
-};
-
-// The original's lines, each with the break it ends with.
-std::vector<std::string_view> SplitKeepingBreaks(std::string_view text) {
-  std::vector<std::string_view> lines;
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\n' || (text[i] == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n'))) {
-      lines.push_back(text.substr(start, i + 1 - start));
-      start = i + 1;
-    }
-  }
-  if (start < text.size()) lines.push_back(text.substr(start));
-  return lines;
-}
-
-void AppendDiffLine(std::string& out, char mark, std::string_view line) {
-  out += mark;
-  out += line;
-  if (line.empty() || (line.back() != '\n' && line.back() != '\r'))
-    out += "\n\\ No newline at end of file\n";
-}
-
-// A unified diff of insertions only, with three lines of context.
-std::string InsertionDiff(const std::string& path, std::string_view original,
-                          std::vector<Insertion> insertions) {
-  constexpr int kContext = 3;
-  std::sort(insertions.begin(), insertions.end(),
-            [](const Insertion& a, const Insertion& b) { return a.line < b.line; });
-  const std::vector<std::string_view> lines = SplitKeepingBreaks(original);
-  const int count = static_cast<int>(lines.size());
-  std::string out = "--- " + path + "\n+++ " + path + "\n";
-  int added = 0;  // lines inserted by earlier hunks
-  for (std::size_t i = 0; i < insertions.size();) {
-    const int first = std::max(1, insertions[i].line - kContext);
-    int last = std::min(count, insertions[i].line + kContext - 1);
-    std::size_t j = i + 1;
-    while (j < insertions.size() && insertions[j].line - kContext <= last + 1) {
-      last = std::min(count, insertions[j].line + kContext - 1);
-      ++j;
-    }
-    int inserted = 0;
-    for (std::size_t k = i; k < j; ++k) inserted += static_cast<int>(insertions[k].lines.size());
-    const int oldCount = last - first + 1;
-    out += "@@ -" + std::to_string(first) + "," + std::to_string(oldCount) + " +" +
-           std::to_string(first + added) + "," + std::to_string(oldCount + inserted) + " @@\n";
-    std::size_t k = i;
-    for (int line = first; line <= last; ++line) {
-      for (; k < j && insertions[k].line == line; ++k)
-        for (const std::string& text : insertions[k].lines) AppendDiffLine(out, '+', text);
-      AppendDiffLine(out, ' ', lines[static_cast<std::size_t>(line - 1)]);
-    }
-    added += inserted;
-    i = j;
-  }
-  return out;
 }
 
 struct FileOutcome {
@@ -325,9 +141,7 @@ FileOutcome ProcessFile(const std::string& path, const BatchJob& job,
   if (found.empty()) return outcome;
 
   bool replacedInNames = false;
-  MemoryDocument document(file->text,
-                          EncodeLossy(BaseName(path), file->codePage, converter, &replacedInNames),
-                          file->codePage);
+  const std::string name = EncodeLossy(BaseName(path), file->codePage, converter, &replacedInNames);
   std::string project;
   if (std::optional<std::string> found = FindProjectName(path))
     project = EncodeLossy(*found, file->codePage, converter, &replacedInNames);
@@ -337,46 +151,38 @@ FileOutcome ProcessFile(const std::string& path, const BatchJob& job,
   context.today = job.today;
   context.user = &job.tree.userInfo;
   context.projectName = [&project] { return project; };
-  context.documentName = [&document] { return document.Name(); };
+  context.documentName = [&name] { return name; };
 
-  std::vector<Insertion> insertions;
-  std::vector<std::string> dryLines;
-  for (const syntax::FoundDeclaration& f : found) {  // bottom to top: lines above stay put
-    const DeclarationFields fields = syntax::ToFields(f.declaration);
-    const TemplateNode* node = job.tree.FindKindNode(fields.kind);
-    if (node == nullptr || node->lines.empty()) continue;
-    ExpandedBlock block;
-    if (!BuildBlockFromFields(fields, *node, context, &block, &why)) {
-      outcome.error = path + ":" + std::to_string(f.line) + ": " + why;
-      return outcome;
-    }
-    ++outcome.commented;
-    dryLines.push_back(path + ":" + std::to_string(f.line) + ": " +
-                       std::string(KindName(fields.kind)) + " " + f.declaration.name + "\n");
-    if (job.options.dryRun) continue;
-    document.Select({f.line, 1}, {f.line, 1});
-    const int before = document.LineCount();
-    document.ReplaceSelection(block.text);
-    if (job.options.diff) {
-      Insertion insertion{f.line, {}};
-      const int added = document.LineCount() - before;
-      for (int line = f.line; line < f.line + added; ++line)
-        insertion.lines.push_back(std::string(document.LineText(line)) +
-                                  std::string(document.LineBreak()));
-      insertions.push_back(std::move(insertion));
-    }
+  // Bottom to top, as the blocks were always put in: the first failure from
+  // the bottom is the one reported.
+  std::vector<DeclarationToComment> declarations;
+  std::map<int, std::string> names;
+  for (const syntax::FoundDeclaration& f : found) {
+    declarations.push_back({f.line, syntax::ToFields(f.declaration)});
+    names[f.line] = f.declaration.name;
   }
+  const LineTable lines(file->text);
+  const std::string lineBreak = FirstLineBreak(file->text);
+  FilePlan plan;
+  if (!PlanFile(file->text, lines, lineBreak, declarations, job.tree, context, &plan,
+                &outcome.error)) {
+    outcome.error = path + ":" + outcome.error;
+    return outcome;
+  }
+  outcome.commented = static_cast<int>(plan.edits.size());
   if (job.options.dryRun) {
-    for (auto it = dryLines.rbegin(); it != dryLines.rend(); ++it) outcome.report += *it;
+    for (std::size_t i = 0; i < plan.edits.size(); ++i)
+      outcome.report += path + ":" + std::to_string(plan.lines[i]) + ": " +
+                        std::string(KindName(plan.kinds[i])) + " " + names[plan.lines[i]] + "\n";
     return outcome;
   }
   if (job.options.diff) {
-    outcome.report = InsertionDiff(path, file->text, std::move(insertions));
+    outcome.report = InsertionDiff(path, file->text, InsertionsOf(plan, lineBreak));
     return outcome;
   }
   if (outcome.commented == 0) return outcome;
-  if (!ReplaceFileAtomically(path, SourceBytes(file->bom, document.Text()), &outcome.error,
-                             &file->identity)) {
+  if (!ReplaceFileAtomically(path, SourceBytes(file->bom, ApplyEdits(file->text, plan.edits)),
+                             &outcome.error, &file->identity)) {
     outcome.commented = 0;
     if (outcome.error.find(path) == std::string::npos) outcome.error = path + ": " + outcome.error;
   }

@@ -80,10 +80,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 #endif
   document.Select(anchor, caret);
   // The runner on the whole text, before the editor road changes it.
-  const TextRun run =
-      commands.Run(header ? EngineCommand::kHeader : EngineCommand::kComment,
-                   {before, document.GetCodePage(), &document.Lines(), document.Anchor(),
-                    document.Caret(), "f.c", std::nullopt});
+  const TextRun run = commands.Run(header ? EngineCommand::kHeader : EngineCommand::kComment,
+                                   {before, document.GetCodePage(), &document.Lines(),
+                                    document.Anchor(), document.Caret(), "f.c", std::nullopt});
   const CommandResult result =
       header ? commands.CommentFileNote() : commands.QuillmarkClassOrFunction();
   // Both roads end alike: the same bytes and the same caret.

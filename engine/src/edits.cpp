@@ -70,6 +70,19 @@ std::string MapLineBreaks(std::string_view text, const std::vector<std::string_v
   return out;
 }
 
+std::string ReplacementText(std::string_view document, std::size_t from, std::size_t to,
+                            std::string_view put, std::string_view lineBreak) {
+  std::string inserted =
+      MapLineBreaks(put, LineBreaksOf(document.substr(from, to - from)), lineBreak);
+  // A lone CR at either end of the new text must not pair with a neighbouring
+  // LF into one break: that would swallow a line. It becomes CR LF instead.
+  if (!inserted.empty() && inserted.back() == '\r' && to < document.size() && document[to] == '\n')
+    inserted += '\n';
+  if (!inserted.empty() && inserted.front() == '\n' && from > 0 && document[from - 1] == '\r')
+    inserted.insert(inserted.begin(), '\r');
+  return inserted;
+}
+
 std::string FirstLineBreak(std::string_view text) {
   const std::size_t pos = text.find_first_of("\r\n");
   if (pos == std::string_view::npos) return "\n";
@@ -213,19 +226,12 @@ class StepCursor {
     anchor_ = caret_;
   }
 
-  // As an editor replaces its selection: the new text's breaks take those of
-  // the text it replaces, then the document's style; a lone CR at either end
-  // never pairs with a neighbouring LF.
   bool Put(std::string_view put) {
     if (put_) return false;
     put_ = true;
     const std::size_t a = lines_.Offset(std::min(anchor_, caret_));
     const std::size_t b = lines_.Offset(std::max(anchor_, caret_));
-    std::string inserted = MapLineBreaks(put, LineBreaksOf(text_.substr(a, b - a)), lineBreak_);
-    if (!inserted.empty() && inserted.back() == '\r' && b < text_.size() && text_[b] == '\n')
-      inserted += '\n';
-    if (!inserted.empty() && inserted.front() == '\n' && a > 0 && text_[a - 1] == '\r')
-      inserted.insert(inserted.begin(), '\r');
+    std::string inserted = ReplacementText(text_, a, b, put, lineBreak_);
     const std::size_t end = a + inserted.size();
     if (b > a || !inserted.empty()) {
       lines_.ApplyEdit(text_, a, b, inserted);

@@ -45,14 +45,7 @@ std::string MemoryDocument::GetSelectedText() {
 void MemoryDocument::ReplaceSelection(std::string_view text) {
   const std::size_t a = lines_.Offset(std::min(anchor_, caret_));
   const std::size_t b = lines_.Offset(std::max(anchor_, caret_));
-  std::string inserted =
-      MapLineBreaks(text, LineBreaksOf(std::string_view(buffer_).substr(a, b - a)), lineBreak_);
-  // A lone CR at either end of the new text must not pair with a neighbouring
-  // LF into one break: that would swallow a line. It becomes CR LF instead.
-  if (!inserted.empty() && inserted.back() == '\r' && b < buffer_.size() && buffer_[b] == '\n')
-    inserted += '\n';
-  if (!inserted.empty() && inserted.front() == '\n' && a > 0 && buffer_[a - 1] == '\r')
-    inserted.insert(inserted.begin(), '\r');
+  const std::string inserted = ReplacementText(buffer_, a, b, text, lineBreak_);
   if (b > a || !inserted.empty()) {
     lines_.ApplyEdit(buffer_, a, b, inserted);
     buffer_.replace(a, b - a, inserted);

@@ -255,8 +255,7 @@ ByteEdit TightenedEdit(const Document& document, const Edit& edit) {
   while (suffix < shorter - prefix &&
          before[before.size() - 1 - suffix] == after(afterSize - 1 - suffix))
     ++suffix;
-  while (suffix > 0 &&
-         (splits(before.size() - suffix, false) || splits(afterSize - suffix, true)))
+  while (suffix > 0 && (splits(before.size() - suffix, false) || splits(afterSize - suffix, true)))
     --suffix;
   std::string newText;
   newText.reserve(afterSize - suffix - prefix);
@@ -294,8 +293,13 @@ class CommentActions final : public ActionProvider {
     }
     const Document& document = view.document;
     const std::string path = UriToPath(view.uri);
-    TextDocumentInput input{document.Text(), CodePage::kUtf8, nullptr, {}, {},
-                            std::filesystem::path(path).filename().string(), ProjectName(path)};
+    TextDocumentInput input{document.Text(),
+                            CodePage::kUtf8,
+                            nullptr,
+                            {},
+                            {},
+                            std::filesystem::path(path).filename().string(),
+                            ProjectName(path)};
     if (actionId != kHeader) {
       const ByteRange range = EffectiveSelection(document, selection);
       // The caret at the start, as the command line's --line and --lines put it.
@@ -328,8 +332,7 @@ class CommentActions final : public ActionProvider {
       case RunStatus::kDone:
         break;
     }
-    for (const Edit& edit : run.result.edits)
-      result.edits.push_back(TightenedEdit(document, edit));
+    for (const Edit& edit : run.result.edits) result.edits.push_back(TightenedEdit(document, edit));
     result.caret = BytePosition{run.result.caret.line - 1, run.result.caret.column - 1};
     return result;
   }

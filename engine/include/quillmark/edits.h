@@ -54,6 +54,12 @@ std::vector<std::string_view> LineBreaksOf(std::string_view text);
 std::string MapLineBreaks(std::string_view text, const std::vector<std::string_view>& kept,
                           std::string_view fallback);
 
+// What an editor puts into `document` when `put` replaces its bytes [from, to):
+// the breaks of `put` take those of the replaced bytes, then `lineBreak` (the
+// document's style); a lone CR at either end never pairs with a neighbouring LF.
+std::string ReplacementText(std::string_view document, std::size_t from, std::size_t to,
+                            std::string_view put, std::string_view lineBreak);
+
 // The document's first line break, "\n" when it has none.
 std::string FirstLineBreak(std::string_view text);
 
