@@ -56,26 +56,7 @@ int RunBatch(const BatchOptions&, const std::optional<std::string>&, bool, const
 
 namespace {
 
-using syntax::Kind;
 using syntax::KindMask;
-
-struct KindWord {
-  std::string_view word;
-  Kind kind;
-};
-constexpr KindWord kKindWords[] = {
-    {"class", Kind::Class},
-    {"struct", Kind::Struct},
-    {"union", Kind::Union},
-    {"enum", Kind::Enum},
-    {"function", Kind::Function},
-    {"member", Kind::MemberFunction},
-    {"macro", Kind::Macro},
-    {"param-macro", Kind::MacroWithParams},
-    {"interface", Kind::Interface},
-    {"method", Kind::MethodDeclaration},
-    {"method-impl", Kind::MethodImplementation},
-};
 
 std::optional<KindMask> ParseKinds(std::string_view text, std::string* error) {
   if (text.empty()) return syntax::kDefaultBatchKinds;
@@ -83,9 +64,10 @@ std::optional<KindMask> ParseKinds(std::string_view text, std::string* error) {
   while (!text.empty()) {
     const std::size_t comma = text.find(',');
     const std::string_view word = text.substr(0, comma);
-    const auto* found = std::find_if(std::begin(kKindWords), std::end(kKindWords),
-                                     [word](const KindWord& k) { return k.word == word; });
-    if (found == std::end(kKindWords)) {
+    const auto* found = std::find_if(
+        std::begin(kKindNames), std::end(kKindNames),
+        [word](const KindNames& k) { return !k.batchWord.empty() && k.batchWord == word; });
+    if (found == std::end(kKindNames)) {
       *error = "--kinds: unknown kind \"" + std::string(word) +
                "\" (class, struct, union, enum, function, member, macro, param-macro, "
                "interface, method, method-impl)";

@@ -213,37 +213,6 @@ CommentResult RequestFileHeader(TextSelection& selection, const TemplateTree& tr
                 context);
 }
 
-namespace {
-
-struct KindNames {
-  DeclKind kind;
-  std::string_view words;       // for people
-  std::string_view identifier;  // for programs
-};
-
-constexpr KindNames kKindNames[] = {
-    {DeclKind::Class, "class", "class"},
-    {DeclKind::Struct, "struct", "struct"},
-    {DeclKind::Union, "union", "union"},
-    {DeclKind::Enum, "enum", "enum"},
-    {DeclKind::Function, "function", "function"},
-    {DeclKind::MemberFunction, "member function", "member_function"},
-    {DeclKind::Macro, "macro", "macro"},
-    {DeclKind::MacroWithParams, "macro with parameters", "macro_with_params"},
-    {DeclKind::Interface, "interface", "interface"},
-    {DeclKind::FileHeader, "file header", "file_header"},
-    {DeclKind::MethodDeclaration, "method declaration", "method_declaration"},
-    {DeclKind::MethodImplementation, "method implementation", "method_implementation"},
-};
-
-const KindNames* NamesOf(DeclKind kind) {
-  for (const KindNames& names : kKindNames)
-    if (names.kind == kind) return &names;
-  return nullptr;
-}
-
-}  // namespace
-
 std::string_view KindName(DeclKind kind) {
   const KindNames* names = NamesOf(kind);
   return names != nullptr ? names->words : "none";

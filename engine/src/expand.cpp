@@ -154,31 +154,8 @@ JoinedItems SplitAndJoin(std::string params, CodePage page) {
 }
 
 std::string_view NamePlaceholder(DeclKind kind) {
-  switch (kind) {
-    case DeclKind::Class:
-      return "%ClassName%";
-    case DeclKind::Struct:
-      return "%StructName%";
-    case DeclKind::Union:
-      return "%UnionName%";
-    case DeclKind::Enum:
-      return "%EnumName%";
-    case DeclKind::Function:
-    case DeclKind::MemberFunction:
-      return "%Function%";
-    case DeclKind::Macro:
-    case DeclKind::MacroWithParams:
-      return "%MicroName%";
-    case DeclKind::Interface:
-      return "%Interface%";
-    case DeclKind::MethodDeclaration:
-    case DeclKind::MethodImplementation:
-      return "%MethodName%";
-    case DeclKind::FileHeader:
-    case DeclKind::None:
-      break;
-  }
-  return {};
+  const KindNames* names = NamesOf(kind);
+  return names != nullptr ? names->placeholder : std::string_view();
 }
 
 ExpandedBlock ExpandKind(DeclKind kind, const KindValues& values, const TemplateNode& node,

@@ -177,9 +177,8 @@ std::string GuessName(DeclKind kind, std::string_view text) {
 
 // The kind as an action's title says it: short words.
 std::string KindWords(DeclKind kind) {
-  if (kind == DeclKind::MacroWithParams) return "macro";
-  if (kind == DeclKind::MethodDeclaration) return "method";
-  return std::string(KindName(kind));
+  const KindNames* names = NamesOf(kind);
+  return std::string(names != nullptr ? names->shortWords : "none");
 }
 
 // An empty selection stands for the caret's whole line, as `--line N` does.

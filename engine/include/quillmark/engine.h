@@ -20,6 +20,7 @@
 
 #include "quillmark/editor_port.h"
 #include "quillmark/edits.h"
+#include "quillmark/kinds.h"
 #include "quillmark/platform.h"
 
 namespace quillmark {
@@ -48,22 +49,6 @@ int FindSubstring(std::string_view text, std::string_view literal, CodePage page
 
 // ---------------------------------------------------------------------------
 // Declaration kinds and the template tree
-
-enum class DeclKind : int {
-  None = -1,
-  Class = 0,
-  Struct = 1,
-  Union = 2,
-  Enum = 3,
-  Function = 4,
-  MemberFunction = 5,
-  Macro = 6,
-  MacroWithParams = 7,
-  Interface = 8,
-  FileHeader = 9,
-  MethodDeclaration = 11,
-  MethodImplementation = 12,
-};
 
 struct TemplateNode;
 struct CommentContext;
