@@ -107,13 +107,13 @@ const Case kRoutines[] = {
      [](std::string& t) {
        std::string name;
        std::vector<std::string> bases;
-       ParseClassHead(true, t, name, bases, CodePage::kUtf8);
+       benchmark::DoNotOptimize(ParseClassHead(true, t, name, bases, CodePage::kUtf8));
      }},
     {"ParseClassHeadTemplates", "classX:", "publicT<a,b>,", "B",
      [](std::string& t) {
        std::string name;
        std::vector<std::string> bases;
-       ParseClassHead(true, t, name, bases, CodePage::kUtf8);
+       benchmark::DoNotOptimize(ParseClassHead(true, t, name, bases, CodePage::kUtf8));
      }},
     {"SplitFunctionHead", "", "WINAPI int ", "f",
      [](std::string& t) {
@@ -123,52 +123,60 @@ const Case kRoutines[] = {
     {"SplitMemberHead", "", "NS::", "f",
      [](std::string& t) {
        std::string c, r, n;
-       SplitMemberHead(t, c, r, n, CodePage::kUtf8);
+       benchmark::DoNotOptimize(SplitMemberHead(t, c, r, n, CodePage::kUtf8));
      }},
     {"ParseInterfaceHead", "interfaceI:", "publicIB,", "",
      [](std::string& t) {
        std::string i, b;
-       ParseInterfaceHead(t, i, b, CodePage::kUtf8);
+       benchmark::DoNotOptimize(ParseInterfaceHead(t, i, b, CodePage::kUtf8));
      }},
     {"CommentClass", "class X : ", "public A<int, long>, ", "B",
      [](std::string& t) {
        ExpandedBlock b;
-       CommentClass(t, *Tree().FindKindNode(DeclKind::Class), Context(), &b);
+       benchmark::DoNotOptimize(
+           CommentClass(t, *Tree().FindKindNode(DeclKind::Class), Context(), &b));
      }},
     {"CommentFunction", "int f(", "int a, ", ")",
      [](std::string& t) {
        ExpandedBlock b;
-       CommentFunction(t, *Tree().FindKindNode(DeclKind::Function), Context(), &b);
+       benchmark::DoNotOptimize(
+           CommentFunction(t, *Tree().FindKindNode(DeclKind::Function), Context(), &b));
      }},
     {"CommentMemberFunction", "void ", "A::", "f(int a)",
      [](std::string& t) {
        ExpandedBlock b;
-       CommentMemberFunction(t, *Tree().FindKindNode(DeclKind::MemberFunction), Context(), &b);
+       benchmark::DoNotOptimize(
+           CommentMemberFunction(t, *Tree().FindKindNode(DeclKind::MemberFunction), Context(), &b));
      }},
     {"CommentParamMacro", "#define M(", "a, ", ") x",
      [](std::string& t) {
        ExpandedBlock b;
-       CommentParamMacro(t, *Tree().FindKindNode(DeclKind::MacroWithParams), Context(), &b);
+       benchmark::DoNotOptimize(
+           CommentParamMacro(t, *Tree().FindKindNode(DeclKind::MacroWithParams), Context(), &b));
      }},
     {"CommentMacro", "#define M ", "1 + ", "1",
      [](std::string& t) {
        ExpandedBlock b;
-       CommentMacro(t, *Tree().FindKindNode(DeclKind::Macro), Context(), &b);
+       benchmark::DoNotOptimize(
+           CommentMacro(t, *Tree().FindKindNode(DeclKind::Macro), Context(), &b));
      }},
     {"CommentInterface", "interface I : ", "public IB, ", "IC",
      [](std::string& t) {
        ExpandedBlock b;
-       CommentInterface(t, *Tree().FindKindNode(DeclKind::Interface), Context(), &b);
+       benchmark::DoNotOptimize(
+           CommentInterface(t, *Tree().FindKindNode(DeclKind::Interface), Context(), &b));
      }},
     {"CommentMethodDecl", "STDMETHOD(F)(", "int a, ", ")",
      [](std::string& t) {
        ExpandedBlock b;
-       CommentMethodDecl(t, *Tree().FindKindNode(DeclKind::MethodDeclaration), Context(), &b);
+       benchmark::DoNotOptimize(
+           CommentMethodDecl(t, *Tree().FindKindNode(DeclKind::MethodDeclaration), Context(), &b));
      }},
     {"CommentMethodImpl", "STDMETHODIMP C::F(", "int a, ", ")",
      [](std::string& t) {
        ExpandedBlock b;
-       CommentMethodImpl(t, *Tree().FindKindNode(DeclKind::MethodImplementation), Context(), &b);
+       benchmark::DoNotOptimize(CommentMethodImpl(
+           t, *Tree().FindKindNode(DeclKind::MethodImplementation), Context(), &b));
      }},
     {"ToggleDeletedText", "", "    int a = 0;\r\n", "",
      [](std::string& t) { benchmark::DoNotOptimize(ToggleDeletedText(t)); }},

@@ -22,6 +22,7 @@ constexpr int kServerNotInitialized = -32002;
 constexpr int kRequestFailed = -32803;
 constexpr int kContentModified = -32801;
 
+constexpr int kMessageError = 1;
 constexpr int kMessageWarning = 2;
 constexpr char kRunCommand[] = "quillmark.run";
 constexpr char kActionKind[] = "refactor.rewrite";
@@ -459,7 +460,14 @@ bool Server::Handle(std::string_view body) {
       s.HandleNotification(method->get<std::string>(), *params);
     }
   } catch (const std::exception& e) {
-    if (method != nullptr && id != nullptr) s.Fail(replyId, kInternalError, e.what());
+    // A request gets the failure as its answer; anything else has no answer
+    // to carry it, so the client's log does.
+    if (method != nullptr && id != nullptr) {
+      s.Fail(replyId, kInternalError, e.what());
+    } else {
+      s.Notify("window/logMessage",
+               {{"type", kMessageError}, {"message", std::string("quillmark: ") + e.what()}});
+    }
   }
   return !s.stop;
 }

@@ -204,44 +204,45 @@ struct JoinedItems {
 inline constexpr std::string_view kItemSeparator = ",\r\n//\t\t\t\t";
 JoinedItems JoinItems(const std::vector<std::string>& items);
 void SplitParams(std::string text, std::vector<std::string>& items, CodePage page);
-bool ParseClassHead(bool isClass, const std::string& text, std::string& name,
-                    std::vector<std::string>& bases, CodePage page);
+[[nodiscard]] bool ParseClassHead(bool isClass, const std::string& text, std::string& name,
+                                  std::vector<std::string>& bases, CodePage page);
 bool SplitFunctionHead(std::string& head, std::string& returnType, std::string& name,
                        CodePage page);
-bool SplitMemberHead(std::string& head, std::string& className, std::string& returnType,
-                     std::string& functionName, CodePage page);
-bool ParseInterfaceHead(const std::string& text, std::string& interfaceName,
-                        std::string& baseInterface, CodePage page);
+[[nodiscard]] bool SplitMemberHead(std::string& head, std::string& className,
+                                   std::string& returnType, std::string& functionName,
+                                   CodePage page);
+[[nodiscard]] bool ParseInterfaceHead(const std::string& text, std::string& interfaceName,
+                                      std::string& baseInterface, CodePage page);
 
 // ---------------------------------------------------------------------------
 // Generators
 
-bool CommentClass(std::string& text, const TemplateNode& node, const CommentContext& context,
-                  ExpandedBlock* block);
-bool CommentStruct(std::string& text, const TemplateNode& node, const CommentContext& context,
-                   ExpandedBlock* block);
-bool CommentClassOrStruct(bool isClass, std::string& text, const TemplateNode& node,
-                          const CommentContext& context, ExpandedBlock* block);
-bool CommentUnion(std::string& text, const TemplateNode& node, const CommentContext& context,
-                  ExpandedBlock* block);
-bool CommentEnum(std::string& text, const TemplateNode& node, const CommentContext& context,
-                 ExpandedBlock* block);
-bool CommentFunction(std::string& text, const TemplateNode& node, const CommentContext& context,
-                     ExpandedBlock* block);
-bool CommentMemberFunction(std::string& text, const TemplateNode& node,
-                           const CommentContext& context, ExpandedBlock* block);
-bool CommentMacro(std::string& text, const TemplateNode& node, const CommentContext& context,
-                  ExpandedBlock* block);
-bool CommentParamMacro(std::string& text, const TemplateNode& node, const CommentContext& context,
-                       ExpandedBlock* block);
-bool CommentInterface(std::string& text, const TemplateNode& node, const CommentContext& context,
-                      ExpandedBlock* block);
-bool CommentMethodDecl(std::string& text, const TemplateNode& node, const CommentContext& context,
-                       ExpandedBlock* block);
-bool CommentMethodImpl(std::string& text, const TemplateNode& node, const CommentContext& context,
-                       ExpandedBlock* block);
-bool CommentFileHeader(std::string& text, const TemplateNode& node, const CommentContext& context,
-                       ExpandedBlock* block);
+[[nodiscard]] bool CommentClass(std::string& text, const TemplateNode& node,
+                                const CommentContext& context, ExpandedBlock* block);
+[[nodiscard]] bool CommentStruct(std::string& text, const TemplateNode& node,
+                                 const CommentContext& context, ExpandedBlock* block);
+[[nodiscard]] bool CommentClassOrStruct(bool isClass, std::string& text, const TemplateNode& node,
+                                        const CommentContext& context, ExpandedBlock* block);
+[[nodiscard]] bool CommentUnion(std::string& text, const TemplateNode& node,
+                                const CommentContext& context, ExpandedBlock* block);
+[[nodiscard]] bool CommentEnum(std::string& text, const TemplateNode& node,
+                               const CommentContext& context, ExpandedBlock* block);
+[[nodiscard]] bool CommentFunction(std::string& text, const TemplateNode& node,
+                                   const CommentContext& context, ExpandedBlock* block);
+[[nodiscard]] bool CommentMemberFunction(std::string& text, const TemplateNode& node,
+                                         const CommentContext& context, ExpandedBlock* block);
+[[nodiscard]] bool CommentMacro(std::string& text, const TemplateNode& node,
+                                const CommentContext& context, ExpandedBlock* block);
+[[nodiscard]] bool CommentParamMacro(std::string& text, const TemplateNode& node,
+                                     const CommentContext& context, ExpandedBlock* block);
+[[nodiscard]] bool CommentInterface(std::string& text, const TemplateNode& node,
+                                    const CommentContext& context, ExpandedBlock* block);
+[[nodiscard]] bool CommentMethodDecl(std::string& text, const TemplateNode& node,
+                                     const CommentContext& context, ExpandedBlock* block);
+[[nodiscard]] bool CommentMethodImpl(std::string& text, const TemplateNode& node,
+                                     const CommentContext& context, ExpandedBlock* block);
+[[nodiscard]] bool CommentFileHeader(std::string& text, const TemplateNode& node,
+                                     const CommentContext& context, ExpandedBlock* block);
 
 // ---------------------------------------------------------------------------
 // Drivers
@@ -277,8 +278,9 @@ struct CommentResult {
 // The block a kind's template makes of the fields (UTF-8, encoded here into the
 // context's code page), with the placeholders the keyword mode fills for that
 // kind. False, with the reason, when a field cannot be written in the code page.
-bool BuildBlockFromFields(const DeclarationFields& fields, const TemplateNode& node,
-                          const CommentContext& context, ExpandedBlock* block, std::string* why);
+[[nodiscard]] bool BuildBlockFromFields(const DeclarationFields& fields, const TemplateNode& node,
+                                        const CommentContext& context, ExpandedBlock* block,
+                                        std::string* why);
 
 // The three document commands.
 enum class EngineCommand { kComment, kHeader, kDelete };

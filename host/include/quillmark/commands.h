@@ -86,7 +86,7 @@ class Commands {
   bool SettingsChanged() const;
   // Writes the settings back when they changed since they were loaded or last
   // saved; true when there was nothing to write.
-  bool SaveSettings(std::string* error);
+  [[nodiscard]] bool SaveSettings(std::string* error);
 
   void SetApplicationObject(EditorHost* application);
   // The syntax mode: the comment command asks `source` (not owned; null for the
