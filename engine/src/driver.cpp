@@ -55,6 +55,7 @@ void RunGenerator(const TemplateNode& node, DeclKind kind, std::string& text,
     plan.outcome = CommentOutcome::kParseFailed;
     return;
   }
+  plan.replacedCharacters = block.replacedCharacters;
   steps.InsertBlock(block);
   // An empty template inserts nothing; the caret has still moved, as it always does.
   plan.outcome = node.lines.empty() ? CommentOutcome::kEmptyTemplate : CommentOutcome::kInserted;
@@ -73,6 +74,7 @@ void PlanComment(std::string text, const TemplateTree& tree, const CommentContex
     if (std::optional<detail::SyntaxBlock> syntax =
             detail::CommentWithSyntax(text, tree, context, &why)) {
       plan.kind = syntax->kind;
+      plan.replacedCharacters = syntax->block.replacedCharacters;
       steps.ToInsertionPoint();
       steps.InsertBlock(syntax->block);
       // An empty template inserts nothing; the caret has still moved, as in the keyword mode.
@@ -117,18 +119,6 @@ void PlanToggle(std::string_view text, CommandPlan& plan) {
   plan.outcome = CommentOutcome::kInserted;
 }
 
-CommentResult Replay(const CommandPlan& plan, TextSelection& selection, MessageSink& messages,
-                     const CommentContext& context) {
-  ReplaySteps(plan.steps, selection, messages);
-  if (plan.replacedCharacters && context.replacedCharacters != nullptr)
-    *context.replacedCharacters = true;
-  if (plan.syntaxFellBack) {
-    if (context.syntaxFellBack != nullptr) *context.syntaxFellBack = true;
-    if (context.syntaxFailure != nullptr) *context.syntaxFailure = plan.syntaxFailure;
-  }
-  return {plan.outcome, plan.kind};
-}
-
 }  // namespace
 
 std::string ToggleDeletedText(std::string_view selected) {
@@ -160,16 +150,12 @@ std::string ToggleDeletedText(std::string_view selected) {
 CommandPlan PlanCommand(EngineCommand command, std::string_view selectedText,
                         const TemplateTree& tree, const CommentContext& context) {
   CommandPlan plan;
-  CommentContext own = context;
-  own.replacedCharacters = &plan.replacedCharacters;
-  own.syntaxFellBack = nullptr;
-  own.syntaxFailure = nullptr;
   switch (command) {
     case EngineCommand::kComment:
-      PlanComment(std::string(selectedText), tree, own, plan);
+      PlanComment(std::string(selectedText), tree, context, plan);
       break;
     case EngineCommand::kHeader:
-      PlanHeader(tree, own, plan);
+      PlanHeader(tree, context, plan);
       break;
     case EngineCommand::kDelete:
       PlanToggle(selectedText, plan);
@@ -203,14 +189,16 @@ CommandResultOnText RunCommand(EngineCommand command, const DocumentView& docume
 CommentResult RequestComment(TextSelection& selection, const TemplateTree& tree,
                              MessageSink& messages, const CommentContext& context) {
   const std::string text = selection.GetSelectedText();
-  return Replay(PlanCommand(EngineCommand::kComment, text, tree, context), selection, messages,
-                context);
+  const CommandPlan plan = PlanCommand(EngineCommand::kComment, text, tree, context);
+  ReplaySteps(plan.steps, selection, messages);
+  return {plan.outcome, plan.kind};
 }
 
 CommentResult RequestFileHeader(TextSelection& selection, const TemplateTree& tree,
                                 MessageSink& messages, const CommentContext& context) {
-  return Replay(PlanCommand(EngineCommand::kHeader, {}, tree, context), selection, messages,
-                context);
+  const CommandPlan plan = PlanCommand(EngineCommand::kHeader, {}, tree, context);
+  ReplaySteps(plan.steps, selection, messages);
+  return {plan.outcome, plan.kind};
 }
 
 std::string_view KindName(DeclKind kind) {

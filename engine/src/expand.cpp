@@ -41,23 +41,26 @@ class AsciiOnlyConverter final : public TextConverter {
 };
 
 // A UTF-8 text in the document's code page; what it cannot hold becomes "?".
-std::string Encode(std::string_view utf8, const CommentContext& context) {
+std::string Encode(std::string_view utf8, const CommentContext& context, bool* replaced) {
   const AsciiOnlyConverter asciiOnly;
   const TextConverter& converter = context.converter != nullptr ? *context.converter : asciiOnly;
-  return EncodeLossy(utf8, context.page, converter, context.replacedCharacters);
+  bool any = false;
+  std::string encoded = EncodeLossy(utf8, context.page, converter, &any);
+  if (any && replaced != nullptr) *replaced = true;
+  return encoded;
 }
 
 }  // namespace
 
-void ExpandTime(std::string& line, const CommentContext& context) {
+void ExpandTime(std::string& line, const CommentContext& context, bool* replaced) {
   if (FindSubstring(line, "%Time%", context.page) < 0) return;
   const LocalDate today = context.today;
   char ascii[48];
   // The separators are 年, 月 and 日; only digits are formatted here.
   std::snprintf(ascii, sizeof ascii, "%d\x01%d\x02%d\x03", today.year, today.month, today.day);
-  const std::string year = Encode("年", context);
-  const std::string month = Encode("月", context);
-  const std::string day = Encode("日", context);
+  const std::string year = Encode("年", context, replaced);
+  const std::string month = Encode("月", context, replaced);
+  const std::string day = Encode("日", context, replaced);
   std::string date;
   for (const char* p = ascii; *p != '\0'; ++p) {
     switch (*p) {
@@ -84,11 +87,13 @@ ExpandedBlock ExpandTemplate(const std::vector<std::string>& lines,
   ExpandedBlock block;
   const CodePage page = context.page;
   const std::string author =
-      context.user != nullptr ? Encode(context.user->authorName, context) : std::string();
-  const std::string company =
-      context.user != nullptr ? Encode(context.user->companyName, context) : std::string();
+      context.user != nullptr ? Encode(context.user->authorName, context, &block.replacedCharacters)
+                              : std::string();
+  const std::string company = context.user != nullptr ? Encode(context.user->companyName, context,
+                                                               &block.replacedCharacters)
+                                                      : std::string();
   for (const std::string& templateLine : lines) {
-    std::string line = Encode(templateLine, context);
+    std::string line = Encode(templateLine, context, &block.replacedCharacters);
     for (const ExpansionStep& step : leading) ApplyStep(line, step, block.lineCount, page);
     if (detail::ReplaceAll(line, "%CaretPos%", "", page)) block.caretLine = block.lineCount;
     detail::ReplaceAll(line, "%Author%", author, page);
@@ -99,7 +104,7 @@ ExpandedBlock ExpandTemplate(const std::vector<std::string>& lines,
       detail::ReplaceAll(line, "%ProjectName%", ActiveProjectName(context), page);
     if (FindSubstring(line, "%CurrentFileName%", page) >= 0)
       detail::ReplaceAll(line, "%CurrentFileName%", ActiveDocumentName(context), page);
-    ExpandTime(line, context);
+    ExpandTime(line, context, &block.replacedCharacters);
     if (block.text.empty()) {
       block.text = std::move(line);
     } else {

@@ -74,7 +74,7 @@ bool Commands::Guarded(Work&& work) {
   return ok;
 }
 
-CommandResult Commands::RunCommentCommand(Driver driver, const char* noDocumentMessage) {
+CommandResult Commands::RunCommentCommand(EngineCommand command, const char* noDocumentMessage) {
   CommandResult result;
   result.outcome = CommentOutcome::kNoDocument;
   const bool ok = Guarded([&] {
@@ -101,24 +101,28 @@ CommandResult Commands::RunCommentCommand(Driver driver, const char* noDocumentM
       TextDocument* active = application_->GetActiveTextDocument();
       return active == nullptr ? std::string() : application_->GetDocumentName(*active);
     };
-    context.replacedCharacters = &result.replacedCharacters;
     context.declarations = declarations_;
-    context.syntaxFellBack = &result.syntaxFellBack;
-    context.syntaxFailure = &result.syntaxFailure;
-    const CommentResult comment = driver(*selection, templateTree_, ui_, context);
-    result.outcome = comment.outcome;
-    result.kind = comment.kind;
+    // The header never reads the selection: it goes to the top wherever the caret is.
+    const std::string text =
+        command == EngineCommand::kHeader ? std::string() : selection->GetSelectedText();
+    const CommandPlan plan = PlanCommand(command, text, templateTree_, context);
+    ReplaySteps(plan.steps, *selection, ui_);
+    result.outcome = plan.outcome;
+    result.kind = plan.kind;
+    result.replacedCharacters = plan.replacedCharacters;
+    result.syntaxFellBack = plan.syntaxFellBack;
+    result.syntaxFailure = plan.syntaxFailure;
   });
   if (!ok) result.outcome = CommentOutcome::kInternalError;
   return result;
 }
 
 CommandResult Commands::QuillmarkClassOrFunction() {
-  return RunCommentCommand(&RequestComment, messages::kSelectDeclaration);
+  return RunCommentCommand(EngineCommand::kComment, messages::kSelectDeclaration);
 }
 
 CommandResult Commands::CommentFileNote() {
-  return RunCommentCommand(&RequestFileHeader, messages::kOpenFile);
+  return RunCommentCommand(EngineCommand::kHeader, messages::kOpenFile);
 }
 
 CommandResult Commands::CommentDeleteText() {

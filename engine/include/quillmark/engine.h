@@ -148,16 +148,9 @@ struct CommentContext {
   // page), only for lines that hold them; empty when not given.
   std::function<std::string()> projectName;
   std::function<std::string()> documentName;
-  // Set when a template character could not be encoded in the document's code
-  // page and was written as "?".
-  bool* replacedCharacters = nullptr;
   // When set, the comment request asks it for the fields first and uses the
   // keyword mode only when it cannot parse the selection.
   DeclarationFieldsSource* declarations = nullptr;
-  // Set when the syntax mode was asked and the keyword mode took over; then
-  // `syntaxFailure` (if given) says why.
-  bool* syntaxFellBack = nullptr;
-  std::string* syntaxFailure = nullptr;
 };
 
 // ---------------------------------------------------------------------------
@@ -184,6 +177,8 @@ struct ExpandedBlock {
   std::string text;
   int lineCount = 0;
   int caretLine = 1;
+  // A template character the document's code page cannot hold was written as "?".
+  bool replacedCharacters = false;
 };
 
 // Steps' placeholders and values are in the context's code page; the template
@@ -192,7 +187,8 @@ ExpandedBlock ExpandTemplate(const std::vector<std::string>& lines,
                              std::span<const ExpansionStep> leading,
                              std::span<const ExpansionStep> trailing,
                              const CommentContext& context);
-void ExpandTime(std::string& line, const CommentContext& context);
+// `replaced` (if given) is set when a character was written as "?".
+void ExpandTime(std::string& line, const CommentContext& context, bool* replaced = nullptr);
 
 // ---------------------------------------------------------------------------
 // Parsing helpers shared by the generators
@@ -309,7 +305,7 @@ struct CommandPlan {
 
 // The engine's pure call for a host that has the selection alone (the IDE):
 // `selectedText` is the selection as the editor hands it over (line breaks
-// "\r\n"); the header never looks at it. The context's out-pointers are not used.
+// "\r\n"); the header never looks at it.
 CommandPlan PlanCommand(EngineCommand command, std::string_view selectedText,
                         const TemplateTree& tree, const CommentContext& context);
 

@@ -112,9 +112,7 @@ class Commands {
   const Platform& platform() const { return platform_; }
 
  private:
-  using Driver = CommentResult (*)(TextSelection&, const TemplateTree&, MessageSink&,
-                                   const CommentContext&);
-  CommandResult RunCommentCommand(Driver driver, const char* noDocumentMessage);
+  CommandResult RunCommentCommand(EngineCommand command, const char* noDocumentMessage);
   template <typename Work>
   bool Guarded(Work&& work);
   void SetModeless(bool enabled);
