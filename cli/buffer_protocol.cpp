@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "parser_choice.h"
+#include "quillmark/posix_platform.h"
 
 namespace quillmark::cli {
 namespace {
@@ -90,16 +91,6 @@ bool ReadStandardInput(std::string& bytes, std::string& error) {
     }
     bytes.append(chunk, static_cast<std::size_t>(n));
   }
-}
-
-bool WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    bytes.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
 }
 
 }  // namespace
@@ -199,10 +190,10 @@ int RunBufferCommand(const BufferRequest& request, const Platform& platform) {
   }
   if (!written) {
     err += std::string("quillmark: cannot write standard output: ") + std::strerror(errno) + '\n';
-    WriteAll(STDERR_FILENO, err);
+    (void)WriteAll(STDERR_FILENO, err);  // nowhere left to say it failed
     return kExitError;
   }
-  WriteAll(STDERR_FILENO, err);
+  (void)WriteAll(STDERR_FILENO, err);  // nowhere left to say it failed
   return reply.status;
 }
 

@@ -305,7 +305,8 @@ int Main(int argc, char** argv) {
       return RunBatch(batchOptions, SettingsOverride(options), options.verbose, platform);
     if (about->parsed()) return RunDialogs("about", "");
     if (server->parsed())
-      return lsp::RunLanguageServer(stdin, stdout, {.settingsPath = options.settings});
+      return lsp::RunLanguageServer(stdin, stdout,
+                                    {.settingsPath = options.settings, .platform = &platform});
     return RunSettingsCommand(options, platform);
   } catch (const std::bad_alloc&) {
     return Fail("out of memory; nothing written");

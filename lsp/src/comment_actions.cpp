@@ -6,15 +6,13 @@
 // costs one stat of the settings file, and an edit of it is seen at once. The
 // engine's edits on the server's document go to the client as they are,
 // each only trimmed of the bytes it would rewrite with themselves.
-#include <sys/stat.h>
-
 #include <cstring>
 #include <filesystem>
 
 #include "quillmark/commands.h"
 #include "quillmark/engine.h"
+#include "quillmark/files.h"
 #include "quillmark/lsp.h"
-#include "quillmark/posix_platform.h"
 #include "quillmark/project_name.h"
 #include "quillmark/settings.h"
 #ifdef QUILLMARK_HAVE_SYNTAX
@@ -39,20 +37,15 @@ class NoUserInterface final : public UserInterface {
 
 // What tells one version of the settings file from another: a rewrite through
 // ReplaceFileAtomically gives a new inode, an edit in place a new time or size.
-struct FileStamp {
-  bool exists = false;
-  dev_t device = 0;
-  ino_t inode = 0;
-  off_t size = 0;
-  long long seconds = 0;
-  long nanoseconds = 0;
-  bool operator==(const FileStamp&) const = default;
-};
+// Unknown when there is no file to tell.
+FileIdentity StampOf(const std::string& path) {
+  FileIdentity identity;
+  if (!IdentifyFile(path, &identity, nullptr)) return {};
+  return identity;
+}
 
-FileStamp StampOf(const std::string& path) {
-  struct stat info {};
-  if (::stat(path.c_str(), &info) != 0) return {};
-  return {true, info.st_dev, info.st_ino, info.st_size, info.st_mtim.tv_sec, info.st_mtim.tv_nsec};
+bool SameStamp(const FileIdentity& a, const FileIdentity& b) {
+  return a.known == b.known && (!a.known || SameFile(a, b));
 }
 
 bool IsIdentifierChar(char c) {
@@ -265,7 +258,8 @@ ByteEdit TightenedEdit(const Document& document, const Edit& edit) {
 
 class CommentActions final : public ActionProvider {
  public:
-  explicit CommentActions(std::string settingsPath) : settingsPath_(std::move(settingsPath)) {}
+  CommentActions(std::string settingsPath, const Platform& platform)
+      : settingsPath_(std::move(settingsPath)), platform_(platform) {}
 
   std::vector<ListedAction> Actions(const DocumentView& view, ByteRange selection) override {
     const Document& document = view.document;
@@ -355,9 +349,9 @@ class CommentActions final : public ActionProvider {
     std::string path = settingsPath_;
     if (path.empty()) GetProfilePath(platform_, "Comment.ini", path, nullptr);
     // Stamped before loading: a change while the file is read shows at the next run.
-    const FileStamp stamp = StampOf(path);
+    const FileIdentity stamp = StampOf(path);
     if (commands_ && commands_->SettingsLoaded() && !path.empty() &&
-        commands_->templateTree().profilePath == path && stamp == loadedStamp_)
+        commands_->templateTree().profilePath == path && SameStamp(stamp, loadedStamp_))
       return *commands_;
     commands_.reset();
     commands_ = std::make_unique<Commands>(
@@ -387,15 +381,16 @@ class CommentActions final : public ActionProvider {
   std::string settingsPath_;
   std::string parser_;
   std::unique_ptr<DeclarationFieldsSource> syntax_;
-  PosixPlatform platform_;
+  const Platform& platform_;
   NoUserInterface ui_;
   std::unique_ptr<Commands> commands_;
-  FileStamp loadedStamp_;
+  FileIdentity loadedStamp_;
 };
 }  // namespace
 
-std::unique_ptr<ActionProvider> MakeCommentActions(std::string settingsPath) {
-  return std::make_unique<CommentActions>(std::move(settingsPath));
+std::unique_ptr<ActionProvider> MakeCommentActions(std::string settingsPath,
+                                                   const Platform& platform) {
+  return std::make_unique<CommentActions>(std::move(settingsPath), platform);
 }
 
 }  // namespace quillmark::lsp

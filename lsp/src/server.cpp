@@ -413,7 +413,7 @@ Server::Server(const LspOptions& options, Sender send) : state_(std::make_unique
   state_->send = std::move(send);
   state_->provider = options.provider;
   if (state_->provider == nullptr) {
-    state_->ownProvider = MakeCommentActions(options.settingsPath);
+    state_->ownProvider = MakeCommentActions(options.settingsPath, *options.platform);
     state_->provider = state_->ownProvider.get();
   }
 }

@@ -16,6 +16,8 @@
 #include <string_view>
 #include <vector>
 
+#include "quillmark/platform.h"
+
 namespace quillmark::lsp {
 
 struct BytePosition {
@@ -116,7 +118,8 @@ class ActionProvider {
 
 // The provider backed by the comment engine. An empty `settingsPath` means the
 // command line's default settings file.
-std::unique_ptr<ActionProvider> MakeCommentActions(std::string settingsPath);
+std::unique_ptr<ActionProvider> MakeCommentActions(std::string settingsPath,
+                                                   const Platform& platform);
 
 // Where the server reads its messages from and writes them to.
 class ByteStream {
@@ -131,8 +134,10 @@ class ByteStream {
 struct LspOptions {
   // --settings FILE; the client's initializationOptions.settings overrides it.
   std::string settingsPath;
-  // Null: the comment engine (MakeCommentActions).
+  // Null: the comment engine (MakeCommentActions) on `platform`.
   ActionProvider* provider = nullptr;
+  // The operating system as the host hands it over; needed when `provider` is null.
+  const Platform* platform = nullptr;
   // The largest message body accepted; larger ones are skipped with an error.
   std::size_t maxMessageBytes = std::size_t{256} << 20;
 };

@@ -34,6 +34,11 @@ inline constexpr std::uint64_t kMaxFileBytes = std::uint64_t{1} << 30;
                                  FileIdentity* identity = nullptr,
                                  std::uint64_t limit = kMaxFileBytes);
 
+// Which file is at `path` now (symbolic links followed), without reading it:
+// false, with `error` saying why, when nothing is there or it cannot be told.
+[[nodiscard]] bool IdentifyFile(const std::string& path, FileIdentity* identity,
+                                std::string* error);
+
 // True only when the system says nothing at all is at `path` (not even a
 // dangling symbolic link); false when something is there or it cannot tell,
 // so a file that exists but cannot be read is never taken for a missing one.
