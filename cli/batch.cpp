@@ -171,14 +171,6 @@ FileOutcome ProcessFile(const std::string& path, const BatchJob& job,
   return outcome;
 }
 
-class SilentInterface final : public UserInterface {
- public:
-  void ShowMessage(std::string_view) override {}
-  void RunSettingsDialog(TemplateTree&) override {}
-  void RunAboutDialog() override {}
-  void ReportError(std::string_view) override {}
-};
-
 void DrawProgress(std::size_t done, std::size_t total, int commented) {
   constexpr int kWidth = 30;
   const int filled = total == 0 ? kWidth : static_cast<int>(done * kWidth / total);
@@ -199,8 +191,7 @@ int RunBatch(const BatchOptions& options, const std::optional<std::string>& sett
     std::cerr << "quillmark: " << error << '\n';
     return kExitError;
   }
-  SilentInterface ui;
-  Commands commands(ui, platform, settings);
+  Commands commands(platform, settings);
   if (!commands.SettingsLoaded()) {
     std::cerr << "quillmark: cannot read settings file " << commands.settingsError() << '\n';
     return kExitError;

@@ -58,8 +58,7 @@ DocumentRun RunOnDocument(const DocumentRequest& request, MemoryDocument& docume
           EncodeLossy(*project, document.GetCodePage(), platform.Converter(), replacedInNames);
   }
 
-  RecordingUserInterface ui(/*echo=*/false);
-  Commands commands(ui, platform, request.settingsPath);
+  Commands commands(platform, request.settingsPath);
   if (!commands.SettingsLoaded()) {
     run.message = "cannot read settings file " + commands.settingsError();
     return run;

@@ -190,14 +190,14 @@ CommentResult RequestComment(TextSelection& selection, const TemplateTree& tree,
                              MessageSink& messages, const CommentContext& context) {
   const std::string text = selection.GetSelectedText();
   const CommandPlan plan = PlanCommand(EngineCommand::kComment, text, tree, context);
-  ReplaySteps(plan.steps, selection, messages);
+  ReplaySteps(plan.steps, selection, &messages);
   return {plan.outcome, plan.kind};
 }
 
 CommentResult RequestFileHeader(TextSelection& selection, const TemplateTree& tree,
                                 MessageSink& messages, const CommentContext& context) {
   const CommandPlan plan = PlanCommand(EngineCommand::kHeader, {}, tree, context);
-  ReplaySteps(plan.steps, selection, messages);
+  ReplaySteps(plan.steps, selection, &messages);
   return {plan.outcome, plan.kind};
 }
 

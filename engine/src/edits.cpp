@@ -8,7 +8,7 @@
 namespace quillmark {
 
 void ReplaySteps(const std::vector<EditorStep>& steps, TextSelection& selection,
-                 MessageSink& messages) {
+                 MessageSink* messages) {
   for (const EditorStep& step : steps) {
     switch (step.op) {
       case EditorStep::Op::kMoveUp:
@@ -30,7 +30,7 @@ void ReplaySteps(const std::vector<EditorStep>& steps, TextSelection& selection,
         selection.ReplaceSelection(step.text);
         break;
       case EditorStep::Op::kShowMessage:
-        messages.ShowMessage(step.text);
+        if (messages != nullptr) messages->ShowMessage(step.text);
         break;
     }
   }

@@ -10,7 +10,12 @@ namespace quillmark {
 
 Commands::Commands(UserInterface& ui, const Platform& platform,
                    std::optional<std::string> profilePath)
-    : platform_(platform), templateTree_(platform.LogonName()), ui_(ui) {
+    : Commands(platform, std::move(profilePath)) {
+  ui_ = &ui;
+}
+
+Commands::Commands(const Platform& platform, std::optional<std::string> profilePath)
+    : platform_(platform), templateTree_(platform.LogonName()), ui_(nullptr) {
   if (profilePath) {
     templateTree_.profilePath = std::move(*profilePath);
   } else if (!GetProfilePath(platform_, "Comment.ini", templateTree_.profilePath,
@@ -46,6 +51,14 @@ bool Commands::SaveSettings(std::string* error) {
   return true;
 }
 
+void Commands::ShowMessage(std::string_view text) {
+  if (ui_ != nullptr) ui_->ShowMessage(text);
+}
+
+void Commands::ReportError(std::string_view text) {
+  if (ui_ != nullptr) ui_->ReportError(text);
+}
+
 void Commands::SetApplicationObject(EditorHost* application) {
   application_ = application;
 }
@@ -64,11 +77,11 @@ bool Commands::Guarded(Work&& work) {
     work();
     ok = true;
   } catch (const std::bad_alloc&) {
-    ui_.ReportError("internal error: out of memory");
+    ReportError("internal error: out of memory");
   } catch (const std::exception& e) {
-    ui_.ReportError(std::string("internal error: ") + e.what());
+    ReportError(std::string("internal error: ") + e.what());
   } catch (...) {
-    ui_.ReportError("internal error: unknown exception");
+    ReportError("internal error: unknown exception");
   }
   SetModeless(true);
   return ok;
@@ -81,7 +94,7 @@ CommandResult Commands::RunCommentCommand(EngineCommand command, const char* noD
     TextDocument* document =
         application_ != nullptr ? application_->GetActiveTextDocument() : nullptr;
     if (document == nullptr) {
-      ui_.ShowMessage(noDocumentMessage);
+      ShowMessage(noDocumentMessage);
       return;
     }
     TextSelection* selection = application_->GetSelection(*document);
@@ -132,7 +145,7 @@ CommandResult Commands::CommentDeleteText() {
     TextDocument* document =
         application_ != nullptr ? application_->GetActiveTextDocument() : nullptr;
     if (document == nullptr) {
-      ui_.ShowMessage(messages::kSelectDeleteText);
+      ShowMessage(messages::kSelectDeleteText);
     } else if (TextSelection* selection = application_->GetSelection(*document)) {
       ToggleDeletedLines(*selection);
       result.outcome = CommentOutcome::kInserted;
@@ -195,11 +208,15 @@ TextRun Commands::Run(EngineCommand command, const TextDocumentInput& document) 
 }
 
 void Commands::QuillmarkSetting() {
-  Guarded([&] { ui_.RunSettingsDialog(templateTree_); });
+  Guarded([&] {
+    if (ui_ != nullptr) ui_->RunSettingsDialog(templateTree_);
+  });
 }
 
 void Commands::QuillmarkAbout() {
-  Guarded([&] { ui_.RunAboutDialog(); });
+  Guarded([&] {
+    if (ui_ != nullptr) ui_->RunAboutDialog();
+  });
 }
 
 }  // namespace quillmark

@@ -26,15 +26,6 @@ constexpr char kComment[] = "comment";
 constexpr char kHeader[] = "header";
 constexpr char kDelete[] = "delete";
 
-// The command object runs no editor commands here, so it shows nothing.
-class NoUserInterface final : public UserInterface {
- public:
-  void ShowMessage(std::string_view) override {}
-  void RunSettingsDialog(TemplateTree&) override {}
-  void RunAboutDialog() override {}
-  void ReportError(std::string_view) override {}
-};
-
 // What tells one version of the settings file from another: a rewrite through
 // ReplaceFileAtomically gives a new inode, an edit in place a new time or size.
 // Unknown when there is no file to tell.
@@ -355,7 +346,7 @@ class CommentActions final : public ActionProvider {
       return *commands_;
     commands_.reset();
     commands_ = std::make_unique<Commands>(
-        ui_, platform_, path.empty() ? std::nullopt : std::optional<std::string>(path));
+        platform_, path.empty() ? std::nullopt : std::optional<std::string>(path));
     loadedStamp_ = stamp;
     if (UseSyntaxMode(*commands_)) commands_->SetDeclarationSource(SyntaxSource());
     return *commands_;
@@ -382,7 +373,6 @@ class CommentActions final : public ActionProvider {
   std::string parser_;
   std::unique_ptr<DeclarationFieldsSource> syntax_;
   const Platform& platform_;
-  NoUserInterface ui_;
   std::unique_ptr<Commands> commands_;
   FileIdentity loadedStamp_;
 };

@@ -317,7 +317,7 @@ TEST_F(BlocksTest, EditorCallsPerCommand) {
     selection.selected = c.selected;
     LoggingSink sink(selection.log);
     const CommandPlan plan = PlanCommand(c.command, c.selected, *tree_, Context());
-    ReplaySteps(plan.steps, selection, sink);
+    ReplaySteps(plan.steps, selection, &sink);
     EXPECT_EQ(c.calls, selection.log);
     if (c.command != EngineCommand::kDelete) {
       RecordingSelection old;

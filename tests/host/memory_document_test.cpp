@@ -126,9 +126,6 @@ TEST_F(MemoryDocumentTest, ResolvedStepsEqualTheEditorsReplay) {
     return t;
   };
   using Op = EditorStep::Op;
-  struct NoMessages final : MessageSink {
-    void ShowMessage(std::string_view) override {}
-  } noMessages;
   for (int round = 0; round < 3000; ++round) {
     MemoryDocument doc(text(30));
     const auto position = [&] {
@@ -162,7 +159,7 @@ TEST_F(MemoryDocumentTest, ResolvedStepsEqualTheEditorsReplay) {
         ResolveSteps(doc.Text(), doc.Lines(), doc.LineBreak(), anchor, caret, steps, &resolved));
     MemoryDocument applied(doc.Text());
     applied.ApplyEdits(resolved.edits, resolved.caret);
-    ReplaySteps(steps, doc, noMessages);
+    ReplaySteps(steps, doc, nullptr);
     const std::string why = ::testing::PrintToString(applied.Text());
     ASSERT_EQ(doc.Text(), applied.Text()) << why;
     ASSERT_EQ(doc.Caret(), applied.Caret()) << why;

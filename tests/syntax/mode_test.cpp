@@ -64,7 +64,7 @@ Outcome Comment(const std::string& selection, CodePage page, DeclarationFieldsSo
   SilentSink sink;
   const CommandPlan result =
       PlanCommand(EngineCommand::kComment, document.GetSelectedText(), tree, context);
-  ReplaySteps(result.steps, document, sink);
+  ReplaySteps(result.steps, document, &sink);
   run.fellBack = result.syntaxFellBack;
   if (result.outcome == CommentOutcome::kNoKind) {
     run.block = "(nothing recognised)";

@@ -42,9 +42,10 @@ struct EditorStep {
   bool operator==(const EditorStep&) const = default;
 };
 
-// Makes the steps' calls on an editor's selection and message boxes.
+// Makes the steps' calls on an editor's selection and message boxes (none
+// when `messages` is null).
 void ReplaySteps(const std::vector<EditorStep>& steps, TextSelection& selection,
-                 MessageSink& messages);
+                 MessageSink* messages);
 
 // The line breaks of `text` ("\r\n", lone "\r", lone "\n"), in order.
 std::vector<std::string_view> LineBreaksOf(std::string_view text);

@@ -71,6 +71,10 @@ class Commands {
   // Without `profilePath`, the platform's "Comment_<logon>.ini".
   Commands(UserInterface& ui, const Platform& platform,
            std::optional<std::string> profilePath = std::nullopt);
+  // For hosts that only Run commands on whole documents: nothing to show, so
+  // no user interface; the editor commands then show and report nothing.
+  explicit Commands(const Platform& platform,
+                    std::optional<std::string> profilePath = std::nullopt);
   ~Commands();
   Commands(const Commands&) = delete;
   Commands& operator=(const Commands&) = delete;
@@ -116,12 +120,14 @@ class Commands {
   template <typename Work>
   bool Guarded(Work&& work);
   void SetModeless(bool enabled);
+  void ShowMessage(std::string_view text);
+  void ReportError(std::string_view text);
 
   EditorHost* application_ = nullptr;
   DeclarationFieldsSource* declarations_ = nullptr;
   const Platform& platform_;
   TemplateTree templateTree_;
-  UserInterface& ui_;
+  UserInterface* ui_;
   bool settingsLoaded_ = false;
   std::string settingsError_;
   bool settingsChooseSyntax_ = false;
