@@ -64,13 +64,11 @@ HRESULT Unadvise(IDispatch* source, REFIID iid, DWORD cookie) {
   return hr;
 }
 
-// Runs one command method; nothing raised inside reaches the IDE.
+// Runs one command method; nothing raised inside reaches the IDE, and what
+// the core's own guard could not report is shown here.
 template <typename Body>
 HRESULT Guarded(Body body) {
-  try {
-    body();
-  } catch (...) {
-  }
+  ShowingFailures("running the command", body);
   return S_OK;
 }
 
@@ -165,14 +163,15 @@ CommandsObject::CommandsObject(ITypeLib* library)
 }
 
 CommandsObject::~CommandsObject() {
-  UnadviseFromEvents();
+  ShowingFailures("disconnecting the events", [this] { UnadviseFromEvents(); });
   // The core forgets the application first, then the application goes, then
   // the settings go back (when changed since the disconnection saved them)
   // and the template tree goes.
   if (core_) core_->SetApplicationObject(nullptr);
   editor_.reset();
   application_ = DispatchRef();
-  if (core_ && !settingsSaved_) core_->SaveSettings();
+  if (core_ && !settingsSaved_)
+    ShowingFailures("saving the settings", [this] { core_->SaveSettings(); });
   core_.reset();
   ReleaseAndClear(applicationEventsInfo_);
   ReleaseAndClear(debuggerEventsInfo_);

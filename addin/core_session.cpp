@@ -51,6 +51,7 @@ CoreSession::CoreSession(UserInterface& ui, const Platform& platform)
 CoreSession::~CoreSession() = default;
 
 void CoreSession::SaveSettings() {
+  RaiseTestFault("save");
   std::string error;
   if (commands_->SaveSettings(&error)) return;
   const std::string_view prefix = "settings not saved";

@@ -54,10 +54,16 @@ HRESULT DispatchRef::Call(const wchar_t* name, std::initializer_list<VARIANT> ar
   return Invoke(name, DISPATCH_METHOD, arguments, result);
 }
 
-DispatchRef DispatchRef::GetObject(const wchar_t* name) const {
+HRESULT DispatchRef::Get(const wchar_t* name, VARIANT* result) const {
+  return Invoke(name, DISPATCH_METHOD | DISPATCH_PROPERTYGET, {}, result);
+}
+
+DispatchRef DispatchRef::GetObject(const wchar_t* name, bool* failed) const {
   VARIANT value;
   VariantInit(&value);
-  if (FAILED(Invoke(name, DISPATCH_PROPERTYGET, {}, &value))) return DispatchRef();
+  const bool readFailed = FAILED(Get(name, &value));
+  if (failed != nullptr) *failed = readFailed;
+  if (readFailed) return DispatchRef();
   DispatchRef object;
   if (value.vt == VT_DISPATCH && value.pdispVal != nullptr) object = DispatchRef(value.pdispVal);
   VariantClear(&value);
@@ -67,8 +73,7 @@ DispatchRef DispatchRef::GetObject(const wchar_t* name) const {
 std::optional<std::wstring> DispatchRef::GetString(const wchar_t* name) const {
   VARIANT value;
   VariantInit(&value);
-  if (FAILED(Invoke(name, DISPATCH_PROPERTYGET, {}, &value)) ||
-      FAILED(VariantChangeType(&value, &value, 0, VT_BSTR))) {
+  if (FAILED(Get(name, &value)) || FAILED(VariantChangeType(&value, &value, 0, VT_BSTR))) {
     VariantClear(&value);
     return std::nullopt;
   }

@@ -30,8 +30,12 @@ class DispatchRef {
                  VARIANT* result) const;
   HRESULT Call(const wchar_t* name, std::initializer_list<VARIANT> arguments = {},
                VARIANT* result = nullptr) const;
-  // A property holding an object; none when it is empty or the call fails.
-  DispatchRef GetObject(const wchar_t* name) const;
+  // Reads a property. Automation objects may implement a property as a method,
+  // so it is read as either, as automation clients conventionally do.
+  HRESULT Get(const wchar_t* name, VARIANT* result) const;
+  // A property holding an object: none when it holds nothing or the read
+  // fails; `failed` (when given) tells the two apart.
+  DispatchRef GetObject(const wchar_t* name, bool* failed = nullptr) const;
   std::optional<std::wstring> GetString(const wchar_t* name) const;
   HRESULT PutString(const wchar_t* name, const std::wstring& value) const;
 

@@ -1,6 +1,8 @@
 #include "dsaddin.h"
 
+#include <cstdio>
 #include <iterator>
+#include <utility>
 
 #include "resource_ids.h"
 
@@ -24,21 +26,35 @@ constexpr CommandEntry kCommands[] = {
     {L"QuillmarkAbout", IDS_CMD_ABOUT},
 };
 
-// The IDE's AddCommand: true when the command name was free.
-bool AddCommand(const DispatchRef& application, const std::wstring& commandString,
-                const wchar_t* method, long glyph, long cookie) {
+// What the IDE answered AddCommand: the name was free, the name was taken,
+// or the call itself failed (no such method, a refused call).
+enum class Added { kYes, kNameTaken, kCallFailed };
+
+Added AddCommand(const DispatchRef& application, const std::wstring& commandString,
+                 const wchar_t* method, long glyph, long cookie, HRESULT* failure) {
   VARIANT command = StringArg(commandString);
   VARIANT methodName = StringArg(method);
   VARIANT ok;
   VariantInit(&ok);
-  const HRESULT hr =
+  HRESULT hr =
       application.Call(L"AddCommand", {command, methodName, LongArg(glyph), LongArg(cookie)}, &ok);
   VariantClear(&command);
   VariantClear(&methodName);
-  const bool added = SUCCEEDED(hr) && SUCCEEDED(VariantChangeType(&ok, &ok, 0, VT_BOOL)) &&
-                     ok.boolVal != VARIANT_FALSE;
+  if (SUCCEEDED(hr)) hr = VariantChangeType(&ok, &ok, 0, VT_BOOL);
+  const bool free = SUCCEEDED(hr) && ok.boolVal != VARIANT_FALSE;
   VariantClear(&ok);
-  return added;
+  *failure = hr;
+  if (FAILED(hr)) return Added::kCallFailed;
+  return free ? Added::kYes : Added::kNameTaken;
+}
+
+// A connection the IDE's object model refused: said once, since the user
+// would otherwise find the commands missing with no reason given.
+void ShowConnectionFailure(const char* call, HRESULT hr) {
+  char detail[96];
+  std::snprintf(detail, sizeof detail, "the IDE refused %s (0x%08lX)", call,
+                static_cast<unsigned long>(hr));
+  ShowFailure("connecting to the IDE", detail);
 }
 
 }  // namespace
@@ -56,14 +72,15 @@ HRESULT DSAddIn::QueryInterface(REFIID iid, void** out) {
   return S_OK;
 }
 
-void DSAddIn::ReleaseCommands() {
-  if (commands_ == nullptr) return;
+void DSAddIn::ReleaseCommands() noexcept {
+  CommandsObject* commands = std::exchange(commands_, nullptr);
+  if (commands == nullptr) return;
   // The settings go back while the IDE's windows still stand, so a failure
   // can be shown; the command object may outlive this in the IDE's hands.
-  commands_->SaveSettings();
-  commands_->UnadviseFromEvents();
-  commands_->Release();
-  commands_ = nullptr;
+  // Each step runs whatever the one before it raised.
+  ShowingFailures("saving the settings", [commands] { commands->SaveSettings(); });
+  ShowingFailures("disconnecting the events", [commands] { commands->UnadviseFromEvents(); });
+  commands->Release();
 }
 
 HRESULT DSAddIn::OnConnection(IUnknown* host, VARIANT_BOOL firstTime, long cookie,
@@ -90,17 +107,32 @@ HRESULT DSAddIn::OnConnection(IUnknown* host, VARIANT_BOOL firstTime, long cooki
     commands_->SetApplicationObject(application);  // takes over the reference
     const DispatchRef& app = commands_->application();
 
-    app.Call(L"SetAddInInfo",
-             {LongArg(static_cast<long>(reinterpret_cast<LONG_PTR>(ModuleInstance()))),
-              DispatchArg(static_cast<ICommands*>(commands_)), LongArg(IDB_TOOLBAR_MEDIUM),
-              LongArg(IDB_TOOLBAR_LARGE), LongArg(cookie_)});
+    // Without its information the IDE cannot run a command of ours.
+    const HRESULT info =
+        app.Call(L"SetAddInInfo",
+                 {LongArg(static_cast<long>(reinterpret_cast<LONG_PTR>(ModuleInstance()))),
+                  DispatchArg(static_cast<ICommands*>(commands_)), LongArg(IDB_TOOLBAR_MEDIUM),
+                  LongArg(IDB_TOOLBAR_LARGE), LongArg(cookie_)});
+    if (FAILED(info)) {
+      ShowConnectionFailure("SetAddInInfo", info);
+      ReleaseCommands();
+      return answer(false);
+    }
 
     for (std::size_t i = 0; i < std::size(kCommands); ++i) {
       const CommandEntry& entry = kCommands[i];
       const std::wstring commandString = entry.name + LoadResourceString(entry.stringId);
-      const bool added = AddCommand(app, commandString, entry.name, static_cast<long>(i), cookie_);
+      HRESULT failure = S_OK;
+      const Added added =
+          AddCommand(app, commandString, entry.name, static_cast<long>(i), cookie_, &failure);
+      // A failed call is not a taken name: it is said, and nothing is connected.
+      if (added == Added::kCallFailed) {
+        ShowConnectionFailure("AddCommand", failure);
+        ReleaseCommands();
+        return answer(false);
+      }
       // The first name taken means another copy of the add-in is connected.
-      if (i == 0 && !added) {
+      if (i == 0 && added == Added::kNameTaken) {
         ReleaseCommands();
         return answer(false);
       }
@@ -111,17 +143,17 @@ HRESULT DSAddIn::OnConnection(IUnknown* host, VARIANT_BOOL firstTime, long cooki
       }
     }
     return answer(true);
+  } catch (const std::exception& e) {
+    ShowFailure("connecting to the IDE", e.what());
   } catch (...) {
-    ReleaseCommands();
-    return answer(false);
+    ShowFailure("connecting to the IDE", "unknown exception");
   }
+  ReleaseCommands();
+  return answer(false);
 }
 
 HRESULT DSAddIn::OnDisconnection(VARIANT_BOOL) {
-  try {
-    ReleaseCommands();
-  } catch (...) {
-  }
+  ReleaseCommands();
   return S_OK;
 }
 

@@ -21,8 +21,9 @@ class DSAddIn final : public IDSAddIn, public RefCounted {
   HRESULT STDMETHODCALLTYPE OnDisconnection(VARIANT_BOOL lastTime) override;
 
  private:
-  // Gives up the command object and its event connections.
-  void ReleaseCommands();
+  // Saves the settings and gives up the command object and its event
+  // connections; what fails is shown, nothing is raised.
+  void ReleaseCommands() noexcept;
 
   CommandsObject* commands_ = nullptr;
   long cookie_ = 0;

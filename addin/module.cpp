@@ -3,6 +3,7 @@
 #include "module.h"
 
 #include <new>
+#include <stdexcept>
 
 #include "dsaddin.h"
 #include "interfaces.h"
@@ -82,6 +83,50 @@ std::wstring ModuleBaseName() {
   if (dot != std::wstring::npos) name.erase(dot);
   return name;
 }
+
+namespace {
+
+// Appends `utf8` to the fixed buffer, cutting it when full.
+void Append(wchar_t* buffer, int capacity, const char* utf8) noexcept {
+  const int used = lstrlenW(buffer);
+  if (used >= capacity - 1) return;
+  const int got = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, buffer + used, capacity - used);
+  if (got == 0) buffer[capacity - 1] = L'\0';
+}
+
+}  // namespace
+
+void ShowFailure(const char* what, const char* detail) noexcept {
+  wchar_t text[1024] = L"";
+  Append(text, 1024, "internal error: ");
+  Append(text, 1024, what);
+  Append(text, 1024, ": ");
+  Append(text, 1024, detail);
+  wchar_t caption[MAX_PATH] = L"QUILLMARK";
+  wchar_t path[MAX_PATH];
+  const DWORD got = GetModuleFileNameW(g_instance, path, MAX_PATH);
+  if (got > 0 && got < MAX_PATH) {
+    const wchar_t* name = path;
+    for (const wchar_t* p = path; *p != L'\0'; ++p)
+      if (*p == L'\\' || *p == L'/') name = p + 1;
+    lstrcpynW(caption, name, MAX_PATH);
+    for (wchar_t* p = caption + lstrlenW(caption); p > caption; --p) {
+      if (p[-1] != L'.') continue;
+      p[-1] = L'\0';
+      break;
+    }
+  }
+  MessageBoxW(GetActiveWindow(), text, caption, MB_OK | MB_ICONEXCLAMATION);
+}
+
+#ifdef QUILLMARK_FAULT_HOOKS
+void RaiseTestFault(const char* where) {
+  char wanted[64] = "";
+  const DWORD got = GetEnvironmentVariableA("QM_FAULT", wanted, sizeof wanted);
+  if (got > 0 && got < sizeof wanted && lstrcmpA(wanted, where) == 0)
+    throw std::runtime_error(std::string("test fault at ") + where);
+}
+#endif
 
 std::wstring LoadResourceString(UINT id) {
   const wchar_t* text = nullptr;

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <exception>
 #include <string>
 
 namespace quillmark::addin {
@@ -18,6 +19,33 @@ void UnlockModule();
 // every message box (a renamed module shows its new name).
 std::wstring ModuleBaseName();
 std::wstring LoadResourceString(UINT id);
+
+// Shows "internal error: WHAT: DETAIL" in a message box without allocating,
+// for failures where nothing may be raised any more.
+void ShowFailure(const char* what, const char* detail) noexcept;
+
+// Runs `work`; what it raises is shown, never left to escape a COM method or
+// a destructor. False when something was raised.
+template <typename Work>
+bool ShowingFailures(const char* what, Work&& work) noexcept {
+  try {
+    work();
+    return true;
+  } catch (const std::exception& e) {
+    ShowFailure(what, e.what());
+  } catch (...) {
+    ShowFailure(what, "unknown exception");
+  }
+  return false;
+}
+
+// Raises a fault the Windows tests ask for (QM_FAULT names `where`) in the
+// module built for them; nothing in the module users install.
+#ifdef QUILLMARK_FAULT_HOOKS
+void RaiseTestFault(const char* where);
+#else
+inline void RaiseTestFault(const char*) {}
+#endif
 
 // Reference counting for the module's COM objects: interlocked, a module lock
 // per object, destruction on the last release.

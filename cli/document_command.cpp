@@ -3,6 +3,7 @@
 #include <iostream>
 #include <memory>
 
+#include "messages.h"
 #include "parser_choice.h"
 #include "quillmark/project_name.h"
 
@@ -30,7 +31,11 @@ EngineCommand EngineCommandOf(DocumentCommand command) {
 
 void RecordingUserInterface::ShowMessage(std::string_view text) {
   Append(shown_, text);
-  if (echo_) std::cerr << text << '\n';
+  if (!echo_) return;
+  // The system's own text first, unchanged; then what it means, in English.
+  std::cerr << text << '\n';
+  if (const std::string_view english = EnglishFor(text); !english.empty())
+    std::cerr << "quillmark: " << english << '\n';
 }
 
 void RecordingUserInterface::ReportError(std::string_view text) {

@@ -6,23 +6,29 @@
 // recognised, or its kind's template is empty.
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <new>
 #include <regex>
 
+#include "argument_hint.h"
 #include "batch.h"
 #include "buffer_protocol.h"
 #include "dialogs.h"
 #include "document_command.h"
+#include "messages.h"
 #include "parser_choice.h"
 #include "quillmark/commands.h"
 #include "quillmark/lsp.h"
+#include "quillmark/lsp_proxy.h"
 #include "quillmark/memory_editor.h"
 #include "quillmark/posix_platform.h"
 #include "quillmark/settings.h"
 #include "quillmark/version.h"
 #include "selection.h"
+#include "settings_edit.h"
+#include "settings_report.h"
 #include "source_file.h"
 
 namespace quillmark::cli {
@@ -41,6 +47,8 @@ struct Options {
   bool settingsPath = false;
   std::string loadFrom;
   std::string saveTo;
+  std::string checkFile;  // "": the settings file
+  bool edit = false;
   std::string assumeFilename;
   std::string format = "text";
   std::string columns = "chars";
@@ -111,13 +119,22 @@ int RunDocumentCommand(DocumentCommand command, const Options& options, const Pl
                                          SettingsOverride(options), options.parser},
                                         document, platform, &replacedInNames);
   if (!run.ran) return Fail(run.message);
-  // What the command showed, as a console shows a message box.
-  if (run.status == kExitMessage) std::cerr << run.message << '\n';
+  // What the command showed, as a console shows a message box: the system's
+  // own text first, unchanged; then what it means, in English.
+  if (run.status == kExitMessage) {
+    for (std::size_t from = 0; from <= run.message.size();) {
+      const std::size_t end = std::min(run.message.find('\n', from), run.message.size());
+      const std::string_view text = std::string_view(run.message).substr(from, end - from);
+      std::cerr << text << '\n';
+      if (const std::string_view english = EnglishFor(text); !english.empty())
+        std::cerr << "quillmark: " << english << '\n';
+      from = end + 1;
+    }
+  }
   if (run.status == kExitError) std::cerr << "quillmark: " << run.message << '\n';
   if (!run.settingsSaved) std::cerr << "quillmark: warning: " << run.settingsError << '\n';
   ReportSyntaxFallback(run.result, options.verbose);
-  if (run.status == kExitNothing && options.verbose)
-    std::cerr << "quillmark: " << run.message << '\n';
+  if (run.status == kExitNothing) std::cerr << "quillmark: " << run.message << '\n';
   if (run.status != kExitOk) return run.status;
   if (options.verbose &&
       (run.result.replacedCharacters || (replacedInNames && command == DocumentCommand::kHeader)))
@@ -145,8 +162,23 @@ bool HoldsNoSettings(const std::string& path, const Platform& platform) {
   return file.Read() && !HoldsSettings(file);
 }
 
-int RunSettingsCommand(const Options& options, const Platform& platform) {
-  const bool bare = !options.settingsPath && options.loadFrom.empty() && options.saveTo.empty();
+// The settings file a command uses: --settings, else the user's own.
+std::string SettingsFilePath(const Options& options, const Platform& platform, std::string* error) {
+  std::string path = options.settings;
+  if (path.empty() && !GetProfilePath(platform, "Comment.ini", path, error)) return {};
+  return path;
+}
+
+int RunSettingsCommand(const Options& options, const Platform& platform, bool check) {
+  if (check) {
+    std::string error;
+    const std::string path =
+        options.checkFile.empty() ? SettingsFilePath(options, platform, &error) : options.checkFile;
+    if (path.empty()) return Fail(error);
+    return RunSettingsCheck(path, platform.Converter());
+  }
+  const bool bare =
+      !options.settingsPath && !options.edit && options.loadFrom.empty() && options.saveTo.empty();
   if (bare && !FindDialogsProgram().empty()) return RunDialogs("settings", options.settings);
   if (options.settingsPath || bare) {
     std::string path = options.settings;
@@ -155,8 +187,22 @@ int RunSettingsCommand(const Options& options, const Platform& platform) {
     std::cout << path << '\n';
     if (!options.settingsPath)
       std::cerr << "quillmark: the settings dialog is not built into this command line; "
-                   "edit the file above, or use --load FILE / --save FILE\n";
+                   "edit the file above with `quillmark settings --edit`, or use --load FILE / "
+                   "--save FILE\n";
     return kExitOk;
+  }
+  if (options.edit) {
+    // A file that does not load is the one most in need of editing, so it is
+    // only created (from the defaults) when missing, never loaded first.
+    std::string error;
+    const std::string path = SettingsFilePath(options, platform, &error);
+    if (path.empty()) return Fail(error);
+    if (PathIsAbsent(path)) {
+      RecordingUserInterface ui(/*echo=*/true);
+      const Commands commands(ui, platform, path);
+      if (!SettingsUsable(commands)) return kExitError;
+    }
+    return RunSettingsEdit(path, platform.Converter());
   }
   RecordingUserInterface ui(/*echo=*/true);
   Commands commands(ui, platform, SettingsOverride(options));
@@ -166,9 +212,12 @@ int RunSettingsCommand(const Options& options, const Platform& platform) {
   if (!options.loadFrom.empty()) {
     if (HoldsNoSettings(options.loadFrom, platform))
       return Fail(options.loadFrom + " holds no settings (no [section] in it); nothing loaded");
-    if (!LoadSettings(tree, options.loadFrom, converter, false, nullptr)) {
+    std::string why;
+    if (!LoadSettings(tree, options.loadFrom, converter, false, &why)) {
       LoadSettings(tree, tree.profilePath, converter, true, nullptr);
-      ui.ShowMessage(messages::kLoadFailed);
+      // The system's text, then which file and why, in English.
+      std::cerr << messages::kLoadFailed << "\nquillmark: cannot load settings from " << why
+                << "; the previous settings are kept\n";
       return kExitMessage;
     }
     std::string error;
@@ -241,11 +290,27 @@ void AddFileOptions(CLI::App& command, Options& options) {
       ->check(CLI::IsMember({"chars", "bytes"}));
 }
 
+// `lsp --with CMD [ARGS...]`: the words after --with are the other server's
+// command line, its options included, so they never reach the option parser.
+// Returns the number of arguments left for the parser.
+int SplitWithCommand(int argc, char** argv, std::optional<std::vector<std::string>>& with) {
+  int lsp = 1;
+  while (lsp < argc && std::string_view(argv[lsp]) != "lsp") ++lsp;
+  for (int i = lsp + 1; i < argc; ++i) {
+    if (std::string_view(argv[i]) != "--with") continue;
+    with.emplace(argv + i + 1, argv + argc);
+    return i;
+  }
+  return argc;
+}
+
 }  // namespace
 
 int Main(int argc, char** argv) {
   const PosixPlatform platform;
   Options options;
+  std::optional<std::vector<std::string>> with;
+  argc = SplitWithCommand(argc, argv, with);
   CLI::App app{
       "quillmark (墨翎): structured Chinese comment blocks for C and C++ source.\n"
       "Exit status: 0 done, 1 a message was shown, 2 error, 3 nothing recognised\n"
@@ -259,7 +324,9 @@ int Main(int argc, char** argv) {
   app.fallthrough();
   app.add_option("--settings", options.settings,
                  "Use this settings file (created from the defaults when missing)");
-  app.add_flag("--verbose,-v", options.verbose, "Explain in English when nothing was done");
+  app.add_flag("--verbose,-v", options.verbose,
+               "Say more in English: why nothing was done (also with FILE -), when the syntax "
+               "mode fell back, and every mistake in the settings file, not only the first");
   app.add_option("--parser", options.parser,
                  "How comment takes a declaration apart: keywords (the default) or syntax "
                  "(a C++ grammar; falls back to keywords); default from Parser= in [Quillmark]")
@@ -275,15 +342,33 @@ int Main(int argc, char** argv) {
   AddFileOptions(*remove, options);
   AddSelectionOptions(*remove, options);
   CLI::App* settings = app.add_subcommand(
-      "settings", "Open the settings dialog, or show, load or save the settings file");
+      "settings", "Open the settings dialog, or show, load, save, check or edit the settings file");
   auto* path = settings->add_flag("--path", options.settingsPath, "Print the settings file's path");
   auto* load = settings->add_option("--load", options.loadFrom, "Load the settings from FILE");
   auto* save = settings->add_option("--save", options.saveTo, "Save the settings to FILE(.ini)");
+  auto* check = settings
+                    ->add_option("--check", options.checkFile,
+                                 "List the mistakes in FILE (default: the settings file) as "
+                                 "FILE:LINE: warning: ...; exit 0 none, 1 some, 2 unreadable")
+                    ->expected(0, 1);
+  auto* edit = settings->add_flag("--edit", options.edit,
+                                  "Edit the settings file in $VISUAL or $EDITOR (as UTF-8); it is "
+                                  "checked, then written back in its own encoding");
   CLI::App* about = app.add_subcommand("about", "Show the about dialog");
-  path->excludes(load)->excludes(save);
-  load->excludes(save);
+  path->excludes(load)->excludes(save)->excludes(check)->excludes(edit);
+  load->excludes(save)->excludes(check)->excludes(edit);
+  save->excludes(check)->excludes(edit);
+  check->excludes(edit);
   CLI::App* server = app.add_subcommand(
       "lsp", "Serve code actions to any editor: a language server on standard input and output");
+  server->add_option("--settings", options.settings,
+                     "Use this settings file (the editor's initializationOptions.settings wins)");
+  std::string withHelp;
+  server
+      ->add_option("--with", withHelp,
+                   "Start this language server (the rest of the line) and stand in front of it, "
+                   "for editors that run one server per file: quillmark lsp --with clangd")
+      ->type_name("CMD [ARGS...]");
   BatchOptions batchOptions;
   CLI::App* batch = AddBatchCommand(app, batchOptions);
 
@@ -294,20 +379,41 @@ int Main(int argc, char** argv) {
   } catch (const CLI::CallForVersion& e) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
+    // A mistyped command or option word: name it and the nearest known one.
+    if (const std::string hint = ArgumentHint(app, argc, argv); !hint.empty()) {
+      std::cerr << "quillmark: " << hint << "\nRun with --help for more information.\n";
+      return kExitError;
+    }
     app.exit(e);
     return kExitError;
   }
   try {
+    // The settings a command is about to use: their first mistake, once.
+    // The buffer protocol's standard error in text form is the caret alone.
+    const bool checking = check->count() > 0;
+    const bool quietBuffer = options.file == "-" && options.format != "json" && !options.verbose;
+    if (((comment->parsed() || header->parsed() || remove->parsed()) && !quietBuffer) ||
+        batch->parsed() || (settings->parsed() && !checking && !options.settingsPath)) {
+      const std::string path = !options.loadFrom.empty()
+                                   ? options.loadFrom
+                                   : SettingsFilePath(options, platform, nullptr);
+      if (!path.empty()) ReportSettingsProblems(path, options.verbose, platform.Converter());
+    }
     if (comment->parsed()) return RunDocumentCommand(DocumentCommand::kComment, options, platform);
     if (header->parsed()) return RunDocumentCommand(DocumentCommand::kHeader, options, platform);
     if (remove->parsed()) return RunDocumentCommand(DocumentCommand::kDelete, options, platform);
     if (batch->parsed())
       return RunBatch(batchOptions, SettingsOverride(options), options.verbose, platform);
     if (about->parsed()) return RunDialogs("about", "");
+    if (with && !server->parsed()) return Fail("--with is an option of lsp");
+    if (with && with->empty()) return Fail("--with needs the command of a language server");
+    if (server->parsed() && with)
+      return lsp::RunLanguageServerWith(
+          stdin, stdout, {.settingsPath = options.settings, .platform = &platform}, *with);
     if (server->parsed())
       return lsp::RunLanguageServer(stdin, stdout,
                                     {.settingsPath = options.settings, .platform = &platform});
-    return RunSettingsCommand(options, platform);
+    return RunSettingsCommand(options, platform, checking);
   } catch (const std::bad_alloc&) {
     return Fail("out of memory; nothing written");
   } catch (const std::exception& e) {

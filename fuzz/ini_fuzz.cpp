@@ -1,5 +1,7 @@
 // IniFile's reading: encoding detection, conversion and the line rules. Also
-// checks that writing what was read, reading and writing again is stable.
+// checks that writing what was read, reading and writing again is stable, that
+// writing a read text back in place changes nothing, and that a changed value
+// written in place reads back.
 #include <cstdlib>
 
 #include "quillmark/posix_platform.h"
@@ -30,5 +32,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   IniFile third({}, converter);
   third.Parse(twice);
   if (third.Serialize() != twice) std::abort();
+
+  // In place: the same text; after a change, the change and nothing else.
+  IniFile layout({}, converter);
+  const std::string text =
+      bytes.starts_with("\xEF\xBB\xBF") ? std::string(bytes.substr(3)) : std::string(bytes);
+  layout.Parse(text);
+  if (layout.SerializeInPlace() != text) std::abort();
+  if (data[0] % 2 == 0 && !layout.sections.empty() && !layout.sections[0].keys.empty()) {
+    const std::string section = layout.sectionNames[0];
+    const std::string key = layout.sections[0].keys[0];
+    layout.SetValue(section, key, "changed", true);
+    layout.SetValue("fuzz-new", "k", "v", true);
+    IniFile reread({}, converter);
+    reread.Parse(layout.SerializeInPlace());
+    std::string value;
+    // A key holding "\r" at a line's end or a "[" start cannot be written back as itself.
+    if (key.find_first_of("\r\n") == std::string::npos && key.front() != '[' &&
+        (!reread.GetValue(value, section, key) || value != "changed"))
+      std::abort();
+  }
   return 0;
 }

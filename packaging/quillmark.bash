@@ -5,7 +5,7 @@ _quillmark() {
   _init_completion || return
 
   case $prev in
-    --settings | --output | --load | --save | --assume-filename)
+    --settings | --output | --load | --save | --check | --assume-filename)
       _filedir
       return
       ;;
@@ -69,7 +69,10 @@ _quillmark() {
       fi
       ;;
     settings)
-      COMPREPLY=($(compgen -W '--path --load --save --help' -- "$cur"))
+      COMPREPLY=($(compgen -W '--path --load --save --check --edit --help' -- "$cur"))
+      ;;
+    lsp)
+      COMPREPLY=($(compgen -W '--settings --with --help' -- "$cur"))
       ;;
     batch)
       if [[ $cur == -* ]]; then

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The language server's tests on a build directory: its unit tests, the
-# scripted protocol client, Neovim end to end, and a short benchmark run; with
+# scripted protocol client, Neovim and Emacs end to end, and short benchmark runs; with
 # a fuzz build directory (clang, QUILLMARK_BUILD_FUZZ=ON) also a bounded fuzz run.
 #   scripts/test-lsp.sh BUILD_DIR [FUZZ_BUILD_DIR [FUZZ_RUNS]]    (BUILD_DIR "-" skips to fuzzing)
 set -eu -o pipefail
@@ -16,6 +16,8 @@ if [ "$build" != - ]; then
     echo "== language server benchmark (100,000 lines: incremental change + codeAction)"
     "$build/lsp/lsp_bench" --benchmark_min_time=0.2
   fi
+  echo "== latency added by lsp --with (1,000 forwarded requests)"
+  python3 bench/lsp_proxy_bench.py "$build/cli/quillmark"
 fi
 if [ -n "$fuzz_build" ]; then
   echo "== language server fuzzing ($fuzz_runs runs)"

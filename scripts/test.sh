@@ -3,12 +3,22 @@
 # clone), the ordinary build with warnings as errors, the AddressSanitizer +
 # UndefinedBehaviorSanitizer build, and bounded fuzzing.
 #   scripts/test.sh [FUZZ_RUNS]     (default 20000 runs per fuzz target)
+# QUILLMARK_NO_32BIT=1 takes the road of a machine that cannot run 32-bit
+# programs (the Windows step installs and runs no 32-bit Wine).
 set -eu -o pipefail
 cd "$(dirname "$0")/.."
 fuzz_runs=${1:-20000}
 jobs=$(nproc)
 passed=0
 start=$SECONDS
+# The last line says which step failed.
+step="installing what is missing"
+trap 'status=$?; [ $status = 0 ] || echo "tests: FAILED in step: $step (exit $status)"' EXIT
+# Starts a step: its heading, and its name for the failure line.
+begin() {
+  step=$1
+  echo "== $1"
+}
 # Runs ctest and adds its test count to the total.
 run_ctest() {
   local log
@@ -20,7 +30,7 @@ run_ctest() {
 
 bash scripts/install-deps.sh
 
-echo "== the README's quick start, as written, in a scratch clone"
+begin "the README's quick start, as written, in a scratch clone"
 scratch=$(mktemp -d)
 git clone -q . "$scratch/quillmark"
 # Uncommitted changes count too: the clone gets the working tree's files.
@@ -31,7 +41,7 @@ echo "\$ $quickstart"
 rm -rf "$scratch"
 passed=$((passed + 1))
 
-echo "== build and test (warnings are errors)"
+begin "build and test (warnings are errors)"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILLMARK_WERROR=ON \
   -DQUILLMARK_BUILD_TESTS=ON -DQUILLMARK_BUILD_BENCH=ON >/dev/null
 cmake --build build -j "$jobs"
@@ -39,7 +49,7 @@ run_ctest --test-dir build
 bash scripts/test-editors.sh build --package
 passed=$((passed + 3))
 
-echo "== sanitizers (ASan+UBSan)"
+begin "sanitizers (ASan+UBSan)"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILLMARK_SANITIZE=ON \
   -DQUILLMARK_WERROR=ON -DQUILLMARK_BUILD_TESTS=ON -DQUILLMARK_BUILD_BENCH=OFF >/dev/null
 cmake --build build-asan -j "$jobs"
@@ -47,7 +57,7 @@ run_ctest --test-dir build-asan
 # The races, a few more times.
 run_ctest --test-dir build-asan -R cli_concurrent --repeat until-fail:3
 
-echo "== fuzzing ($fuzz_runs runs per target)"
+begin "fuzzing ($fuzz_runs runs per target)"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DQUILLMARK_BUILD_FUZZ=ON -DQUILLMARK_BUILD_TESTS=OFF -DQUILLMARK_BUILD_BENCH=OFF >/dev/null
 cmake --build build-fuzz -j "$jobs"
@@ -58,15 +68,16 @@ for target in ini toggle comment lsp; do
   rm -rf "$corpus"
   passed=$((passed + 1))
 done
-echo "== the Windows module (cross-built, tested under Wine)"
+begin "the Windows module: cross build and installer"
 # Separate lines: a failure in an && list would not stop this script.
 bash scripts/windows.sh build
+begin "the Windows module: tests under Wine"
 bash scripts/windows.sh test
 passed=$((passed + 1))
 
 # After the Windows build, which installs the cross compiler and Wine: the
 # Win32 dialogs are driven and pictured under Wine and Xvfb too.
-echo "== dialogs"
+begin "dialogs"
 bash scripts/test-ui.sh build
 passed=$((passed + 1))
 echo "took $((SECONDS - start)) s"

@@ -2,7 +2,10 @@
 # The Windows module: cross-builds QUILLMARK.dll for both architectures and runs
 # its tests under Wine.
 #   scripts/windows.sh build   install what is missing, build build-windows/{i686,x86_64}
+#                              and the installer build-windows/QuillmarkSetup.exe
 #   scripts/windows.sh test    run the Wine tests (x86_64 always; i686 where 32-bit runs)
+# QUILLMARK_NO_32BIT=1 takes the road of a machine that cannot run 32-bit
+# programs: no 32-bit Wine is installed or used, whatever this machine can do.
 set -eu -o pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -12,7 +15,7 @@ archs=(i686 x86_64)
 # Debian packages: the cross compilers, widl and Wine's .idl files, Wine itself.
 install_missing() {
   local packages=(cmake ninja-build g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-                  mingw-w64-tools libwine-dev wine wine64 googletest)
+                  mingw-w64-tools libwine-dev wine wine64 googletest nsis p7zip-full)
   local want32=0
   if can_run_32bit; then want32=1; packages+=(wine32:i386); fi
   local missing=()
@@ -33,6 +36,7 @@ install_missing() {
 
 # Some machines of this kind cannot execute 32-bit programs at all.
 can_run_32bit() {
+  [ "${QUILLMARK_NO_32BIT:-0}" != 1 ] || return 1
   [ -x /lib/ld-linux.so.2 ] || [ -e /lib/ld-linux.so.2 ] || return 1
   /lib/ld-linux.so.2 --version >/dev/null 2>&1
 }
@@ -55,6 +59,14 @@ build_arch() {
   cmake --build "$dir" -j 2
 }
 
+# The installer holds the i686 module only: the IDE is a 32-bit program.
+build_installer() {
+  local version
+  version=$(sed -n 's/^project(quillmark VERSION \([0-9.]*\) .*/\1/p' "$root/CMakeLists.txt")
+  makensis -V2 -DDLL="$out/i686/QUILLMARK.dll" -DVERSION="$version" \
+    -DOUTFILE="$out/QuillmarkSetup.exe" "$root/packaging/windows/quillmark.nsi"
+}
+
 case "${1:-}" in
   build)
     install_missing
@@ -62,6 +74,8 @@ case "${1:-}" in
       echo "== windows build: $arch"
       build_arch "$arch"
     done
+    echo "== windows installer"
+    build_installer
     ;;
   test)
     exec bash "$root/tests/windows/run.sh" "$out"

@@ -27,7 +27,9 @@ Commands::Commands(const Platform& platform, std::optional<std::string> profileP
                                  true, &settingsError_, &options);
   settingsChooseSyntax_ = options.parser == ParserMode::kSyntax;
   settingsOptionProblem_ = std::move(options.problem);
-  if (settingsLoaded_) savedSnapshot_ = SettingsSnapshot(templateTree_);
+  // Taken whether or not the file could be read: unchanged settings are never
+  // a reason to write, or to complain that they cannot be written.
+  savedSnapshot_ = SettingsSnapshot(templateTree_);
 }
 
 Commands::~Commands() = default;
@@ -37,13 +39,13 @@ bool Commands::SettingsChanged() const {
 }
 
 bool Commands::SaveSettings(std::string* error) {
+  std::string snapshot = SettingsSnapshot(templateTree_);
+  if (snapshot == savedSnapshot_) return true;
   if (!settingsLoaded_) {
     if (error != nullptr)
       *error = "settings not saved: they could not be loaded (" + settingsError_ + ")";
     return false;
   }
-  std::string snapshot = SettingsSnapshot(templateTree_);
-  if (snapshot == savedSnapshot_) return true;
   if (!quillmark::SaveSettings(templateTree_, templateTree_.profilePath, platform_.Converter(),
                                error))
     return false;

@@ -6,6 +6,7 @@
 // costs one stat of the settings file, and an edit of it is seen at once. The
 // engine's edits on the server's document go to the client as they are,
 // each only trimmed of the bytes it would rewrite with themselves.
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 
@@ -172,6 +173,54 @@ ByteRange EffectiveSelection(const Document& document, ByteRange selection) {
   return {{line, 0}, {line, static_cast<int>(document.Line(line).size())}};
 }
 
+std::string_view TextOf(const Document& document, ByteRange range) {
+  const std::size_t from = document.Offset(range.start);
+  return document.Text().substr(from, document.Offset(range.end) - from);
+}
+
+// The whole lines a range touches; an end at a line's start does not touch that line.
+ByteRange TouchedLines(const Document& document, ByteRange range) {
+  int last = range.end.line;
+  if (last > range.start.line && range.end.column == 0) --last;
+  return {{range.start.line, 0}, {last, static_cast<int>(document.Line(last).size())}};
+}
+
+// Whether the range holds all of its lines' text, blanks around it aside.
+bool CoversLineText(const Document& document, ByteRange range) {
+  const ByteRange lines = TouchedLines(document, range);
+  const std::string_view first = document.Line(lines.start.line);
+  const std::string_view last = document.Line(lines.end.line);
+  const std::size_t textStart = first.find_first_not_of(" \t");
+  const std::size_t textEnd = last.find_last_not_of(" \t");
+  const bool fromStart =
+      textStart == std::string_view::npos || range.start.column <= static_cast<int>(textStart);
+  const bool toEnd = range.end.line > lines.end.line || textEnd == std::string_view::npos ||
+                     range.end.column > static_cast<int>(textEnd);
+  return fromStart && toEnd;
+}
+
+// Whether a piece of its lines holds a declaration head whole: recognised as
+// its lines are, with the same name, and its parentheses closed.
+bool HoldsWholeHead(std::string_view piece, std::string_view lines) {
+  const DeclKind kind = Classify(piece, CodePage::kUtf8);
+  if (kind == DeclKind::None || kind != Classify(lines, CodePage::kUtf8)) return false;
+  const std::string name = GuessName(kind, piece);
+  if (name.empty() || name != GuessName(kind, lines)) return false;
+  return std::count(piece.begin(), piece.end(), '(') == std::count(piece.begin(), piece.end(), ')');
+}
+
+// What the comment action takes. An empty selection stands for the caret's
+// whole line, as `--line N` does; so does a selection shorter than its lines
+// that does not hold a whole declaration head: editors send the word at the
+// caret ("class" of "class CShape : ...") where they mean the caret.
+ByteRange CommentSelection(const Document& document, ByteRange selection) {
+  if (selection.empty() || CoversLineText(document, selection))
+    return EffectiveSelection(document, selection);
+  const ByteRange lines = TouchedLines(document, selection);
+  if (HoldsWholeHead(TextOf(document, selection), TextOf(document, lines))) return selection;
+  return lines;
+}
+
 int HexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -254,9 +303,8 @@ class CommentActions final : public ActionProvider {
 
   std::vector<ListedAction> Actions(const DocumentView& view, ByteRange selection) override {
     const Document& document = view.document;
-    const ByteRange range = EffectiveSelection(document, selection);
-    const std::size_t from = document.Offset(range.start);
-    const std::string_view text = document.Text().substr(from, document.Offset(range.end) - from);
+    // Named after what the comment will take.
+    const std::string_view text = TextOf(document, CommentSelection(document, selection));
     std::vector<ListedAction> actions;
     if (const DeclKind kind = Classify(text, CodePage::kUtf8); kind != DeclKind::None) {
       std::string title = std::string("Quillmark: comment ") + KindWords(kind);
@@ -285,7 +333,8 @@ class CommentActions final : public ActionProvider {
                             std::filesystem::path(path).filename().string(),
                             ProjectName(path)};
     if (actionId != kHeader) {
-      const ByteRange range = EffectiveSelection(document, selection);
+      const ByteRange range = actionId == kComment ? CommentSelection(document, selection)
+                                                   : EffectiveSelection(document, selection);
       // The caret at the start, as the command line's --line and --lines put it.
       input.anchor = {range.end.line + 1, range.end.column + 1};
       input.caret = {range.start.line + 1, range.start.column + 1};

@@ -2,7 +2,7 @@
 // says why and fails instead of the command line not building.
 #include <cstdio>
 
-#include "quillmark/lsp.h"
+#include "quillmark/lsp_proxy.h"
 
 namespace quillmark::lsp {
 
@@ -12,6 +12,11 @@ int RunLanguageServer(std::FILE*, std::FILE*, const LspOptions&) {
       "install nlohmann-json3-dev and rebuild)\n",
       stderr);
   return 2;
+}
+
+int RunLanguageServerWith(std::FILE* in, std::FILE* out, const LspOptions& options,
+                          const std::vector<std::string>&) {
+  return RunLanguageServer(in, out, options);
 }
 
 }  // namespace quillmark::lsp

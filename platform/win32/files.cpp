@@ -73,13 +73,19 @@ std::string OpenFailure(DWORD code) {
 }
 
 // The file a path finally names, so a symbolic link survives the rename; the
-// path itself when it names nothing yet.
+// path itself when it names nothing yet, or on Windows XP, which has neither
+// symbolic links nor the call that resolves them.
 std::wstring FinalPath(const std::wstring& path) {
+  using FinalPathName = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
+  const auto resolve = reinterpret_cast<FinalPathName>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetFinalPathNameByHandleW")));
+  if (resolve == nullptr) return path;
   Handle file(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   if (!file.valid()) return path;
   wchar_t buffer[32768];
-  const DWORD got = GetFinalPathNameByHandleW(file.get(), buffer, 32768, FILE_NAME_NORMALIZED);
+  constexpr DWORD kNormalizedName = 0;  // FILE_NAME_NORMALIZED
+  const DWORD got = resolve(file.get(), buffer, 32768, kNormalizedName);
   if (got == 0 || got >= 32768) return path;
   return std::wstring(buffer, got);
 }

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <unordered_set>
 
 #include "quillmark/settings.h"
 
@@ -71,7 +72,7 @@ bool IniFile::LoadBytes(std::string_view text) {
 }
 
 bool IniFile::Write() {
-  std::string text = Serialize();
+  std::string text = SerializeInPlace();
   std::string bytes;
   if (encoding == FileEncoding::kGbk && HasNonAscii(text)) {
     if (std::optional<std::string> gbk = converter_->Utf8ToGbk(text)) {
@@ -101,24 +102,130 @@ void IniFile::Parse(std::string_view text) {
     const std::size_t lf = text.find('\n');
     std::string_view line = text.substr(0, lf);
     text.remove_prefix(lf == std::string_view::npos ? text.size() : lf + 1);
-    if (lf != std::string_view::npos && line.ends_with('\r')) line.remove_suffix(1);
+    std::string_view lineBreak = lf == std::string_view::npos ? "" : "\n";
+    if (lf != std::string_view::npos && line.ends_with('\r')) {
+      line.remove_suffix(1);
+      lineBreak = "\r\n";
+    }
+    ReadLine& read = readLines_.emplace_back();
+    read.text.assign(line);
+    read.lineBreak.assign(lineBreak);
     if (line.empty()) continue;
     if (line.front() == '[' && line.back() == ']') {
       // "[[x]]" names the same section as "[x]"; "[]" names the empty one.
       const std::size_t first = line.find_first_not_of('[');
       if (first == std::string_view::npos) {
         section.clear();
-        continue;
+      } else {
+        line.remove_prefix(first);
+        line.remove_suffix(line.size() - 1 - line.find_last_not_of(']'));
+        section.assign(line);
       }
-      line.remove_prefix(first);
-      line.remove_suffix(line.size() - 1 - line.find_last_not_of(']'));
-      section.assign(line);
+      read.type = ReadLine::Type::kHeader;
+      read.section = section;
       continue;
     }
     const std::size_t equals = FindEquals(line);
     if (equals == std::string_view::npos || equals == 0) continue;
     SetValue(section, line.substr(0, equals), line.substr(equals + 1), true);
+    read.type = ReadLine::Type::kKeyValue;
+    read.section = section;
+    read.key.assign(line.substr(0, equals));
   }
+  for (std::size_t s = 0; s < sections.size(); ++s)
+    for (std::size_t k = 0; k < sections[s].keys.size(); ++k)
+      readValues_.emplace(sectionNames[s] + '\0' + sections[s].keys[k], sections[s].values[k]);
+}
+
+const std::string* IniFile::ReadValue(const std::string& section, const std::string& key) const {
+  const auto it = readValues_.find(section + '\0' + key);
+  return it == readValues_.end() ? nullptr : &it->second;
+}
+
+std::string IniFile::SerializeInPlace() const {
+  if (readLines_.empty()) return Serialize();
+  // New lines take the break the file's first line has.
+  const std::string lineBreak =
+      readLines_.front().lineBreak.empty() ? "\r\n" : readLines_.front().lineBreak;
+  // Where each section's new keys go: after its last key line, else its last header.
+  std::unordered_map<std::string, std::size_t> anchor;
+  std::unordered_map<std::string, bool> anchoredOnKey;
+  std::unordered_set<std::string> keysInFile;  // section + '\0' + key
+  for (std::size_t i = 0; i < readLines_.size(); ++i) {
+    const ReadLine& line = readLines_[i];
+    if (line.type == ReadLine::Type::kKeyValue) {
+      anchor[line.section] = i;
+      anchoredOnKey[line.section] = true;
+      keysInFile.insert(line.section + '\0' + line.key);
+    } else if (line.type == ReadLine::Type::kHeader && !anchoredOnKey[line.section]) {
+      anchor[line.section] = i;
+    }
+  }
+  std::unordered_map<std::size_t, std::string> newSectionAt;  // anchor line -> section
+  for (const auto& [name, i] : anchor) newSectionAt[i] = name;
+
+  std::string out;
+  std::string pendingBreak;  // the break of the last line written, when it had none
+  const auto put = [&](std::string_view text, std::string_view ownBreak) {
+    out += pendingBreak;
+    out += text;
+    out += ownBreak;
+    pendingBreak = ownBreak.empty() ? lineBreak : std::string();
+  };
+  std::unordered_set<std::string> written;
+  for (std::size_t i = 0; i < readLines_.size(); ++i) {
+    const ReadLine& line = readLines_[i];
+    if (line.type != ReadLine::Type::kKeyValue) {
+      put(line.text, line.lineBreak);
+    } else {
+      const int s = FindSection(line.section);
+      const int k = FindKey(s, line.key);
+      const bool first = written.insert(line.section + '\0' + line.key).second;
+      if (k >= 0) {
+        const std::string& value =
+            sections[static_cast<std::size_t>(s)].values[static_cast<std::size_t>(k)];
+        const std::string* before = ReadValue(line.section, line.key);
+        if (before != nullptr && *before == value) {
+          put(line.text, line.lineBreak);
+        } else if (first) {
+          put(line.key + '=' + value, line.lineBreak);
+        }
+      }
+    }
+    const auto at = newSectionAt.find(i);
+    if (at == newSectionAt.end()) continue;
+    const int s = FindSection(at->second);
+    if (s < 0) continue;
+    const SectionData& data = sections[static_cast<std::size_t>(s)];
+    for (std::size_t k = 0; k < data.keys.size(); ++k)
+      if (!keysInFile.contains(at->second + '\0' + data.keys[k]))
+        put(data.keys[k] + '=' + data.values[k], lineBreak);
+  }
+  // Sections the file did not have go at its end, an empty line apart.
+  bool separated = out.empty() || readLines_.back().text.empty();
+  for (std::size_t s = 0; s < sections.size(); ++s) {
+    if (anchor.contains(sectionNames[s]) || sections[s].keys.empty()) continue;
+    if (!separated) put("", lineBreak);
+    put('[' + sectionNames[s] + ']', lineBreak);
+    for (std::size_t k = 0; k < sections[s].keys.size(); ++k)
+      put(sections[s].keys[k] + '=' + sections[s].values[k], lineBreak);
+    put("", lineBreak);
+    separated = true;
+  }
+  return out;
+}
+
+bool IniFile::RemoveKey(std::string_view section, std::string_view key) {
+  const int s = FindSection(section);
+  const int k = FindKey(s, key);
+  if (k < 0) return false;
+  SectionData& data = sections[static_cast<std::size_t>(s)];
+  data.keys.erase(data.keys.begin() + k);
+  data.values.erase(data.values.begin() + k);
+  data.index.clear();
+  for (std::size_t i = 0; i < data.keys.size(); ++i)
+    data.index.emplace(data.keys[i], static_cast<int>(i));
+  return true;
 }
 
 std::string IniFile::Serialize() const {
@@ -225,6 +332,8 @@ void IniFile::Clear() {
   sections.clear();
   sectionNames.clear();
   sectionIndex_.clear();
+  readLines_.clear();
+  readValues_.clear();
 }
 
 }  // namespace quillmark

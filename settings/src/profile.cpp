@@ -24,6 +24,19 @@ long long LineNumber(std::string_view key) {
   return ec == std::errc() && end == digits.data() + digits.size() ? n : -1;
 }
 
+// Drops the line keys a shortened template no longer has, so the file says
+// what the template is.
+void RemoveLinesFrom(IniFile& file, const std::string& section, std::size_t count) {
+  const int s = file.FindSection(section);
+  if (s < 0) return;
+  std::vector<std::string> beyond;
+  for (const std::string& key : file.sections[static_cast<std::size_t>(s)].keys) {
+    const long long n = LineNumber(key);
+    if (n >= 0 && static_cast<unsigned long long>(n) >= count) beyond.push_back(key);
+  }
+  for (const std::string& key : beyond) file.RemoveKey(section, key);
+}
+
 bool Fail(std::string* error, const std::string& path, std::string_view why) {
   if (error != nullptr) *error = path + ": " + std::string(why);
   return false;
@@ -117,9 +130,14 @@ void SaveTemplateLines(IniFile& file, const TemplateNode* node) {
       SaveTemplateLines(file, node->firstChild.get());
       continue;
     }
-    file.SetIntValue(node->name, "CommentLineCount", static_cast<int>(node->lines.size()), true);
+    // A count written as " 6" that still reads as 6 is left as the user wrote it.
+    int stored = 0;
+    const int count = static_cast<int>(node->lines.size());
+    if (!file.GetIntValue(stored, node->name, "CommentLineCount") || stored != count)
+      file.SetIntValue(node->name, "CommentLineCount", count, true);
     for (std::size_t i = 0; i < node->lines.size(); ++i)
       file.SetValue(node->name, LineKey(i), node->lines[i], true);
+    RemoveLinesFrom(file, node->name, node->lines.size());
   }
 }
 

@@ -127,5 +127,13 @@ SETTINGS=empty.ini check empty_template 3 '{"status":3,"changed":false,"line":nu
 STDERR='' check plain_nothing 3 - = "$data/plain.c" -- comment - --line 1
 STDERR="quillmark: $nothing" check plain_nothing_verbose 3 - = "$data/plain.c" -- --verbose comment - --line 1
 
+# A mistake in the settings: named on standard error with --format json, never
+# in text form, whose standard error is the caret or the message alone.
+printf '[普通函数注释]\r\nCommentLineCount=0\r\nAuthorNme=x\r\n' >mistake.ini
+SETTINGS=mistake.ini STDERR='' check settings_mistake_text 3 - = f.c -- comment - --line 1
+SETTINGS=mistake.ini STDERR="mistake.ini:3: warning: unknown key 'AuthorNme' in [普通函数注释]; it belongs in [用户信息]" \
+  check settings_mistake_json 3 '{"status":3,"changed":false,"line":null,"column":null,"kind":"function","message":"the selection is a function, but its template in mistake.ini is empty; nothing inserted"}' \
+  = f.c -- comment - --line 1 --format json
+
 echo "buffer protocol: $pass passed, $fail failed"
 [ "$fail" = 0 ]

@@ -113,5 +113,82 @@ EOF
     fi
   done
 done <"$dir/cases.txt"
+
+# :QuillmarkSettings and :QuillmarkAbout. Without a display the settings file
+# opens in a split as text (a GBK file shows its Chinese), :write checks it and
+# writes it back in its own encoding; with one, the dialog runs detached.
+link=$(sed -n 's/.*kUrl\[\] = "\(.*\)";/\1/p' "$dir/../../ui/include/quillmark/ui.h")
+fake=$top/fake-bin
+mkdir -p "$fake"
+# A dialog that stays open until the editor, having got control back, releases it.
+printf '#!/bin/sh\nwhile [ ! -e "$RELEASE" ]; do sleep 0.1; done\necho "$*" >"$RELEASE.done"\n' \
+  >"$fake/quillmark-dialogs"
+chmod +x "$fake/quillmark-dialogs"
+for editor in "${editors[@]}"; do
+  case_dir=$work/settings-$editor
+  mkdir -p "$case_dir"
+  ini=$case_dir/s.ini
+  { printf '; mine, kept\r\n\r\n'; cat "$settings"; } >"$ini"
+  iconv -f CP936 -t UTF-8 "$ini" | sed 's/^AuthorName=.*\r$/AuthorName=李四\r/' | iconv -f UTF-8 -t CP936 \
+    >"$case_dir/expected.ini"
+  cat >"$case_dir/run.vim" <<EOF
+set nocompatible
+let &runtimepath = '$plugin,' . &runtimepath
+runtime plugin/quillmark.vim
+let g:quillmark_executable = '$bin'
+let g:quillmark_settings = '$ini'
+let g:result = []
+try
+  QuillmarkSettings
+  call add(g:result, getline(1) . '|' . getline(3) . '|' . &fileformat)
+  %s/^AuthorName=.*/AuthorName=李四/
+  write
+  call add(g:result, 'modified ' . &modified)
+  call writefile(readfile('$ini', 'b'), '$case_dir/kept.ini', 'b')
+  call append(3, '[broken')
+  write
+  call add(g:result, 'modified ' . &modified)
+  write!
+  call add(g:result, 'modified ' . &modified)
+  QuillmarkAbout
+  call add(g:result, join(split(execute('messages'), "\n"), ' / '))
+  let \$DISPLAY = ':99'
+  QuillmarkSettings
+  call writefile([], '$case_dir/released')
+  call add(g:result, 'returned')
+catch
+  call add(g:result, 'error: ' . v:exception . ' at ' . v:throwpoint)
+endtry
+call writefile(g:result, '$case_dir/result')
+qa!
+EOF
+  (unset DISPLAY WAYLAND_DISPLAY; PATH=$fake:$PATH RELEASE=$case_dir/released run_editor "$editor" "$case_dir/run.vim")
+  problems=()
+  mapfile -t got <"$case_dir/result"
+  [ "${got[0]:-}" = '; mine, kept|[类声明注释]|dos' ] || problems+=("the split shows: ${got[0]:-}")
+  [ "${got[1]:-}" = 'modified 0' ] || problems+=(":write left the buffer ${got[1]:-}")
+  cmp -s "$case_dir/kept.ini" "$case_dir/expected.ini" ||
+    problems+=("the file after :write differs: diff <(cat -A $case_dir/expected.ini) <(cat -A $case_dir/kept.ini)")
+  [ "${got[2]:-}" = 'modified 1' ] || problems+=("a file with a mistake was written by :write")
+  [ "${got[3]:-}" = 'modified 0' ] || problems+=(":write! did not write")
+  grep -qF -- "s.ini:4: warning: section header '[broken'" <<<"${got[4]:-}" ||
+    problems+=("the check's warning is not in :messages: ${got[4]:-}")
+  grep -qE -- "quillmark [0-9.]+ .*$link" <<<"${got[4]:-}" ||
+    problems+=(":QuillmarkAbout did not leave version and link in :messages")
+  [ "${got[5]:-}" = returned ] || problems+=("the dialog blocked the editor: ${got[5]:-}")
+  for _ in $(seq 50); do [ -e "$case_dir/released.done" ] && break; sleep 0.1; done
+  grep -qx -- "--settings $ini settings" "$case_dir/released.done" 2>/dev/null ||
+    problems+=("the dialog was not started with the settings file")
+  if [ ${#problems[@]} = 0 ]; then
+    pass=$((pass + 1))
+  else
+    fail=$((fail + 1))
+    printf 'FAIL %s settings\n' "$editor"
+    printf '  %s\n' "${problems[@]}"
+    trap - EXIT
+    echo "  files kept in $top"
+  fi
+done
 echo "editors: $pass passed, $fail failed"
+
 [ "$fail" = 0 ]

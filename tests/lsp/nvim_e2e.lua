@@ -13,24 +13,39 @@ local function finish(status)
   vim.cmd('qall!')
 end
 
-local caret = nil
-local capabilities = vim.lsp.protocol.make_client_capabilities()
--- Neovim 0.7 has no window/showDocument handler; these lines are the one the
--- README shows for it.
-capabilities.window.showDocument = { support = true }
-local handlers = {
-  ['window/showDocument'] = function(_, params, ctx)
-    local client = vim.lsp.get_client_by_id(ctx.client_id)
-    local bufnr = vim.uri_to_bufnr(params.uri)
-    local pos = params.selection and params.selection.start
-    if pos then
-      local col = vim.lsp.util._get_line_byte_from_position(bufnr, pos, client.offset_encoding)
-      vim.api.nvim_win_set_cursor(0, { pos.line + 1, col })
-      caret = { pos.line + 1, col }
+-- Neovim 0.7 has no window/showDocument handler: the README's lines for it,
+-- run as they stand there.
+local function readme_lines()
+  local block = nil
+  for line in io.lines(os.getenv('QM_README')) do
+    if block then
+      if line == '```' then
+        if table.concat(block, '\n'):find("['window/showDocument']", 1, true) then return block end
+        block = nil
+      else
+        table.insert(block, line)
+      end
+    elseif line == '```lua' then
+      block = {}
     end
-    return { success = true }
-  end,
-}
+  end
+  error('no window/showDocument handler in the README')
+end
+local chunk = assert(loadstring(table.concat(readme_lines(), '\n') .. '\nreturn capabilities, handlers'))
+local capabilities, handlers = chunk()
+local caret = nil
+local readme_handler = handlers['window/showDocument']
+handlers['window/showDocument'] = function(err, params, ctx)
+  -- Where it puts the cursor, before Normal mode keeps it off a line's end.
+  local set_cursor = vim.api.nvim_win_set_cursor
+  vim.api.nvim_win_set_cursor = function(window, position)
+    caret = position
+    return set_cursor(window, position)
+  end
+  local answer = readme_handler(err, params, ctx)
+  vim.api.nvim_win_set_cursor = set_cursor
+  return answer
+end
 
 local client_id = vim.lsp.start_client({
   cmd = { os.getenv('QM_SERVER'), 'lsp', '--settings', os.getenv('QM_SETTINGS') },

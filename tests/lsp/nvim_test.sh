@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Real Neovim against the language server: code actions on a class head, the
 # comment action applied; the whole buffer and the caret must equal what
-# `quillmark comment` writes and prints for the same file and line.
+# `quillmark comment` writes and prints for the same file and line. The
+# window/showDocument handler is the README's, for Neovim 0.7.
 #   nvim_test.sh QUILLMARK      (the server is `QUILLMARK lsp`)
 set -u
 quillmark=$(realpath "$1")
@@ -27,6 +28,7 @@ for breaks in lf crlf; do
   caret=${caret##*"$expected":}
   result=$work/result_$breaks.txt
   (cd "$work/project" && QM_SERVER=$quillmark QM_SETTINGS=$settings QM_RESULT=$result \
+    QM_README=$here/../../README.md \
     timeout 60 nvim --headless --clean -n "+$line" "+luafile $here/nvim_e2e.lua" "$file" \
     </dev/null >"$work/nvim.log" 2>&1)
   problems=()

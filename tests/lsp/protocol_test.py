@@ -3,7 +3,8 @@
 every answer. The comment edits are compared byte for byte with what the
 command line writes for the same file and selection.
 
-    protocol_test.py QUILLMARK      (the server is `QUILLMARK lsp`)
+    protocol_test.py QUILLMARK [CASE...]    (the server is `QUILLMARK lsp`; only the
+                                             named cases when some are named)
 """
 import json
 import os
@@ -16,20 +17,22 @@ import tempfile
 import time
 
 QUILLMARK = sys.argv[1]
+ONLY = sys.argv[2:]
 WORK = tempfile.mkdtemp(prefix="quillmark-lsp-")
 SETTINGS = os.path.join(WORK, "settings.ini")
 # One date for the server and the command line, even across midnight.
 ENV = dict(os.environ, XDG_CONFIG_HOME=os.path.join(WORK, "config"), QUILLMARK_DATE="2026-03-14")
 TIMEOUT = 20
+CHILD = os.path.join(os.path.dirname(os.path.abspath(__file__)), "child_server.py")
 results = {"passed": 0, "failed": 0}
 
 
 class Server:
     """One server process and the client's side of its two pipes."""
 
-    def __init__(self, args=("--settings", SETTINGS)):
-        self.proc = subprocess.Popen([QUILLMARK, "lsp", *args], stdin=subprocess.PIPE,
-                                     stdout=subprocess.PIPE, env=ENV)
+    def __init__(self, args=("--settings", SETTINGS), env=None, prefix=()):
+        self.proc = subprocess.Popen([*prefix, QUILLMARK, "lsp", *args], stdin=subprocess.PIPE,
+                                     stdout=subprocess.PIPE, env=env or ENV)
         self.buffer = b""
         self.next_id = 1000
         self.inbox = []  # notifications and server requests not yet looked at
@@ -139,6 +142,8 @@ def check(condition, what, detail=""):
 
 def case(function):
     """Runs one test function; a crash or a timeout counts as a failure."""
+    if ONLY and function.__name__ not in ONLY:
+        return function
     try:
         function()
     except Exception as e:  # noqa: BLE001 - report and go on with the next case
@@ -199,6 +204,10 @@ def apply_edits(text, edits, encoding):
 
 def uri_of(path):
     return "file://" + path
+
+
+def titles_of(answer):
+    return [a["title"] for a in answer.get("result") or []]
 
 
 def open_document(server, path, text, version=1):
@@ -636,6 +645,309 @@ def command_list_for_old_clients():
     check("changes" in apply["params"]["edit"], "plain changes without documentChanges")
     check(s.expect_silence() is None, "no showDocument without client support")
     s.finish()
+
+
+@case
+def comment_takes_the_lines_of_a_short_range():
+    # Editors send the word at the caret (eglot) or a piece of a line: without
+    # a whole declaration head in it, the comment takes the lines it touches.
+    path = fixture("word.cpp", SHAPES)
+    lines_of = split_lines(SHAPES)
+
+    def word(line, text):
+        column = lines_of[line].index(text)
+        return ({"line": line, "character": column},
+                {"line": line, "character": column + len(text)})
+
+    rows = [
+        # (range, title, the command line's lines, why)
+        (word(6, "class"), "Quillmark: comment class CShape", "7-7", "the keyword at the caret"),
+        (word(6, "CShape"), "Quillmark: comment class CShape", "7-7", "the name at the caret"),
+        (word(12, "Area"), "Quillmark: comment member function CCircle::Area", "13-13",
+         "a function's name"),
+        (word(3, "SQUARE"), "Quillmark: comment macro SQUARE", "4-4", "a macro's name"),
+        ((word(12, "Area")[0], {"line": 13, "character": 1}),
+         "Quillmark: comment member function CCircle::Area", "13-14", "a region over two lines"),
+        ((word(12, "Area")[0], {"line": 13, "character": 0}),
+         "Quillmark: comment member function CCircle::Area", "13-13",
+         "an end at a line's start does not take that line"),
+    ]
+    out = os.path.join(WORK, "word.cli.cpp")
+    for parser in ("keywords", "syntax"):
+        s = Server()
+        s.initialize(options={"parser": parser})
+        open_document(s, path, SHAPES)
+        for (start, end), title, lines, why in rows:
+            why = "%s (%s)" % (why, parser)
+            answer = code_actions(s, path, start, end)
+            comment = [a for a in answer["result"] if "comment" in a["title"]]
+            check([a["title"] for a in comment] == [title], "named after what is commented: " + why,
+                  titles_of(answer))
+            cli = run_cli("--parser", parser, "comment", path, "--lines", lines, "--output", out)
+            if not comment or cli.returncode != 0:
+                check(cli.returncode == 0, "the command line comments it: " + why, cli.stderr)
+                continue
+            _, apply = run_action(s, comment[0])
+            s.take("window/showDocument")
+            got = apply_edits(SHAPES, edits_of(apply), "utf-16") if apply else None
+            check(got == open(out, encoding="utf-8", newline="").read(),
+                  "the block of --lines %s: %s" % (lines, why))
+        s.finish()
+
+
+# ---------------------------------------------------------------------------
+# `lsp --with`: in front of another server (the scripted child_server.py).
+
+def child_log(path):
+    with open(path, encoding="utf-8") as log:
+        return [json.loads(line) for line in log]
+
+
+def with_child(*child_args, log=None):
+    env = dict(ENV, CHILD_LOG=log) if log else ENV
+    return Server(("--settings", SETTINGS, "--with", sys.executable, CHILD, *child_args), env)
+
+
+def run_action_open(server, action):
+    """executeCommand for an action, leaving its applyEdit unanswered."""
+    command = action["command"] if isinstance(action["command"], dict) else action
+    answer = server.request("workspace/executeCommand", {
+        "command": command["command"], "arguments": command["arguments"]})
+    return answer, server.take("workspace/applyEdit")
+
+
+@case
+def with_child_merges_and_routes():
+    log = os.path.join(WORK, "child.log")
+    path = fixture("proxy.cpp", SHAPES)
+    s = with_child("--encoding", "utf-16", log=log)
+    init = s.initialize(capabilities={
+        "general": {"positionEncodings": ["utf-8", "utf-16"]},
+        "workspace": {"applyEdit": True, "workspaceEdit": {"documentChanges": True}},
+        "window": {"showDocument": {"support": True}},
+        "textDocument": {"codeAction": {"codeActionLiteralSupport": {}}}},
+        options={"settings": SETTINGS})
+    caps = init["result"]["capabilities"]
+    for what, ok in (
+            ("the child's position encoding", caps.get("positionEncoding") == "utf-16"),
+            ("the child's completion", "completionProvider" in caps),
+            ("both action kinds",
+             caps["codeActionProvider"]["codeActionKinds"] == ["quickfix", "refactor.rewrite"]),
+            ("both commands",
+             caps["executeCommandProvider"]["commands"] == ["child.fix", "quillmark.run"]),
+            ("the child's text sync, open and close kept",
+             caps["textDocumentSync"] == {"openClose": True, "change": 1})):
+        check(ok, "merged capabilities: " + what, caps)
+    sent = [m for m in child_log(log) if m.get("method") == "initialize"]
+    check(len(sent) == 1 and "initializationOptions" not in sent[0]["params"],
+          "our initializationOptions do not reach the child", sent)
+    check(sent[0]["params"]["capabilities"]["general"]["positionEncodings"] == ["utf-8", "utf-16"],
+          "the child sees the editor's capabilities unchanged", sent)
+
+    open_document(s, path, SHAPES)
+    answer = code_actions(s, path, {"line": 6, "character": 3})
+    check(titles_of(answer) == ["Child: fix it", "Quillmark: comment class CShape",
+                                "Quillmark: insert file header"], "both sides' actions", answer)
+    completion = s.request("textDocument/completion", {
+        "textDocument": {"uri": uri_of(path)}, "position": {"line": 0, "character": 0}})
+    check(completion.get("result") == [{"label": "child_completion"}], "completion passes",
+          completion)
+    # Ours counts columns as the child does (UTF-16), not as it would alone (UTF-8).
+    end = {"line": 0, "character": units("// 形状库 😀", "utf-16")}
+    actions = code_actions(s, path, {"line": 0, "character": 3}, end)["result"]
+    check(actions[-1]["command"]["arguments"][0]["range"]["end"] == end,
+          "our columns in the child's encoding", actions[-1])
+    fix = s.request("workspace/executeCommand", {"command": "child.fix", "arguments": []})
+    check(fix.get("result", {}).get("ranBy") == "child", "the child's command goes to the child",
+          fix)
+
+    # Our applyEdit and the child's configuration request, both open at once,
+    # both sent as id 1: the editor sees two ids, and each answer goes home.
+    execute, apply = run_action_open(s, answer["result"][1])
+    check(execute.get("result", "x") is None and apply is not None, "our action runs", execute)
+    asked = s.request("child/ask")
+    check("result" in asked, "child/ask answered", asked)
+    configuration = s.take("workspace/configuration")
+    check(configuration["id"] != apply["id"], "server requests get distinct ids",
+          (configuration["id"], apply["id"]))
+    s.send({"jsonrpc": "2.0", "id": configuration["id"], "result": [{"answer": 42}]})
+    answered = s.take("child/answered")["params"]
+    check(answered["id"] == 1 and answered["answer"].get("result") == [{"answer": 42}],
+          "the child gets its answer under its own id", answered)
+    s.send({"jsonrpc": "2.0", "id": apply["id"], "result": {"applied": True}})
+    show = s.take("window/showDocument")
+    check(show["params"]["selection"]["start"]["line"] > 6, "ours gets its answer: showDocument",
+          show)
+    s.send({"jsonrpc": "2.0", "id": show["id"], "result": {"success": True}})
+    out = os.path.join(WORK, "proxy.cli.cpp")
+    run_cli("comment", path, "--line", "7", "--output", out)
+    check(apply_edits(SHAPES, edits_of(apply), "utf-16") ==
+          open(out, encoding="utf-8", newline="").read(), "our edit as the command line's")
+
+    # The child cancels its own request under the id the editor knows.
+    s.request("child/askCancel")
+    asked = s.take("workspace/configuration")
+    cancel = s.take("$/cancelRequest")
+    check(cancel["params"]["id"] == asked["id"], "the child's cancellation renumbered",
+          (cancel, asked))
+    # The editor cancels a request the child holds.
+    s.next_id += 1
+    held = s.next_id
+    s.send({"jsonrpc": "2.0", "id": held, "method": "child/hold", "params": {}})
+    s.notify("$/cancelRequest", {"id": held})
+    cancelled = s.response(held)
+    check(cancelled.get("error", {}).get("code") == -32800, "cancellation reaches the child",
+          cancelled)
+
+    garbage = s.request("child/garbage")
+    check(garbage.get("result") == "still here", "the child's garbage is dropped", garbage)
+    check(s.expect_silence() is None, "no answer to nothing reaches the editor")
+    s.request("child/failActions")
+    answer = code_actions(s, path, {"line": 6, "character": 3})
+    check(titles_of(answer)[:1] == ["Quillmark: comment class CShape"],
+          "the child's failure keeps our actions", answer)
+    check(s.finish() == 0, "shutdown and exit through both: status 0")
+    methods = [m.get("method") for m in child_log(log)]
+    check(methods[-2:] == ["shutdown", "exit"], "the child is shut down too", methods[-3:])
+
+
+@case
+def with_child_that_dies():
+    path = fixture("dies.cpp", SHAPES)
+    s = with_child()
+    s.initialize()
+    open_document(s, path, SHAPES)
+    died = s.request("child/die")
+    check(died.get("error", {}).get("code") == -32803, "its open request fails", died)
+    shown = s.take("window/showMessage")["params"]
+    check(shown["type"] == 1 and "stopped (exit status 3)" in shown["message"] and
+          "still work" in shown["message"], "the child's death is reported", shown)
+    answer = code_actions(s, path, {"line": 6, "character": 3})
+    check(titles_of(answer)[:1] == ["Quillmark: comment class CShape"], "our actions stay",
+          answer)
+    _, apply = run_action(s, answer["result"][0])
+    check(apply is not None, "ours still run")
+    later = s.request("textDocument/completion", {})
+    check(later.get("error", {}).get("code") == -32803, "later requests fail at once", later)
+    check(s.finish() == 0, "clean exit without the child")
+
+
+@case
+def with_child_not_held_back():
+    # Our action made slow on purpose (each stat of its settings file held for
+    # a second): the child's answer to a later request arrives first.
+    if not shutil.which("strace"):
+        print("SKIP with_child_not_held_back: strace is not installed")
+        return
+    if subprocess.run(["strace", "-o", "/dev/null", "true"], capture_output=True).returncode:
+        print("SKIP with_child_not_held_back: strace cannot trace here (no ptrace)")
+        return
+    settings = os.path.join(WORK, "slow.ini")
+    path = fixture("slow.cpp", SHAPES)
+    delay = ["strace", "-f", "-qq", "-o", "/dev/null", "-P", settings,
+             "-e", "trace=stat,newfstatat,statx,lstat",
+             "-e", "inject=stat,newfstatat,statx,lstat:delay_enter=1000000"]
+    s = Server(("--settings", settings, "--with", sys.executable, CHILD), prefix=delay)
+    s.initialize()
+    open_document(s, path, SHAPES)
+    action = code_actions(s, path, {"line": 6, "character": 3})["result"][1]
+    s.next_id += 1
+    slow = s.next_id
+    sent = time.monotonic()
+    s.send({"jsonrpc": "2.0", "id": slow, "method": "workspace/executeCommand",
+            "params": {"command": action["command"]["command"],
+                       "arguments": action["command"]["arguments"]}})
+    fast = s.request("textDocument/completion", {})
+    check("result" in fast and not any(m.get("id") == slow for m in s.inbox),
+          "the child's answer is not held back by our work", s.inbox)
+    check("result" in s.response(slow), "ours answers after its delay")
+    check(time.monotonic() - sent >= 1, "the delay was injected (else this proves nothing)")
+    s.take("workspace/applyEdit")
+    check(s.finish() == 0, "clean exit")
+
+
+@case
+def with_child_lifecycle_rows():
+    # A child that cannot start: ours serves alone and says why.
+    s = Server(("--settings", SETTINGS, "--with", os.path.join(WORK, "no-such-server")))
+    init = s.initialize()
+    check("quillmark.run" in init["result"]["capabilities"]["executeCommandProvider"]["commands"],
+          "ours initializes without the child", init)
+    shown = s.take("window/showMessage")["params"]
+    check("cannot start" in shown["message"], "a child that cannot start is reported", shown)
+    check(s.finish() == 0, "clean exit without a child")
+
+    # "exit" ends us at once, even with a child that never reads (status 1:
+    # no shutdown before it).
+    pidfile = os.path.join(WORK, "hanging.pid")
+    s = Server(("--with", "sh", "-c", 'echo $$ > "$0"; exec sleep 600', pidfile))
+    s.notify("exit")
+    check(s.wait(timeout=5) == 1, "exit at once while the child hangs")
+    for _ in range(100):
+        if os.path.exists(pidfile) and open(pidfile).read().strip():
+            os.kill(int(open(pidfile).read()), 9)
+            break
+        time.sleep(0.05)
+
+    rows = [
+        # (arguments, what the command line must say, why)
+        (("--with",), "needs the command", "--with and nothing after it"),
+        (("--help",), "--with CMD [ARGS...]", "lsp --help lists --with"),
+        (("--help",), "--settings", "lsp --help lists --settings"),
+    ]
+    for args, expected, why in rows:
+        run = subprocess.run([QUILLMARK, "lsp", *args], capture_output=True, env=ENV, timeout=20,
+                             stdin=subprocess.DEVNULL)
+        check(expected in (run.stdout + run.stderr).decode("utf-8"), why, run)
+
+    # Odd initialize parameters still get one answer with our capabilities.
+    for params, why in (([], "params an array"),
+                        ({"capabilities": "none", "initializationOptions": 7},
+                         "capabilities a string")):
+        s = with_child()
+        init = s.request("initialize", params)
+        commands = init.get("result", {}).get("capabilities", {}).get("executeCommandProvider", {})
+        check("quillmark.run" in commands.get("commands", []), "initialize: " + why, init)
+        check(s.finish() == 0, "clean exit: " + why)
+
+    # A child that announces a body too large to wait for is ended and reported.
+    s = with_child()
+    s.initialize()
+    huge = s.request("child/huge")
+    check(huge.get("error", {}).get("code") == -32803, "its open request fails", huge)
+    shown = s.take("window/showMessage")["params"]["message"]
+    check("message of 999999999999 bytes is too large" in shown, "the reason is shown", shown)
+    check(s.finish() == 0, "clean exit")
+
+    # A child that answers clangd's offsetEncoding: ours counts columns in it too.
+    path = fixture("offset.cpp", SHAPES)
+    s = with_child("--offset-encoding", "utf-8")
+    s.initialize(capabilities={"offsetEncoding": ["utf-8", "utf-16"]})
+    open_document(s, path, SHAPES)
+    end = {"line": 0, "character": units("// 形状库 😀", "utf-8")}
+    actions = code_actions(s, path, {"line": 0, "character": 3}, end)["result"]
+    check(actions[-1]["arguments"][0]["range"]["end"] == end,
+          "our columns in the child's offsetEncoding", actions[-1])
+    check(s.finish() == 0, "clean exit")
+
+    # The child's own initializationOptions reach it, without ours.
+    log = os.path.join(WORK, "options.log")
+    s = with_child(log=log)
+    s.initialize(options={"settings": SETTINGS, "parser": "syntax", "fallbackFlags": ["-std=c++20"]})
+    sent = [m for m in child_log(log) if m.get("method") == "initialize"]
+    check(sent and sent[0]["params"].get("initializationOptions") ==
+          {"fallbackFlags": ["-std=c++20"]}, "only the child's options reach it", sent)
+    check(s.finish() == 0, "clean exit")
+
+    # The editor's framing errors are answered by us, and the child goes on.
+    s = with_child()
+    s.initialize()
+    s.send_raw(b"Content-Length: ten\r\n\r\n")
+    bad = s.receive()
+    check(bad.get("error", {}).get("code") == -32700, "framing error answered", bad)
+    completion = s.request("textDocument/completion", {})
+    check("result" in completion, "the child still answers", completion)
+    check(s.finish() == 0, "clean exit")
 
 
 try:

@@ -38,6 +38,65 @@ TEST_F(ProfileTest, FirstStartCreatesTheDefaultFile) {
   EXPECT_EQ(FirstStartFile(), Read(profile_));
 }
 
+// "Your comments and layout survive": a load and a save rewrite only the
+// lines whose values changed, in files of either encoding and line break.
+TEST_F(ProfileTest, LoadAndSaveKeepCommentsAndLayout) {
+  const auto replaced = [](std::string text, std::string_view from, std::string_view to) {
+    const std::size_t at = text.find(from);
+    EXPECT_NE(std::string::npos, at) << from;
+    if (at != std::string::npos) text.replace(at, from.size(), to);
+    return text;
+  };
+  std::string commented = "; before the first section\r\n\r\n" +
+                          converter_.GbkToUtf8(FirstStartFile()).value() + "; at the end";
+  commented = replaced(commented, "CommentLineCount=11\r\n",
+                       "CommentLineCount=11\r\n; inside a section\r\n\r\n");
+  commented =
+      replaced(commented, "\r\n[结构体声明注释]", "# between sections\r\n\r\n[结构体声明注释]");
+  commented = replaced(commented, "AuthorName=Author Name\r\n",
+                       "AuthorName=Author Name\r\n  ; indented, no '='\r\n");
+  const std::string rule(63, '/');
+  const std::string classLines = commented.substr(
+      commented.find("Line0="), commented.find("\r\n# between") - commented.find("Line0="));
+  const struct {
+    void (*edit)(TemplateTree&);
+    std::string expected;
+    const char* why;
+  } kEdits[] = {
+      {[](TemplateTree&) {}, commented, "nothing changed: the same bytes"},
+      {[](TemplateTree& tree) { tree.userInfo.authorName = "李四"; },
+       replaced(commented, "AuthorName=Author Name", "AuthorName=李四"),
+       "one value changed: only its line"},
+      {[](TemplateTree& tree) {
+         tree.FindKindNode(DeclKind::Class)->lines = {"// a", "// b"};
+       },
+       replaced(replaced(commented, classLines, "Line0=// a\r\nLine1=// b"), "CommentLineCount=11",
+                "CommentLineCount=2"),
+       "a shortened template: its count and lines change, its stale line keys go"},
+  };
+  for (const char* lineBreak : {"\r\n", "\n"}) {
+    for (const bool gbk : {true, false}) {
+      const auto onDisk = [&](std::string text) {
+        if (std::string_view(lineBreak) == "\n") {
+          for (std::size_t at = 0; (at = text.find("\r\n", at)) != std::string::npos;)
+            text.erase(at, 1);
+        }
+        return gbk ? Gbk(text) : text;
+      };
+      for (const auto& row : kEdits) {
+        SCOPED_TRACE(std::string(row.why) + (gbk ? ", GBK" : ", UTF-8") +
+                     (std::string_view(lineBreak) == "\n" ? ", LF" : ", CR LF"));
+        WriteFile(profile_, onDisk(commented));
+        TemplateTree tree;
+        ASSERT_TRUE(LoadSettings(tree, profile_, converter_, false, nullptr));
+        row.edit(tree);
+        ASSERT_TRUE(SaveSettings(tree, profile_, converter_, nullptr));
+        EXPECT_EQ(onDisk(row.expected), Read(profile_));
+      }
+    }
+  }
+}
+
 TEST_F(ProfileTest, ProfilePath) {
   testing::TestPlatform platform;
   std::string path, error;
@@ -109,15 +168,17 @@ TEST_F(ProfileTest, LoadingEditedFiles) {
   }
 }
 
-TEST_F(ProfileTest, SaveKeepsUnknownEntriesAndStaleLines) {
+TEST_F(ProfileTest, SaveKeepsUnknownEntriesAndDropsStaleLines) {
   WriteFile(profile_,
             Gbk("[mine]\r\nkeep=1\r\n[普通宏注释]\r\nCommentLineCount=9\r\nLine8=stale\r\n"));
   TemplateTree tree;
   tree.FindKindNode(DeclKind::Macro)->lines = {"x"};
   ASSERT_TRUE(SaveSettings(tree, profile_, converter_, nullptr));
   const std::string saved = Read(profile_);
-  EXPECT_EQ(0u, saved.find(Gbk("[mine]\r\nkeep=1\r\n\r\n[普通宏注释]\r\nCommentLineCount=1\r\n"
-                               "Line8=stale\r\nLine0=x\r\n\r\n[类声明注释]\r\n")));
+  // The file's own lines stay as they were; the line key beyond the shortened
+  // template goes; sections new to the file follow, an empty line apart.
+  EXPECT_EQ(0u, saved.find(Gbk("[mine]\r\nkeep=1\r\n[普通宏注释]\r\nCommentLineCount=1\r\n"
+                               "Line0=x\r\n\r\n[类声明注释]\r\n")));
   EXPECT_FALSE(SaveSettings(tree, (dir_ / "absent.ini").string(), converter_, nullptr));
   EXPECT_FALSE(std::filesystem::exists(dir_ / "absent.ini"));
 }
@@ -130,7 +191,7 @@ TEST_F(ProfileTest, QuillmarkSectionSurvivesSaves) {
   ASSERT_TRUE(LoadSettings(tree, profile_, converter_, false, nullptr));
   tree.FindKindNode(DeclKind::Macro)->lines = {"new"};
   ASSERT_TRUE(SaveSettings(tree, profile_, converter_, nullptr));
-  EXPECT_EQ(0u, Read(profile_).find("[Quillmark]\r\nParser=syntax\r\nFuture=1\r\n\r\n"));
+  EXPECT_EQ(0u, Read(profile_).find("[Quillmark]\r\nParser=syntax\r\nFuture=1\r\n["));
   QuillmarkOptions options;
   std::string error;
   ASSERT_TRUE(ReadQuillmarkOptions(profile_, converter_, &options, &error)) << error;

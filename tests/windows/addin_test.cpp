@@ -144,11 +144,12 @@ std::string WithBom(const std::string& text) {
 // A copy of the module in a folder of its own, registered from there.
 class ModuleCopy {
  public:
-  ModuleCopy(const std::wstring& folderName, const std::wstring& fileName) {
+  ModuleCopy(const std::wstring& folderName, const std::wstring& fileName,
+             const wchar_t* source = L"QM_DLL") {
     folder_ = Env(L"QM_SCRATCH") + L"\\" + folderName;
     CreateDirectoryW(folder_.c_str(), nullptr);
     path_ = folder_ + L"\\" + fileName;
-    if (!CopyFileW(Env(L"QM_DLL").c_str(), path_.c_str(), FALSE)) return;
+    if (!CopyFileW(Env(source).c_str(), path_.c_str(), FALSE)) return;
     module_ = LoadLibraryW(path_.c_str());
     if (module_ == nullptr) return;
     canUnload = Export<EntryPoint>(module_, "DllCanUnloadNow");
@@ -211,6 +212,106 @@ class AddInTest : public ::testing::Test {
   void SetUp() override { SetEnvironmentVariableW(L"WINEUSERNAME", L"standin"); }
   MessageWatcher watcher_;
 };
+
+// What a type library says, as text: its identity and every type's name,
+// identity, kind, flags, bases (with the library each comes from) and members.
+std::wstring Describe(ITypeLib* library) {
+  std::wstringstream out;
+  TLIBATTR* lib = nullptr;
+  if (FAILED(library->GetLibAttr(&lib))) return L"<no attributes>";
+  wchar_t guid[64];
+  StringFromGUID2(lib->guid, guid, 64);
+  out << guid << L" " << lib->wMajorVerNum << L"." << lib->wMinorVerNum << L" lcid " << lib->lcid
+      << L" flags " << lib->wLibFlags << L"\n";
+  library->ReleaseTLibAttr(lib);
+  BSTR name = nullptr, doc = nullptr;
+  if (SUCCEEDED(library->GetDocumentation(-1, &name, &doc, nullptr, nullptr)))
+    out << L"library " << (name ? name : L"") << L" \"" << (doc ? doc : L"") << L"\"\n";
+  SysFreeString(name);
+  SysFreeString(doc);
+  for (UINT i = 0; i < library->GetTypeInfoCount(); ++i) {
+    ITypeInfo* info = nullptr;
+    if (FAILED(library->GetTypeInfo(i, &info))) continue;
+    TYPEATTR* type = nullptr;
+    info->GetTypeAttr(&type);
+    BSTR typeName = nullptr;
+    info->GetDocumentation(MEMBERID_NIL, &typeName, nullptr, nullptr, nullptr);
+    StringFromGUID2(type->guid, guid, 64);
+    out << L"type " << (typeName ? typeName : L"") << L" " << guid << L" kind " << type->typekind
+        << L" flags " << type->wTypeFlags << L" funcs " << type->cFuncs << L"\n";
+    SysFreeString(typeName);
+    for (UINT b = 0; b < type->cImplTypes; ++b) {
+      HREFTYPE ref = 0;
+      ITypeInfo* base = nullptr;
+      if (FAILED(info->GetRefTypeOfImplType(b, &ref)) || FAILED(info->GetRefTypeInfo(ref, &base)))
+        continue;
+      BSTR baseName = nullptr;
+      base->GetDocumentation(MEMBERID_NIL, &baseName, nullptr, nullptr, nullptr);
+      ITypeLib* home = nullptr;
+      UINT index = 0;
+      base->GetContainingTypeLib(&home, &index);
+      TLIBATTR* homeAttr = nullptr;
+      if (home != nullptr && SUCCEEDED(home->GetLibAttr(&homeAttr))) {
+        StringFromGUID2(homeAttr->guid, guid, 64);
+        home->ReleaseTLibAttr(homeAttr);
+      }
+      out << L"  base " << (baseName ? baseName : L"") << L" from " << guid << L"\n";
+      SysFreeString(baseName);
+      if (home != nullptr) home->Release();
+      base->Release();
+    }
+    for (UINT f = 0; f < type->cFuncs; ++f) {
+      FUNCDESC* func = nullptr;
+      if (FAILED(info->GetFuncDesc(f, &func))) continue;
+      BSTR funcName = nullptr;
+      info->GetDocumentation(func->memid, &funcName, nullptr, nullptr, nullptr);
+      out << L"  " << (funcName ? funcName : L"") << L" id " << func->memid << L" invoke "
+          << func->invkind << L" kind " << func->funckind << L" params " << func->cParams
+          << L" returns " << func->elemdescFunc.tdesc.vt;
+      for (SHORT p = 0; p < func->cParams; ++p) out << L" " << func->lprgelemdescParam[p].tdesc.vt;
+      out << L"\n";
+      SysFreeString(funcName);
+      info->ReleaseFuncDesc(func);
+    }
+    info->ReleaseTypeAttr(type);
+    info->Release();
+  }
+  return out.str();
+}
+
+// The i686 type library, built on any machine, says what the x86_64 one says
+// but for the system it is for; the IDE's event interfaces are in neither as
+// dual or automation interfaces (registration would claim them).
+TEST(TypeLibraryTest, BothArchitecturesDescribeTheSameInterfaces) {
+  const std::wstring paths[] = {Env(L"QM_TLB_I686"), Env(L"QM_TLB_X86_64")};
+  if (paths[0].empty() || paths[1].empty()) GTEST_SKIP() << "type library paths not given";
+  std::wstring descriptions[2];
+  const SYSKIND systems[] = {SYS_WIN32, SYS_WIN64};
+  for (int i = 0; i < 2; ++i) {
+    ITypeLib* library = nullptr;
+    ASSERT_EQ(S_OK, LoadTypeLibEx(paths[i].c_str(), REGKIND_NONE, &library)) << i;
+    TLIBATTR* attributes = nullptr;
+    ASSERT_EQ(S_OK, library->GetLibAttr(&attributes));
+    EXPECT_EQ(systems[i], attributes->syskind) << i;
+    library->ReleaseTLibAttr(attributes);
+    for (const IID& iid : {addin::kIidApplicationEvents, addin::kIidDebuggerEvents}) {
+      ITypeInfo* info = nullptr;
+      ASSERT_EQ(S_OK, library->GetTypeInfoOfGuid(iid, &info));
+      TYPEATTR* type = nullptr;
+      ASSERT_EQ(S_OK, info->GetTypeAttr(&type));
+      EXPECT_EQ(TKIND_INTERFACE, type->typekind);
+      EXPECT_EQ(0, type->wTypeFlags & (TYPEFLAG_FDUAL | TYPEFLAG_FOLEAUTOMATION));
+      info->ReleaseTypeAttr(type);
+      info->Release();
+    }
+    descriptions[i] = Describe(library);
+    library->Release();
+  }
+  EXPECT_NE(std::wstring::npos, descriptions[0].find(L"QuillmarkAbout id 5"));
+  EXPECT_NE(std::wstring::npos, descriptions[0].find(L"base IDispatch from {00020430-"))
+      << "IDispatch comes from the standard OLE library";
+  EXPECT_EQ(descriptions[1], descriptions[0]);
+}
 
 TEST_F(AddInTest, ClassObjectStatuses) {
   ModuleCopy module(L"statuses", L"QUILLMARK.dll");
@@ -303,30 +404,50 @@ TEST_F(AddInTest, ConnectionRegistersCommandsAndButtons) {
 TEST_F(AddInTest, RefusedConnectionsLeaveNothingBehind) {
   ModuleCopy module(L"refused", L"QUILLMARK.dll");
   ASSERT_TRUE(module.registered);
-  {
-    Ide ide(true, false);
+  const struct {
+    bool answersApplication;
+    bool nameTaken;
+    HRESULT setAddInInfo;
+    HRESULT addCommandLookup;
+    std::size_t addCommands;
+    const wchar_t* message;  // null: refused without a word
+    const char* why;
+  } kCases[] = {
+      {false, false, S_OK, S_OK, 0, nullptr, "no application interface"},
+      {true, true, S_OK, S_OK, 1, nullptr, "another copy holds the first command name"},
+      {true, false, E_FAIL, S_OK, 0,
+       L"internal error: connecting to the IDE: the IDE refused SetAddInInfo (0x80004005)",
+       "the IDE refuses the add-in's information"},
+      {true, false, S_OK, E_NOTIMPL, 0,
+       L"internal error: connecting to the IDE: the IDE refused AddCommand (0x80004001)",
+       "no name lookup: not a taken name"},
+      {true, false, S_OK, DISP_E_UNKNOWNNAME, 0,
+       L"internal error: connecting to the IDE: the IDE refused AddCommand (0x80020006)",
+       "an unknown name: not a taken name"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.why);
+    Ide ide(true, c.answersApplication);
+    ide.commandNameTaken = c.nameTaken;
+    ide.setAddInInfoResult = c.setAddInInfo;
+    if (FAILED(c.addCommandLookup))
+      ide.applicationObject().FailLookup(L"AddCommand", c.addCommandLookup);
     IDSAddIn* addIn = CreateAddIn();
     VARIANT_BOOL connected = VARIANT_TRUE;
     EXPECT_EQ(S_OK, addIn->OnConnection(ide.application(), VARIANT_TRUE, 1, &connected));
     EXPECT_EQ(VARIANT_FALSE, connected);
-    EXPECT_TRUE(ide.addCommands.empty());
-    EXPECT_EQ(nullptr, ide.commands);
-    addIn->Release();
-  }
-  {
-    Ide ide;
-    ide.commandNameTaken = true;
-    IDSAddIn* addIn = CreateAddIn();
-    VARIANT_BOOL connected = VARIANT_TRUE;
-    EXPECT_EQ(S_OK, addIn->OnConnection(ide.application(), VARIANT_TRUE, 1, &connected));
-    EXPECT_EQ(VARIANT_FALSE, connected);
-    EXPECT_EQ(1u, ide.addCommands.size());
+    EXPECT_EQ(c.addCommands, ide.addCommands.size());
     EXPECT_TRUE(ide.buttons.empty());
     EXPECT_EQ(0u, ide.applicationObject().SinkCount(addin::kIidApplicationEvents))
         << "the command object's event connections are released at once";
     EXPECT_EQ(0u, ide.debugger()->SinkCount(addin::kIidDebuggerEvents));
+    const std::vector<MessageWatcher::Box> boxes = watcher_.Take();
+    ASSERT_EQ(c.message != nullptr ? 1u : 0u, boxes.size());
+    if (c.message != nullptr) {
+      EXPECT_EQ(c.message, boxes[0].text);
+    }
     addIn->Release();
-    ide.commands->Release();
+    if (ide.commands != nullptr) ide.commands->Release();
     ide.commands = nullptr;
   }
   EXPECT_EQ(S_OK, module.canUnload()) << "nothing leaked";
@@ -398,80 +519,87 @@ TEST_F(AddInTest, CommandsGiveTheSameBlocksAsOnLinux) {
   ASSERT_NE(std::string::npos, settings.find("AuthorName=standin\r\n"));
   WriteBytes(profile, Replace(settings, "AuthorName=standin\r\n", "AuthorName=Author Name\r\n"));
 
-  Ide ide;
-  // The command line's golden files are written in a project folder "golden"
-  // on 17 September 2002; the add-in takes today's date from the system.
-  ide.SetProject(L"golden");
-  IDSAddIn* addIn = CreateAddIn();
-  VARIANT_BOOL connected = VARIANT_FALSE;
-  ASSERT_EQ(S_OK, addIn->OnConnection(ide.application(), VARIANT_FALSE, 1, &connected));
-  ASSERT_EQ(VARIANT_TRUE, connected);
+  // Once as the object model's documentation describes it, once with its
+  // properties implemented as methods, as other automation objects do.
+  for (const bool propertiesAsMethods : {false, true}) {
+    SCOPED_TRACE(propertiesAsMethods ? "properties as methods" : "properties");
+    Ide ide;
+    ide.propertiesAsMethods = propertiesAsMethods;
+    // The command line's golden files are written in a project folder "golden"
+    // on 17 September 2002; the add-in takes today's date from the system.
+    ide.SetProject(L"golden");
+    IDSAddIn* addIn = CreateAddIn();
+    VARIANT_BOOL connected = VARIANT_FALSE;
+    ASSERT_EQ(S_OK, addIn->OnConnection(ide.application(), VARIANT_FALSE, 1, &connected));
+    ASSERT_EQ(VARIANT_TRUE, connected);
 
-  SYSTEMTIME now;
-  GetLocalTime(&now);
-  const std::string date = std::to_string(now.wYear) + "年" + std::to_string(now.wMonth) + "月" +
-                           std::to_string(now.wDay) + "日";
-  const std::string dir = NarrowOrEmpty(Env(L"QM_CASES"));
-  const std::vector<GoldenCase> cases = ReadCases(dir);
-  ASSERT_GE(cases.size(), 15u);
-  std::string previous;
-  for (const GoldenCase& c : cases) {
-    const bool gbk = c.encoding == "gbk";
-    std::string bytes = c.input == "@PREV@" ? previous : ReadFile(dir + "/data/" + c.input);
-    const std::string inputName = c.input == "@PREV@" ? "lines.c" : c.input;
-    const bool bom = bytes.rfind("\xEF\xBB\xBF", 0) == 0;
-    if (bom) bytes.erase(0, 3);
-    const std::string text = gbk ? FromGbk(bytes) : bytes;
-    MemoryDocument doc(text, inputName, CodePage::kUtf8);
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    const std::string date = std::to_string(now.wYear) + "年" + std::to_string(now.wMonth) + "月" +
+                             std::to_string(now.wDay) + "日";
+    const std::string dir = NarrowOrEmpty(Env(L"QM_CASES"));
+    const std::vector<GoldenCase> cases = ReadCases(dir);
+    ASSERT_GE(cases.size(), 15u);
+    std::string previous;
+    for (const GoldenCase& c : cases) {
+      const bool gbk = c.encoding == "gbk";
+      std::string bytes = c.input == "@PREV@" ? previous : ReadFile(dir + "/data/" + c.input);
+      const std::string inputName = c.input == "@PREV@" ? "lines.c" : c.input;
+      const bool bom = bytes.rfind("\xEF\xBB\xBF", 0) == 0;
+      if (bom) bytes.erase(0, 3);
+      const std::string text = gbk ? FromGbk(bytes) : bytes;
+      MemoryDocument doc(text, inputName, CodePage::kUtf8);
 
-    std::stringstream words(c.args);
-    std::string command, file, option, value;
-    words >> command >> file >> option >> value;
-    const auto lineEnd = [&doc](int line) {
-      return TextPosition{line, static_cast<int>(doc.LineText(line).size()) + 1};
-    };
-    if (option == "--line") {
-      const int n = std::stoi(value);
-      doc.Select(lineEnd(n), {n, 1});
-    } else if (option == "--lines") {
-      const int first = std::stoi(value), last = std::stoi(value.substr(value.find('-') + 1));
-      doc.Select(lineEnd(last), {first, 1});
-    } else if (option == "--select") {
-      int l1, c1, l2, c2;
-      ASSERT_EQ(4, std::sscanf(value.c_str(), "%d:%d-%d:%d", &l1, &c1, &l2, &c2));
-      doc.Select({l1, ByteColumn(doc.LineText(l1), c1)}, {l2, ByteColumn(doc.LineText(l2), c2)});
+      std::stringstream words(c.args);
+      std::string command, file, option, value;
+      words >> command >> file >> option >> value;
+      const auto lineEnd = [&doc](int line) {
+        return TextPosition{line, static_cast<int>(doc.LineText(line).size()) + 1};
+      };
+      if (option == "--line") {
+        const int n = std::stoi(value);
+        doc.Select(lineEnd(n), {n, 1});
+      } else if (option == "--lines") {
+        const int first = std::stoi(value), last = std::stoi(value.substr(value.find('-') + 1));
+        doc.Select(lineEnd(last), {first, 1});
+      } else if (option == "--select") {
+        int l1, c1, l2, c2;
+        ASSERT_EQ(4, std::sscanf(value.c_str(), "%d:%d-%d:%d", &l1, &c1, &l2, &c2));
+        doc.Select({l1, ByteColumn(doc.LineText(l1), c1)}, {l2, ByteColumn(doc.LineText(l2), c2)});
+      }
+      ide.Open(&doc);
+      ide.modeless.clear();
+      const wchar_t* method = command == "comment"  ? L"QuillmarkClassOrFunction"
+                              : command == "header" ? L"CommentFileNote"
+                                                    : L"CommentDeleteText";
+      EXPECT_EQ(S_OK, RunCommand(ide.commands, method));
+      EXPECT_EQ((std::vector<bool>{false, true}), ide.modeless);
+      const std::vector<MessageWatcher::Box> boxes = watcher_.Take();
+
+      if (c.status == "0") {
+        EXPECT_TRUE(boxes.empty());
+        std::string expected = ReadFile(dir + "/expected/" + c.name);
+        const std::string fixedDate = "2002年9月17日";
+        expected = Replace(expected, gbk ? ToGbk(fixedDate) : fixedDate, gbk ? ToGbk(date) : date);
+        std::string result = gbk ? ToGbk(doc.Text()) : doc.Text();
+        if (bom) result = WithBom(result);
+        EXPECT_EQ(expected, result);
+        const TextPosition caret = doc.Caret();
+        const std::string where =
+            std::to_string(caret.line) + ":" +
+            std::to_string(CharColumn(doc.LineText(caret.line), caret.column));
+        EXPECT_EQ(c.caret.substr(c.caret.find(':') + 1), where) << "caret";
+        previous = bom ? WithBom(doc.Text()) : doc.Text();
+      } else {
+        EXPECT_EQ(text, doc.Text()) << "the document changed although the command failed";
+        EXPECT_EQ(c.status == "1" ? 1u : 0u, boxes.size()) << "message boxes";
+        for (const auto& box : boxes) EXPECT_EQ(L"QUILLMARK", box.caption);
+      }
     }
-    ide.Open(&doc);
-    ide.modeless.clear();
-    const wchar_t* method = command == "comment"  ? L"QuillmarkClassOrFunction"
-                            : command == "header" ? L"CommentFileNote"
-                                                  : L"CommentDeleteText";
-    EXPECT_EQ(S_OK, RunCommand(ide.commands, method));
-    EXPECT_EQ((std::vector<bool>{false, true}), ide.modeless);
-    const std::vector<MessageWatcher::Box> boxes = watcher_.Take();
-
-    if (c.status == "0") {
-      EXPECT_TRUE(boxes.empty());
-      std::string expected = ReadFile(dir + "/expected/" + c.name);
-      const std::string fixedDate = "2002年9月17日";
-      expected = Replace(expected, gbk ? ToGbk(fixedDate) : fixedDate, gbk ? ToGbk(date) : date);
-      std::string result = gbk ? ToGbk(doc.Text()) : doc.Text();
-      if (bom) result = WithBom(result);
-      EXPECT_EQ(expected, result);
-      const TextPosition caret = doc.Caret();
-      const std::string where = std::to_string(caret.line) + ":" +
-                                std::to_string(CharColumn(doc.LineText(caret.line), caret.column));
-      EXPECT_EQ(c.caret.substr(c.caret.find(':') + 1), where) << "caret";
-      previous = bom ? WithBom(doc.Text()) : doc.Text();
-    } else {
-      EXPECT_EQ(text, doc.Text()) << "the document changed although the command failed";
-      EXPECT_EQ(c.status == "1" ? 1u : 0u, boxes.size()) << "message boxes";
-      for (const auto& box : boxes) EXPECT_EQ(L"QUILLMARK", box.caption);
-    }
+    ide.Open(nullptr);
+    addIn->OnDisconnection(VARIANT_FALSE);
+    addIn->Release();
   }
-  ide.Open(nullptr);
-  addIn->OnDisconnection(VARIANT_FALSE);
-  addIn->Release();
 }
 
 TEST_F(AddInTest, MessagesWithoutADocument) {
@@ -521,17 +649,42 @@ TEST_F(AddInTest, MessagesWithoutADocument) {
     EXPECT_EQ(d.caption, boxes[0].caption);
   }
 
-  // A failing read of the selection is an internal error in a message box,
-  // not an empty selection.
-  MemoryDocument text("int f();\n", "f.h");
-  ide.Open(&text);
-  ide.failSelectionText = true;
-  EXPECT_EQ(S_OK, RunCommand(ide.commands, L"QuillmarkClassOrFunction"));
-  const std::vector<MessageWatcher::Box> boxes = watcher_.Take();
-  ASSERT_EQ(1u, boxes.size());
-  EXPECT_EQ(L"internal error: the IDE did not give the selected text", boxes[0].text);
-  EXPECT_EQ(L"墨翎插件", boxes[0].caption);
-  EXPECT_EQ("int f();\n", text.Text()) << "the document is left alone";
+  // A selection that cannot be read is an internal error in a message box,
+  // never an empty selection (which the toggle would write back as nothing).
+  const struct {
+    const wchar_t* method;
+    bool failRead;
+    const wchar_t* units;  // what the read answers instead of the text
+    const wchar_t* message;
+  } kUnreadable[] = {
+      {L"QuillmarkClassOrFunction", true, nullptr,
+       L"internal error: the IDE did not give the selected text"},
+      {L"CommentDeleteText", true, nullptr,
+       L"internal error: the IDE did not give the selected text"},
+      {L"CommentDeleteText", false,
+       L"int \xD800"
+       L"f();",
+       L"internal error: the selected text from the IDE is not valid UTF-16"},
+      {L"QuillmarkClassOrFunction", false,
+       L"int f\xDC00"
+       L"();",
+       L"internal error: the selected text from the IDE is not valid UTF-16"},
+  };
+  for (const auto& c : kUnreadable) {
+    MemoryDocument text("int f();\n", "f.h");
+    text.Select({1, 9}, {1, 1});
+    ide.Open(&text);
+    ide.failSelectionText = c.failRead;
+    if (c.units != nullptr) ide.selectionTextUnits = std::wstring(c.units);
+    EXPECT_EQ(S_OK, RunCommand(ide.commands, c.method));
+    ide.failSelectionText = false;
+    ide.selectionTextUnits.reset();
+    const std::vector<MessageWatcher::Box> boxes = watcher_.Take();
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ(c.message, boxes[0].text);
+    EXPECT_EQ(L"墨翎插件", boxes[0].caption);
+    EXPECT_EQ("int f();\n", text.Text()) << "the document is left alone";
+  }
   ide.Open(nullptr);
   addIn->OnDisconnection(VARIANT_FALSE);
   addIn->Release();
@@ -603,21 +756,36 @@ TEST_F(AddInTest, SettingsFileNextToTheModule) {
   SetEnvironmentVariableW(L"WINEUSERNAME", L"standin");
 }
 
-// Unchanged settings are not written; changed ones that cannot be written
-// are shown once, at the disconnection.
+// Unchanged settings are not written, and never complained about; changed
+// ones that cannot be written are shown once, at the disconnection.
 TEST_F(AddInTest, SettingsWrittenOnlyWhenChangedAndFailuresShown) {
   ModuleCopy module(L"saving", L"QUILLMARK.dll");
   ASSERT_TRUE(module.registered);
   const std::wstring profile = module.folder() + L"\\Comment_standin.ini";
-  for (const bool change : {false, true}) {
-    SCOPED_TRACE(change ? "changed, then the file removed" : "unchanged");
+  // Code page 936 bytes that have no character: the file cannot be loaded.
+  const std::string unreadable = "[Extra]\r\nKey=\x81\x20\xFF\r\n";
+  const struct {
+    bool unreadableAtConnection;
+    bool change;
+    const wchar_t* message;  // at the disconnection; null: none
+    const char* why;
+  } kCases[] = {
+      {false, false, nullptr, "unchanged: nothing written, nothing said"},
+      {false, true, L": no such file", "changed, then the file removed: said once"},
+      {true, false, nullptr, "not loaded and unchanged: no complaint at every disconnection"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.why);
+    DeleteFileW(profile.c_str());
+    if (c.unreadableAtConnection) WriteBytes(profile, unreadable);
     Ide ide;
     IDSAddIn* addIn = CreateAddIn();
     VARIANT_BOOL connected = VARIANT_FALSE;
     ASSERT_EQ(S_OK, addIn->OnConnection(ide.application(), VARIANT_TRUE, 1, &connected));
-    WriteBytes(profile, ReadBytes(profile) + "[Extra]\r\nKey=1\r\n");
+    watcher_.Take();
+    if (!c.unreadableAtConnection) WriteBytes(profile, ReadBytes(profile) + "[Extra]\r\nKey=1\r\n");
     const std::string before = ReadBytes(profile);
-    if (change) {
+    if (c.change) {
       watcher_.OnDialog([](HWND dialog) { EditCompanyName(dialog, L"C"); });
       EXPECT_EQ(S_OK, RunCommand(ide.commands, L"QuillmarkSetting"));
       watcher_.OnDialog(nullptr);
@@ -629,15 +797,46 @@ TEST_F(AddInTest, SettingsWrittenOnlyWhenChangedAndFailuresShown) {
     ide.commands->Release();
     ide.commands = nullptr;
     const std::vector<MessageWatcher::Box> boxes = watcher_.Take();
-    if (!change) {
-      EXPECT_TRUE(boxes.empty());
+    if (c.message == nullptr) {
+      EXPECT_TRUE(boxes.empty()) << NarrowOrEmpty(boxes.empty() ? L"" : boxes[0].text);
       EXPECT_EQ(before, ReadBytes(profile)) << "nothing written";
       continue;
     }
     ASSERT_EQ(1u, boxes.size()) << "shown once, not again at the release";
-    EXPECT_EQ(L"settings not saved: " + profile + L": no such file", boxes[0].text);
+    EXPECT_EQ(L"settings not saved: " + profile + c.message, boxes[0].text);
     EXPECT_EQ(L"QUILLMARK", boxes[0].caption);
   }
+}
+
+// Nothing raised while the add-in lets go of its command object escapes:
+// not from the disconnection, not from a release without one (which would
+// end the IDE's process). The module built for the tests raises on purpose.
+TEST_F(AddInTest, TeardownFailuresAreShownNotRaised) {
+  if (Env(L"QM_FAULT_DLL").empty()) GTEST_SKIP() << "no module with test faults";
+  ModuleCopy module(L"faults", L"QUILLMARK.dll", L"QM_FAULT_DLL");
+  ASSERT_TRUE(module.registered);
+  for (const bool disconnect : {true, false}) {
+    SCOPED_TRACE(disconnect ? "disconnected" : "released without a disconnection");
+    Ide ide;
+    IDSAddIn* addIn = CreateAddIn();
+    VARIANT_BOOL connected = VARIANT_FALSE;
+    ASSERT_EQ(S_OK, addIn->OnConnection(ide.application(), VARIANT_TRUE, 1, &connected));
+    ASSERT_EQ(VARIANT_TRUE, connected);
+    SetEnvironmentVariableW(L"QM_FAULT", L"save");
+    if (disconnect) {
+      EXPECT_EQ(S_OK, addIn->OnDisconnection(VARIANT_FALSE));
+    }
+    addIn->Release();
+    SetEnvironmentVariableW(L"QM_FAULT", nullptr);
+    EXPECT_EQ(0u, ide.applicationObject().SinkCount(addin::kIidApplicationEvents))
+        << "the events are disconnected after the failed save";
+    ide.commands->Release();
+    ide.commands = nullptr;
+    const std::vector<MessageWatcher::Box> boxes = watcher_.Take();
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ(L"internal error: saving the settings: test fault at save", boxes[0].text);
+  }
+  EXPECT_EQ(S_OK, module.canUnload()) << "nothing leaked";
 }
 
 }  // namespace

@@ -12,9 +12,10 @@ export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=
 failed=0 ran=() skipped=()
 report() { echo "windows: $*"; }
 
-# Some machines of this kind cannot execute 32-bit programs at all.
+# Some machines of this kind cannot execute 32-bit programs at all;
+# QUILLMARK_NO_32BIT=1 takes that road on any machine.
 can_run_32bit() {
-  [ -e /lib/ld-linux.so.2 ] && /lib/ld-linux.so.2 --version >/dev/null 2>&1 &&
+  [ "${QUILLMARK_NO_32BIT:-0}" != 1 ] && [ -e /lib/ld-linux.so.2 ] && /lib/ld-linux.so.2 --version >/dev/null 2>&1 &&
     [ -x /usr/lib/wine/wine ] && dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'ok installed'
 }
 
@@ -52,6 +53,42 @@ static_check() {
     report "$arch static check FAILED: ${problems[*]}"
     failed=1
   fi
+}
+
+# The IDE runs on Windows XP: every function the i686 module imports (the C
+# runtime's aside, msvcrt.dll being XP's own) must be one that mingw-w64's
+# headers declare when told the target is XP, or the module would not load.
+xp_check() {
+  local dll=$out/i686/QUILLMARK.dll names source log missing
+  names=$(objdump -p "$dll" | awk '
+    /DLL Name:/ { dll = tolower($3); next }
+    /^\t[0-9a-f]+\t +[0-9]+ +[A-Za-z_][A-Za-z0-9_]*$/ { if (dll != "msvcrt.dll") print $3 }' | sort -u)
+  if [ -z "$names" ]; then
+    report "i686 XP import check FAILED: no imports read from $dll"
+    failed=1
+    return
+  fi
+  source=$(mktemp --suffix=.cpp) log=$(mktemp)
+  {
+    printf '#include <%s>\n' windows.h commctrl.h commdlg.h shellapi.h ole2.h oleauto.h olectl.h
+    echo 'void Imports() {'
+    for name in $names; do echo "  (void)&$name;"; done
+    echo '}'
+  } >"$source"
+  LC_ALL=C i686-w64-mingw32-g++-posix -D_WIN32_WINNT=0x0501 -DWINVER=0x0501 -fsyntax-only "$source" \
+    >"$log" 2>&1
+  missing=$(sed -n "s/.*'\([A-Za-z_0-9]*\)' was not declared.*/\1/p" "$log" | sort -u | tr '\n' ' ')
+  if [ -n "$missing" ]; then
+    report "i686 XP import check FAILED: newer than Windows XP: $missing"
+    failed=1
+  elif grep -q 'error' "$log"; then
+    cat "$log"
+    report "i686 XP import check FAILED: the check itself did not compile"
+    failed=1
+  else
+    report "i686 XP import check passed ($(wc -w <<<"$names") functions, all declared for XP)"
+  fi
+  rm -f "$source" "$log"
 }
 
 # Runs one gtest program; its whole output only when it fails.
@@ -93,10 +130,19 @@ run_arch() {
 
   local scratch=$dir/scratch
   rm -rf "$scratch" && mkdir -p "$scratch"
-  QM_DLL="$winout\\QUILLMARK.dll" QM_SCRATCH=$("$wine" winepath -w "$scratch" | tr -d '\r') \
+  # Both architectures' type libraries, compared in every run: the i686 one
+  # is checked here even where 32-bit programs cannot run.
+  QM_TLB_I686=$("$wine" winepath -w "$out/i686/QUILLMARK.tlb" | tr -d '\r') \
+    QM_TLB_X86_64=$("$wine" winepath -w "$out/x86_64/QUILLMARK.tlb" | tr -d '\r') \
+    QM_FAULT_DLL="$winout\\QUILLMARK_FAULTS.dll" \
+    QM_DLL="$winout\\QUILLMARK.dll" QM_SCRATCH=$("$wine" winepath -w "$scratch" | tr -d '\r') \
     QM_CASES=$cases run_test "$arch stand-in IDE" "$wine" "$dir/tests/windows/quillmark_addin_test.exe"
   run_test "$arch code page 936 user-defined area" "$wine" \
     "$dir/platform/common/quillmark_cp936_user_area_test.exe"
+  # The installer is a 32-bit program: it runs where the i686 module does.
+  if [ "$arch" = i686 ]; then
+    WINE=$wine bash "$here/installer.sh" run "$out/QuillmarkSetup.exe" || failed=1
+  fi
 
   "$server" -k
   rm -rf "$WINEPREFIX" "$scratch"
@@ -106,6 +152,8 @@ run_arch() {
 
 static_check i686
 static_check x86_64
+xp_check
+bash "$here/installer.sh" static "$out/QuillmarkSetup.exe" "$out/i686/QUILLMARK.dll" || failed=1
 
 if [ -x /usr/lib/wine/wine64 ]; then
   run_arch x86_64 /usr/lib/wine/wine64 /usr/lib/wine/wineserver64

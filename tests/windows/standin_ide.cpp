@@ -137,6 +137,7 @@ HRESULT Object::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID*
   HRESULT hr = S_OK;
   for (UINT i = 0; i < count; ++i) {
     ids[i] = DISPID_UNKNOWN;
+    if (!failLookup_.empty() && _wcsicmp(failLookup_.c_str(), names[i]) == 0) return lookupFailure_;
     for (std::size_t n = 0; n < names_.size(); ++n)
       if (i == 0 && _wcsicmp(names_[n].c_str(), names[i]) == 0) ids[i] = static_cast<DISPID>(n + 1);
     if (ids[i] == DISPID_UNKNOWN) hr = DISP_E_UNKNOWNNAME;
@@ -191,18 +192,22 @@ HRESULT ReturnObject(VARIANT* result, IDispatch* object) {
 constexpr long kMove = 0;
 constexpr long kFirstColumn = 0;
 
+}  // namespace
+
 // A text selection over the in-memory document. Moves insist on the
 // arguments the add-in must pass: move, not extend; the first column.
-// With `*failText`, reading the text fails as a broken IDE's would.
-Object* MakeSelection(MemoryDocument* doc, const bool* failText) {
+// Reading the text fails, or answers other units, as the IDE's flags say.
+Object* Ide::MakeSelection(MemoryDocument* doc) {
   auto* selection = new Object();
-  selection->Member(L"Text", [doc, failText](WORD flags, const Arguments& args, VARIANT* result) {
+  selection->Member(L"Text", [this, doc](WORD flags, const Arguments& args, VARIANT* result) {
     if ((flags & DISPATCH_PROPERTYPUT) != 0) {
       if (args.size() != 1) return DISP_E_BADPARAMCOUNT;
       doc->ReplaceSelection(win32::NarrowOrEmpty(args.String(0)));
       return S_OK;
     }
-    if (*failText) return E_FAIL;
+    if (!Reads(flags)) return DISP_E_MEMBERNOTFOUND;
+    if (failSelectionText) return E_FAIL;
+    if (selectionTextUnits) return ReturnString(result, *selectionTextUnits);
     return ReturnString(result, win32::WidenOrEmpty(doc->GetSelectedText()));
   });
   const auto lines = [doc](bool up) {
@@ -237,8 +242,6 @@ Object* MakeSelection(MemoryDocument* doc, const bool* failText) {
   return selection;
 }
 
-}  // namespace
-
 Ide::Ide(bool withDebugger, bool answersApplication) : application_(new Object()) {
   Object& app = *application_;
   if (answersApplication) app.AlsoAnswer(addin::kIidApplication);
@@ -247,30 +250,35 @@ Ide::Ide(bool withDebugger, bool answersApplication) : application_(new Object()
     debugger_ = new Object();
     debugger_->Events(addin::kIidDebuggerEvents);
   }
-  app.Member(L"ActiveDocument", [this](WORD, const Arguments&, VARIANT* result) {
+  app.Member(L"ActiveDocument", [this](WORD flags, const Arguments&, VARIANT* result) {
+    if (!Reads(flags)) return DISP_E_MEMBERNOTFOUND;
     if (document_ == nullptr) return ReturnObject(result, nullptr);
     MemoryDocument* doc = document_;
     auto* document = new Object();
     const std::wstring type = documentType_;
-    document->Member(L"Type",
-                     [type](WORD, const Arguments&, VARIANT* r) { return ReturnString(r, type); });
-    document->Member(L"Name", [doc](WORD, const Arguments&, VARIANT* r) {
-      return ReturnString(r, win32::WidenOrEmpty(doc->Name()));
+    document->Member(L"Type", [this, type](WORD f, const Arguments&, VARIANT* r) {
+      return Reads(f) ? ReturnString(r, type) : DISP_E_MEMBERNOTFOUND;
     });
-    document->Member(L"Selection", [this, doc](WORD, const Arguments&, VARIANT* r) {
-      return ReturnObject(r, MakeSelection(doc, &failSelectionText));
+    document->Member(L"Name", [this, doc](WORD f, const Arguments&, VARIANT* r) {
+      return Reads(f) ? ReturnString(r, win32::WidenOrEmpty(doc->Name())) : DISP_E_MEMBERNOTFOUND;
+    });
+    document->Member(L"Selection", [this, doc](WORD f, const Arguments&, VARIANT* r) {
+      return Reads(f) ? ReturnObject(r, MakeSelection(doc)) : DISP_E_MEMBERNOTFOUND;
     });
     return ReturnObject(result, document);
   });
-  app.Member(L"ActiveProject", [this](WORD, const Arguments&, VARIANT* result) {
+  app.Member(L"ActiveProject", [this](WORD flags, const Arguments&, VARIANT* result) {
+    if (!Reads(flags)) return DISP_E_MEMBERNOTFOUND;
     if (!projectName_) return ReturnObject(result, nullptr);
     auto* project = new Object();
     const std::wstring name = *projectName_;
-    project->Member(L"Name",
-                    [name](WORD, const Arguments&, VARIANT* r) { return ReturnString(r, name); });
+    project->Member(L"Name", [this, name](WORD f, const Arguments&, VARIANT* r) {
+      return Reads(f) ? ReturnString(r, name) : DISP_E_MEMBERNOTFOUND;
+    });
     return ReturnObject(result, project);
   });
-  app.Member(L"Debugger", [this](WORD, const Arguments&, VARIANT* result) {
+  app.Member(L"Debugger", [this](WORD flags, const Arguments&, VARIANT* result) {
+    if (!Reads(flags)) return DISP_E_MEMBERNOTFOUND;
     if (debugger_ != nullptr) debugger_->AddRef();
     return ReturnObject(result, debugger_);
   });
@@ -281,6 +289,7 @@ Ide::Ide(bool withDebugger, bool answersApplication) : application_(new Object()
   });
   app.Member(L"SetAddInInfo", [this](WORD, const Arguments& args, VARIANT*) {
     if (args.size() != 5 || args[1].vt != VT_DISPATCH) return DISP_E_BADPARAMCOUNT;
+    if (FAILED(setAddInInfoResult)) return setAddInInfoResult;
     if (commands != nullptr) commands->Release();
     commands = args[1].pdispVal;
     if (commands != nullptr) commands->AddRef();

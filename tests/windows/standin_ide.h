@@ -47,6 +47,11 @@ class Object : public IDispatch, public IConnectionPointContainer {
   std::size_t SinkCount(REFIID iid) const;
   // An extra interface the object answers QueryInterface for with IDispatch.
   void AlsoAnswer(REFIID iid) { extra_.push_back(iid); }
+  // GetIDsOfNames answers `failure` for `name`, as a broken object model would.
+  void FailLookup(std::wstring name, HRESULT failure) {
+    failLookup_ = std::move(name);
+    lookupFailure_ = failure;
+  }
   long references() const { return references_; }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
@@ -67,6 +72,8 @@ class Object : public IDispatch, public IConnectionPointContainer {
   std::vector<Handler> handlers_;
   std::vector<ConnectionPoint*> points_;
   std::vector<IID> extra_;
+  std::wstring failLookup_;
+  HRESULT lookupFailure_ = S_OK;
 };
 
 struct AddCommandCall {
@@ -104,8 +111,21 @@ class Ide {
   IDispatch* commands = nullptr;  // from SetAddInInfo, counted
   bool commandNameTaken = false;
   bool failSelectionText = false;  // Selection.Text's get fails
+  // Selection.Text's get answers these UTF-16 units instead of the document's.
+  std::optional<std::wstring> selectionTextUnits;
+  // Properties are methods, as some automation objects implement them: a
+  // read made as a property get alone is answered "member not found".
+  bool propertiesAsMethods = false;
+  HRESULT setAddInInfoResult = S_OK;
+
+  // Whether a read made with `flags` reaches a property of this object model.
+  bool Reads(WORD flags) const {
+    return (flags & (propertiesAsMethods ? DISPATCH_METHOD : DISPATCH_PROPERTYGET)) != 0;
+  }
 
  private:
+  Object* MakeSelection(MemoryDocument* doc);
+
   Object* application_;
   Object* debugger_ = nullptr;
   MemoryDocument* document_ = nullptr;

@@ -6,6 +6,10 @@
 namespace quillmark::ui::win32 {
 namespace {
 
+// The tooltip record as the common controls of an unmanifested 32-bit host
+// (version 5) accept it: they refuse the newer, larger record.
+const UINT kToolInfoSize = TTTOOLINFOW_V2_SIZE;
+
 constexpr UINT_PTR kLinkSubclass = 1;
 constexpr UINT_PTR kToolId = 1;
 constexpr int kHandCursorId = 106;  // in winhlp32.exe
@@ -45,7 +49,7 @@ void HyperLinkControl::Attach(HWND control) {
                              nullptr);
   std::wstring tip = Widen(state.url);
   TTTOOLINFOW tool = {};
-  tool.cbSize = sizeof tool;
+  tool.cbSize = kToolInfoSize;
   tool.hwnd = hwnd_;
   tool.uId = kToolId;
   tool.lpszText = tip.data();
@@ -62,7 +66,7 @@ void HyperLinkControl::SetURL(const std::string& url) {
   PositionWindow();
   std::wstring tip = Widen(url);
   TTTOOLINFOW tool = {};
-  tool.cbSize = sizeof tool;
+  tool.cbSize = kToolInfoSize;
   tool.hwnd = hwnd_;
   tool.uId = kToolId;
   tool.lpszText = tip.data();

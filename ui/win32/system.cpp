@@ -122,6 +122,39 @@ std::optional<std::string> Win32LinkShell::ReadClassesRootValue(const std::strin
   return Narrow(value.data());
 }
 
+namespace {
+
+// A failed program start as the shell's failure codes, which the link's error
+// table explains; an error the table has no row for keeps its own number,
+// negated, so that it reads as neither success nor another failure.
+int StartFailureCode(DWORD error) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+      return 2;
+    case ERROR_PATH_NOT_FOUND:
+      return 3;
+    case ERROR_ACCESS_DENIED:
+      return 5;
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY:
+      return 8;
+    case ERROR_BAD_FORMAT:
+    case ERROR_BAD_EXE_FORMAT:
+      return 11;
+    case ERROR_SHARING_VIOLATION:
+      return 26;
+    case ERROR_NO_ASSOCIATION:
+      return 31;
+    case ERROR_MOD_NOT_FOUND:
+    case ERROR_DLL_NOT_FOUND:
+      return 32;
+    default:
+      return -static_cast<int>(error);
+  }
+}
+
+}  // namespace
+
 int Win32LinkShell::StartProgram(const std::string& commandLine, int show) {
   std::wstring line = Widen(commandLine);
   STARTUPINFOW startup = {};
@@ -131,10 +164,7 @@ int Win32LinkShell::StartProgram(const std::string& commandLine, int show) {
   PROCESS_INFORMATION process = {};
   if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                       &process)) {
-    // The program start's failure codes are the system's error numbers
-    // (2 file, 3 path, 5 access, 8 memory, 11 bad format).
-    const DWORD error = GetLastError();
-    return error <= 32 ? static_cast<int>(error) : 0;
+    return StartFailureCode(GetLastError());
   }
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);

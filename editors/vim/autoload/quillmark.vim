@@ -267,15 +267,40 @@ function! quillmark#delete(line1, line2, range) abort
   call s:run('delete', s:selection_args(a:line1, a:line2, a:range))
 endfunction
 
-" The settings dialog when it is installed, else the settings file in a split.
+" A display the dialogs can open on.
+function! s:has_display() abort
+  return !empty($DISPLAY) || !empty($WAYLAND_DISPLAY)
+endfunction
+
+" Starts a dialog and returns at once: the editor stays usable while it is open.
+function! s:start_detached(command) abort
+  if has('nvim')
+    call jobstart(a:command, {'detach': v:true})
+  elseif exists('*job_start')
+    call job_start(a:command, {'stoponexit': '', 'in_io': 'null', 'out_io': 'null',
+          \ 'err_io': 'null'})
+  else
+    call system(join(map(copy(a:command), 'shellescape(v:val)')) . ' >/dev/null 2>&1 &')
+  endif
+endfunction
+
+" The settings dialog when it is installed and there is a display, else the
+" settings file in a split.
 function! quillmark#settings() abort
-  if executable('quillmark-dialogs')
-    let l:output = system(join(['quillmark-dialogs'] + s:settings_args() + ['settings']))
-    if v:shell_error
-      call s:warn('Quillmark: the settings dialog failed: ' . l:output)
-    endif
+  if executable('quillmark-dialogs') && s:has_display()
+    let l:file = get(g:, 'quillmark_settings', '')
+    call s:start_detached(['quillmark-dialogs'] + (l:file ==# '' ? [] : ['--settings', l:file])
+          \ + ['settings'])
+    echomsg 'Quillmark: the settings dialog opens in its own window'
     return
   endif
+  call s:settings_split()
+endfunction
+
+" The settings file in a split, as text in Vim's encoding whatever the file's
+" (UTF-8 or code page 936). Writing the buffer checks it and hands it to
+" `quillmark settings --edit`, which writes the file back in its own encoding.
+function! s:settings_split() abort
   let l:program = s:find_program()
   if l:program ==# ''
     return
@@ -291,19 +316,81 @@ function! quillmark#settings() abort
     call system(join([shellescape(l:program)] + s:settings_args()
           \ + ['settings', '--save', shellescape(l:path)]))
   endif
-  " The file is UTF-8 or code page 936; Vim tries them in that order.
+  execute 'silent split ' . fnameescape('quillmark-settings://' . l:path)
+  setlocal buftype=acwrite bufhidden=wipe noswapfile
+  let b:quillmark_settings_path = l:path
+  " Vim finds the file's encoding and line breaks as it does when editing it.
   let l:fencs = &fileencodings
   try
     let &fileencodings = 'ucs-bom,utf-8,cp936'
-    execute 'split ' . fnameescape(l:path)
+    silent %delete _
+    let l:raw = readfile(l:path, 'b')
+    let l:count = len(l:raw) - (!empty(l:raw) && l:raw[-1] ==# '' ? 1 : 0)
+    execute 'silent 0read ++edit ' . fnameescape(l:path)
+    " The empty line the buffer started with, where :read leaves it.
+    if line('$') > l:count
+      silent $delete _
+    endif
   finally
     let &fileencodings = l:fencs
   endtry
+  setlocal nomodified filetype=dosini
+  augroup quillmark_settings
+    autocmd! * <buffer>
+    autocmd BufWriteCmd <buffer> call s:write_settings()
+  augroup END
 endfunction
 
+" :write in the settings split: checked first; :write! writes despite warnings.
+function! s:write_settings() abort
+  let l:program = s:find_program()
+  if l:program ==# ''
+    return
+  endif
+  let l:path = b:quillmark_settings_path
+  let l:copy = tempname()
+  let l:lines = []
+  for l:line in getline(1, '$')
+    if &encoding !=# 'utf-8'
+      let l:line = iconv(l:line, &encoding, 'utf-8')
+    endif
+    call add(l:lines, l:line . (&fileformat ==# 'dos' ? "\r" : ''))
+  endfor
+  try
+    call writefile(l:lines + [''], l:copy, 'b')
+    let l:check = system(join([shellescape(l:program), 'settings', '--check',
+          \ shellescape(l:copy)]) . ' 2>&1')
+    let l:status = v:shell_error
+    let l:check = substitute(l:check, '\V' . escape(l:copy, '\'), escape(l:path, '&\'), 'g')
+    if l:status == 2 || (l:status == 1 && !v:cmdbang)
+      call s:warn(s:from_utf8(l:check))
+      if l:status == 1
+        call s:warn('Quillmark: not written; mend the lines above and :write again, '
+              \ . 'or :write! to write the file as it is')
+      endif
+      return
+    endif
+    " The edit road of the command line, with a copy for an editor.
+    let l:reply = system('VISUAL=' . shellescape('cp ' . shellescape(l:copy)) . ' '
+          \ . join([shellescape(l:program), '--settings', shellescape(l:path), 'settings',
+          \ '--edit']) . ' 2>&1', "w\n")
+    if v:shell_error
+      call s:warn('Quillmark: ' . s:from_utf8(l:reply))
+      return
+    endif
+    setlocal nomodified
+    echomsg 'Quillmark: wrote ' . l:path
+  finally
+    call delete(l:copy)
+  endtry
+endfunction
+
+let s:link = 'mailto:qm@example.org'
+
+" The about dialog on a display; without one, the version and the link in :messages.
 function! quillmark#about() abort
-  if executable('quillmark-dialogs')
-    call system('quillmark-dialogs about')
+  if executable('quillmark-dialogs') && s:has_display()
+    call s:start_detached(['quillmark-dialogs', 'about'])
     return
   endif
   let l:program = s:find_program()
@@ -311,8 +398,8 @@ function! quillmark#about() abort
     return
   endif
   let l:version = substitute(system(shellescape(l:program) . ' --version'), '\n\+$', '', '')
-  echo s:from_utf8(l:version . "\n墨翎: structured Chinese comment blocks for C and C++ source. "
-        \ . 'See :help quillmark')
+  echomsg s:from_utf8(l:version . ' (墨翎): structured Chinese comment blocks for C and C++ '
+        \ . 'source. ' . s:link . '  See :help quillmark')
 endfunction
 
 let &cpo = s:save_cpo

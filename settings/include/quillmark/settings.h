@@ -55,8 +55,17 @@ class IniFile {
   bool LoadBytes(std::string_view bytes);
   // The line rules of Read on UTF-8 text; a CR before a line's LF is part of the break.
   void Parse(std::string_view text);
-  // What Write puts into the file, before encoding.
+  // The content in the store's own layout: each section with keys, its keys,
+  // an empty line; CR LF throughout. What Write writes for a file it did not read.
   std::string Serialize() const;
+  // What Write puts into the file, before encoding: the lines that were read,
+  // in their places and with their own line breaks (comments, blank lines,
+  // lines the store skips), each changed value rewritten at its key's first
+  // line, removed keys dropped, new keys after their section's last key line
+  // and new sections at the end in the store's own layout.
+  std::string SerializeInPlace() const;
+  // Removes a key; false when there is none.
+  bool RemoveKey(std::string_view section, std::string_view key);
 
   std::string path;
   std::string lastError;        // the store's own short texts below
@@ -68,8 +77,21 @@ class IniFile {
   FileIdentity identity;                       // the file the last Read saw
 
  private:
+  // One line of the file as Parse saw it.
+  struct ReadLine {
+    enum class Type { kOther, kHeader, kKeyValue } type = Type::kOther;
+    std::string text;       // without its line break
+    std::string lineBreak;  // "\r\n", "\n", or "" for a last line without one
+    std::string section;    // of a header or key/value line
+    std::string key;        // of a key/value line
+  };
+  const std::string* ReadValue(const std::string& section, const std::string& key) const;
+
   const TextConverter* converter_;
   std::unordered_map<std::string, int> sectionIndex_;  // name -> position in `sections`
+  std::vector<ReadLine> readLines_;                    // empty unless the content was read
+  // Each key's value when it was read, under section + '\0' + key.
+  std::unordered_map<std::string, std::string> readValues_;
 };
 
 inline constexpr char kUnableToOpen[] = "Unable to open ini file.";

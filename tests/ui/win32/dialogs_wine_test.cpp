@@ -301,10 +301,24 @@ void RunSettings(HINSTANCE instance, const std::string& out, Checks& checks) {
                 "restored lines survive closing");
 }
 
+// The sizes of the tooltip records the thread's windows are sent.
+std::vector<UINT> g_toolInfoSizes;
+
+LRESULT CALLBACK RecordToolInfo(int code, WPARAM wParam, LPARAM lParam) {
+  const auto* message = reinterpret_cast<const CWPSTRUCT*>(lParam);
+  if (code == HC_ACTION &&
+      (message->message == TTM_ADDTOOLW || message->message == TTM_UPDATETIPTEXTW))
+    g_toolInfoSizes.push_back(reinterpret_cast<const TTTOOLINFOW*>(message->lParam)->cbSize);
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
 void RunAbout(HINSTANCE instance, const std::string& out, Checks& checks) {
   ScriptedShell shell;
   RecordingMessages messages;
   AboutDialog dialog(shell, messages);
+  // The link's tooltip must be one the version 5 common controls of an
+  // unmanifested 32-bit host accept: no larger than their record.
+  HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, &RecordToolInfo, nullptr, GetCurrentThreadId());
   Driver driver([&](HWND dlg) {
     checks.Expect(Text(dlg) == Widen("关于墨翎"), "about caption");
     checks.Expect(Text(GetDlgItem(dlg, kIdAuthorLine)) == Widen("作    者:   QM  "), "author line");
@@ -328,6 +342,31 @@ void RunAbout(HINSTANCE instance, const std::string& out, Checks& checks) {
     PostMessageW(dlg, WM_COMMAND, IDOK, 0);
   });
   dialog.RunModal(instance, 129, nullptr);
+  UnhookWindowsHookEx(hook);
+  checks.Expect(!g_toolInfoSizes.empty(), "the link has a tooltip");
+  for (const UINT size : g_toolInfoSizes)
+    checks.Expect(size <= TTTOOLINFOW_V2_SIZE, "tooltip record within the version 5 size");
+}
+
+// A program that cannot start is reported by the link's error table, never as
+// the table's "out of memory" row.
+void RunProgramStarts(const std::string& out, Checks& checks) {
+  const std::string notAProgram = out + "\\not-a-program.exe";
+  std::ofstream(notAProgram, std::ios::binary) << "plain text, not a program\n";
+  const struct {
+    std::string commandLine;
+    int code;
+    const char* why;
+  } kCases[] = {
+      {"\"" + notAProgram + "\" x", 11, "not a program: the bad-format row"},
+      {"\"" + out + "\\no-such-program.exe\" x", 2, "missing: the file row"},
+  };
+  Win32LinkShell shell;
+  for (const auto& c : kCases) {
+    const int code = shell.StartProgram(c.commandLine, SW_HIDE);
+    checks.Expect(code == c.code, c.why);
+    if (code != c.code) std::printf("  got %d\n", code);
+  }
 }
 
 }  // namespace
@@ -342,6 +381,7 @@ int main(int argc, char** argv) {
   const HINSTANCE instance = GetModuleHandleW(nullptr);
   RunSettings(instance, out, checks);
   RunAbout(instance, out, checks);
+  RunProgramStarts(out, checks);
   std::printf("win32 dialogs: %d failure(s)\n", checks.failures);
   return checks.failures == 0 ? 0 : 1;
 }

@@ -317,6 +317,8 @@ class LinkShell {
   virtual int ShellOpen(const std::string& address, int show) = 0;
   // The default value of a key under the classes root; nothing when unreadable.
   virtual std::optional<std::string> ReadClassesRootValue(const std::string& key) = 0;
+  // 33 and more on success; else one of the shell's failure codes (32 and
+  // less), or a negative number for a failure the shell has no code for.
   virtual int StartProgram(const std::string& commandLine, int show) = 0;
 };
 
