@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "quillmark/lsp.h"
+#include "quillmark/version.h"
 
 namespace quillmark::lsp {
 namespace {
@@ -234,7 +235,7 @@ void Server::State::Initialize(const Json& id, const Json& params) {
                  {"textDocumentSync", {{"openClose", true}, {"change", 2}}},
                  {"codeActionProvider", {{"codeActionKinds", {kActionKind}}}},
                  {"executeCommandProvider", {{"commands", {kRunCommand}}}}}},
-               {"serverInfo", {{"name", "quillmark"}, {"version", "1.5.0"}}}});
+               {"serverInfo", {{"name", "quillmark"}, {"version", QUILLMARK_VERSION}}}});
 }
 
 void Server::State::CodeAction(const Json& id, const Json& params) {
