@@ -2,6 +2,7 @@
 // the embedded type library.
 #include <windows.h>
 
+#include <new>
 #include <string>
 
 #include "interfaces.h"
@@ -143,8 +144,10 @@ extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
                        static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
     RegCloseKey(description);
     return status == ERROR_SUCCESS ? S_OK : FromWin32(status);
-  } catch (...) {
+  } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
+  } catch (...) {
+    return E_UNEXPECTED;
   }
 }
 
@@ -153,7 +156,10 @@ extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
     DeleteKeyTree(HKEY_CLASSES_ROOT, kProgId);
     DeleteKeyTree(HKEY_CLASSES_ROOT, kVersionIndependentProgId);
     DeleteKeyTree(HKEY_CLASSES_ROOT, std::wstring(L"CLSID\\") + kClsidDSAddInText);
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;  // regsvr32 says the unregistration failed
   } catch (...) {
+    return E_UNEXPECTED;
   }
   return S_OK;
 }

@@ -16,18 +16,6 @@
 namespace quillmark {
 namespace {
 
-// Swallows what a generator does to the document.
-class NullSelection final : public TextSelection {
- public:
-  std::string GetSelectedText() override { return {}; }
-  void ReplaceSelection(std::string_view text) override { benchmark::DoNotOptimize(text.data()); }
-  void MoveUpLines(int) override {}
-  void MoveDownLines(int) override {}
-  void MoveToLineStart() override {}
-  void MoveToLineEnd() override {}
-  void MoveToDocumentStart() override {}
-};
-
 // A text of about `size` bytes made of `unit` repeated between `head` and `tail`.
 std::string Make(std::string_view head, std::string_view unit, std::string_view tail,
                  std::size_t size) {
@@ -57,12 +45,13 @@ const CommentContext& Context() {
 }
 
 void BM_CommentKind(benchmark::State& state, const char* text) {
-  NullSelection selection;
   const TemplateTree& tree = Tree();
   for (auto _ : state) {
     std::string copy = text;
     const TemplateNode* node = tree.FindKindNode(Classify(copy, CodePage::kUtf8));
-    benchmark::DoNotOptimize(node->generator(copy, selection, *node, Context()));
+    ExpandedBlock block;
+    benchmark::DoNotOptimize(node->generator(copy, *node, Context(), &block));
+    benchmark::DoNotOptimize(block.text.data());
   }
 }
 BENCHMARK_CAPTURE(BM_CommentKind, class,
@@ -118,13 +107,13 @@ const Case kRoutines[] = {
      [](std::string& t) {
        std::string name;
        std::vector<std::string> bases;
-       ParseClassHead(true, t, name, bases, CodePage::kUtf8);
+       benchmark::DoNotOptimize(ParseClassHead(true, t, name, bases, CodePage::kUtf8));
      }},
     {"ParseClassHeadTemplates", "classX:", "publicT<a,b>,", "B",
      [](std::string& t) {
        std::string name;
        std::vector<std::string> bases;
-       ParseClassHead(true, t, name, bases, CodePage::kUtf8);
+       benchmark::DoNotOptimize(ParseClassHead(true, t, name, bases, CodePage::kUtf8));
      }},
     {"SplitFunctionHead", "", "WINAPI int ", "f",
      [](std::string& t) {
@@ -134,52 +123,60 @@ const Case kRoutines[] = {
     {"SplitMemberHead", "", "NS::", "f",
      [](std::string& t) {
        std::string c, r, n;
-       SplitMemberHead(t, c, r, n, CodePage::kUtf8);
+       benchmark::DoNotOptimize(SplitMemberHead(t, c, r, n, CodePage::kUtf8));
      }},
     {"ParseInterfaceHead", "interfaceI:", "publicIB,", "",
      [](std::string& t) {
        std::string i, b;
-       ParseInterfaceHead(t, i, b, CodePage::kUtf8);
+       benchmark::DoNotOptimize(ParseInterfaceHead(t, i, b, CodePage::kUtf8));
      }},
     {"CommentClass", "class X : ", "public A<int, long>, ", "B",
      [](std::string& t) {
-       NullSelection s;
-       CommentClass(t, s, *Tree().FindKindNode(DeclKind::Class), Context());
+       ExpandedBlock b;
+       benchmark::DoNotOptimize(
+           CommentClass(t, *Tree().FindKindNode(DeclKind::Class), Context(), &b));
      }},
     {"CommentFunction", "int f(", "int a, ", ")",
      [](std::string& t) {
-       NullSelection s;
-       CommentFunction(t, s, *Tree().FindKindNode(DeclKind::Function), Context());
+       ExpandedBlock b;
+       benchmark::DoNotOptimize(
+           CommentFunction(t, *Tree().FindKindNode(DeclKind::Function), Context(), &b));
      }},
     {"CommentMemberFunction", "void ", "A::", "f(int a)",
      [](std::string& t) {
-       NullSelection s;
-       CommentMemberFunction(t, s, *Tree().FindKindNode(DeclKind::MemberFunction), Context());
+       ExpandedBlock b;
+       benchmark::DoNotOptimize(
+           CommentMemberFunction(t, *Tree().FindKindNode(DeclKind::MemberFunction), Context(), &b));
      }},
     {"CommentParamMacro", "#define M(", "a, ", ") x",
      [](std::string& t) {
-       NullSelection s;
-       CommentParamMacro(t, s, *Tree().FindKindNode(DeclKind::MacroWithParams), Context());
+       ExpandedBlock b;
+       benchmark::DoNotOptimize(
+           CommentParamMacro(t, *Tree().FindKindNode(DeclKind::MacroWithParams), Context(), &b));
      }},
     {"CommentMacro", "#define M ", "1 + ", "1",
      [](std::string& t) {
-       NullSelection s;
-       CommentMacro(t, s, *Tree().FindKindNode(DeclKind::Macro), Context());
+       ExpandedBlock b;
+       benchmark::DoNotOptimize(
+           CommentMacro(t, *Tree().FindKindNode(DeclKind::Macro), Context(), &b));
      }},
     {"CommentInterface", "interface I : ", "public IB, ", "IC",
      [](std::string& t) {
-       NullSelection s;
-       CommentInterface(t, s, *Tree().FindKindNode(DeclKind::Interface), Context());
+       ExpandedBlock b;
+       benchmark::DoNotOptimize(
+           CommentInterface(t, *Tree().FindKindNode(DeclKind::Interface), Context(), &b));
      }},
     {"CommentMethodDecl", "STDMETHOD(F)(", "int a, ", ")",
      [](std::string& t) {
-       NullSelection s;
-       CommentMethodDecl(t, s, *Tree().FindKindNode(DeclKind::MethodDeclaration), Context());
+       ExpandedBlock b;
+       benchmark::DoNotOptimize(
+           CommentMethodDecl(t, *Tree().FindKindNode(DeclKind::MethodDeclaration), Context(), &b));
      }},
     {"CommentMethodImpl", "STDMETHODIMP C::F(", "int a, ", ")",
      [](std::string& t) {
-       NullSelection s;
-       CommentMethodImpl(t, s, *Tree().FindKindNode(DeclKind::MethodImplementation), Context());
+       ExpandedBlock b;
+       benchmark::DoNotOptimize(CommentMethodImpl(
+           t, *Tree().FindKindNode(DeclKind::MethodImplementation), Context(), &b));
      }},
     {"ToggleDeletedText", "", "    int a = 0;\r\n", "",
      [](std::string& t) { benchmark::DoNotOptimize(ToggleDeletedText(t)); }},

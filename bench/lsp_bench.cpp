@@ -11,10 +11,16 @@
 #include <string>
 
 #include "quillmark/lsp.h"
+#include "quillmark/posix_platform.h"
 
 namespace {
 
 using quillmark::lsp::Server;
+
+const quillmark::PosixPlatform& Platform() {
+  static const quillmark::PosixPlatform platform;
+  return platform;
+}
 
 std::string LargeDocument() {
   std::string text;
@@ -40,6 +46,7 @@ std::string Escaped(const std::string& text) {
 void BM_IncrementalChangeAndCodeAction(benchmark::State& state) {
   quillmark::lsp::LspOptions options;
   options.settingsPath = "/dev/null/unused.ini";  // listing never reads settings
+  options.platform = &Platform();
   std::size_t answered = 0;
   Server server(options, [&answered](std::string_view) {
     ++answered;
@@ -77,7 +84,7 @@ void BM_RunCommentAction(benchmark::State& state) {
   const std::string settings = std::string(directory) + "/settings.ini";
   quillmark::lsp::Document document(LargeDocument());
   const std::unique_ptr<quillmark::lsp::ActionProvider> provider =
-      quillmark::lsp::MakeCommentActions(settings);
+      quillmark::lsp::MakeCommentActions(settings, Platform());
   const quillmark::lsp::DocumentView view{"file:///bench/big.cpp", document};
   std::size_t edits = 0;
   for (auto _ : state) {
@@ -102,7 +109,7 @@ void BM_RunCommentActionFreshSettings(benchmark::State& state) {
   std::size_t edits = 0;
   for (auto _ : state) {
     const std::unique_ptr<quillmark::lsp::ActionProvider> provider =
-        quillmark::lsp::MakeCommentActions(settings);
+        quillmark::lsp::MakeCommentActions(settings, Platform());
     edits += provider->Run(view, {{50000, 0}, {50000, 0}}, "comment").edits.size();
   }
   state.counters["edits"] = static_cast<double>(edits);

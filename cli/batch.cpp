@@ -7,17 +7,17 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
-#include <filesystem>
 #include <iostream>
+#include <map>
 #include <mutex>
-#include <set>
 #include <thread>
 
+#include "batch_files.h"
+#include "batch_plan.h"
 #include "exit_status.h"
 #include "quillmark/commands.h"
-#include "quillmark/memory_editor.h"
 #include "source_file.h"
-#include "tree_files.h"
+#include "unified_diff.h"
 #ifdef QUILLMARK_HAVE_SYNTAX
 #include "quillmark/syntax.h"
 #include "quillmark/syntax_fields.h"
@@ -56,27 +56,7 @@ int RunBatch(const BatchOptions&, const std::optional<std::string>&, bool, const
 
 namespace {
 
-namespace fs = std::filesystem;
-using syntax::Kind;
 using syntax::KindMask;
-
-struct KindWord {
-  std::string_view word;
-  Kind kind;
-};
-constexpr KindWord kKindWords[] = {
-    {"class", Kind::Class},
-    {"struct", Kind::Struct},
-    {"union", Kind::Union},
-    {"enum", Kind::Enum},
-    {"function", Kind::Function},
-    {"member", Kind::MemberFunction},
-    {"macro", Kind::Macro},
-    {"param-macro", Kind::MacroWithParams},
-    {"interface", Kind::Interface},
-    {"method", Kind::MethodDeclaration},
-    {"method-impl", Kind::MethodImplementation},
-};
 
 std::optional<KindMask> ParseKinds(std::string_view text, std::string* error) {
   if (text.empty()) return syntax::kDefaultBatchKinds;
@@ -84,9 +64,10 @@ std::optional<KindMask> ParseKinds(std::string_view text, std::string* error) {
   while (!text.empty()) {
     const std::size_t comma = text.find(',');
     const std::string_view word = text.substr(0, comma);
-    const auto* found = std::find_if(std::begin(kKindWords), std::end(kKindWords),
-                                     [word](const KindWord& k) { return k.word == word; });
-    if (found == std::end(kKindWords)) {
+    const auto* found = std::find_if(
+        std::begin(kKindNames), std::end(kKindNames),
+        [word](const KindNames& k) { return !k.batchWord.empty() && k.batchWord == word; });
+    if (found == std::end(kKindNames)) {
       *error = "--kinds: unknown kind \"" + std::string(word) +
                "\" (class, struct, union, enum, function, member, macro, param-macro, "
                "interface, method, method-impl)";
@@ -96,116 +77,6 @@ std::optional<KindMask> ParseKinds(std::string_view text, std::string* error) {
     text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
   }
   return mask;
-}
-
-bool IsSourceName(const fs::path& path) {
-  static constexpr std::string_view kExtensions[] = {".c",   ".h",   ".cc",  ".cpp", ".cxx",
-                                                     ".c++", ".hpp", ".hh",  ".hxx", ".h++",
-                                                     ".inl", ".ipp", ".tpp", ".C",   ".H"};
-  const std::string ext = path.extension().string();
-  return std::find(std::begin(kExtensions), std::end(kExtensions), ext) != std::end(kExtensions);
-}
-
-// The files to work on, sorted, each once; paths that cannot be used go to `bad`.
-std::vector<std::string> CollectFiles(const std::vector<std::string>& paths,
-                                      std::vector<std::pair<std::string, std::string> >& bad) {
-  std::vector<std::string> files;
-  std::set<std::string> seen;
-  const auto add = [&](const fs::path& path) {
-    std::error_code ec;
-    const fs::path canonical = fs::weakly_canonical(path, ec);
-    if (seen.insert(ec ? path.string() : canonical.string()).second) files.push_back(path.string());
-  };
-  for (const std::string& given : paths) {
-    std::error_code ec;
-    const fs::file_status status = fs::status(given, ec);
-    if (fs::is_directory(status)) {
-      TreeListing listing =
-          ListFilesUnder(given, [](const std::string& path) { return IsSourceName(path); });
-      for (const auto& [path, why] : listing.skipped)
-        std::cerr << "quillmark: " << path << ": " << why << "; skipped\n";
-      if (!listing.error.empty()) bad.emplace_back(given, listing.error);
-      const std::vector<std::string>& found = listing.files;
-      // git answers with the paths as asked, so it is asked with absolute ones.
-      std::vector<std::string> absolute;
-      for (const std::string& file : found)
-        absolute.push_back(fs::absolute(file, ec).lexically_normal().string());
-      const std::set<std::string> ignored = IgnoredByGit(given, absolute);
-      std::vector<std::size_t> order(found.size());
-      for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-      std::sort(order.begin(), order.end(),
-                [&found](std::size_t a, std::size_t b) { return found[a] < found[b]; });
-      for (std::size_t i : order)
-        if (!ignored.contains(absolute[i])) add(found[i]);
-    } else if (fs::exists(status)) {
-      add(given);  // a file named outright is worked on whatever its name
-    } else {
-      bad.emplace_back(given, WhyUnusable(given));
-    }
-  }
-  return files;
-}
-
-// One inserted block: before line `line` of the original text, these lines.
-struct Insertion {
-  int line;
-  std::vector<std::string> lines;  // each with its line break
-};
-
-// The original's lines, each with the break it ends with.
-std::vector<std::string_view> SplitKeepingBreaks(std::string_view text) {
-  std::vector<std::string_view> lines;
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\n' || (text[i] == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n'))) {
-      lines.push_back(text.substr(start, i + 1 - start));
-      start = i + 1;
-    }
-  }
-  if (start < text.size()) lines.push_back(text.substr(start));
-  return lines;
-}
-
-void AppendDiffLine(std::string& out, char mark, std::string_view line) {
-  out += mark;
-  out += line;
-  if (line.empty() || (line.back() != '\n' && line.back() != '\r'))
-    out += "\n\\ No newline at end of file\n";
-}
-
-// A unified diff of insertions only, with three lines of context.
-std::string InsertionDiff(const std::string& path, std::string_view original,
-                          std::vector<Insertion> insertions) {
-  constexpr int kContext = 3;
-  std::sort(insertions.begin(), insertions.end(),
-            [](const Insertion& a, const Insertion& b) { return a.line < b.line; });
-  const std::vector<std::string_view> lines = SplitKeepingBreaks(original);
-  const int count = static_cast<int>(lines.size());
-  std::string out = "--- " + path + "\n+++ " + path + "\n";
-  int added = 0;  // lines inserted by earlier hunks
-  for (std::size_t i = 0; i < insertions.size();) {
-    const int first = std::max(1, insertions[i].line - kContext);
-    int last = std::min(count, insertions[i].line + kContext - 1);
-    std::size_t j = i + 1;
-    while (j < insertions.size() && insertions[j].line - kContext <= last + 1) {
-      last = std::min(count, insertions[j].line + kContext - 1);
-      ++j;
-    }
-    int inserted = 0;
-    for (std::size_t k = i; k < j; ++k) inserted += static_cast<int>(insertions[k].lines.size());
-    const int oldCount = last - first + 1;
-    out += "@@ -" + std::to_string(first) + "," + std::to_string(oldCount) + " +" +
-           std::to_string(first + added) + "," + std::to_string(oldCount + inserted) + " @@\n";
-    std::size_t k = i;
-    for (int line = first; line <= last; ++line) {
-      for (; k < j && insertions[k].line == line; ++k)
-        for (const std::string& text : insertions[k].lines) AppendDiffLine(out, '+', text);
-      AppendDiffLine(out, ' ', lines[static_cast<std::size_t>(line - 1)]);
-    }
-    added += inserted;
-    i = j;
-  }
-  return out;
 }
 
 struct FileOutcome {
@@ -252,71 +123,53 @@ FileOutcome ProcessFile(const std::string& path, const BatchJob& job,
   if (found.empty()) return outcome;
 
   bool replacedInNames = false;
-  MemoryDocument document(file->text,
-                          EncodeLossy(BaseName(path), file->codePage, converter, &replacedInNames),
-                          file->codePage);
-  MemoryEditor editor;
-  editor.Open(&document);
-  if (std::optional<std::string> project = FindProjectName(path))
-    editor.SetProjectName(EncodeLossy(*project, file->codePage, converter, &replacedInNames));
+  const std::string name = EncodeLossy(BaseName(path), file->codePage, converter, &replacedInNames);
+  std::string project;
+  if (std::optional<std::string> found = FindProjectName(path))
+    project = EncodeLossy(*found, file->codePage, converter, &replacedInNames);
   CommentContext context;
   context.page = file->codePage;
   context.converter = &converter;
   context.today = job.today;
   context.user = &job.tree.userInfo;
-  context.host = &editor;
+  context.projectName = [&project] { return project; };
+  context.documentName = [&name] { return name; };
 
-  std::vector<Insertion> insertions;
-  std::vector<std::string> dryLines;
-  for (const syntax::FoundDeclaration& f : found) {  // bottom to top: lines above stay put
-    const DeclarationFields fields = syntax::ToFields(f.declaration);
-    const TemplateNode* node = job.tree.FindKindNode(fields.kind);
-    if (node == nullptr || node->lines.empty()) continue;
-    ExpandedBlock block;
-    if (!BuildBlockFromFields(fields, *node, context, &block, &why)) {
-      outcome.error = path + ":" + std::to_string(f.line) + ": " + why;
-      return outcome;
-    }
-    ++outcome.commented;
-    dryLines.push_back(path + ":" + std::to_string(f.line) + ": " +
-                       std::string(KindName(fields.kind)) + " " + f.declaration.name + "\n");
-    if (job.options.dryRun) continue;
-    document.Select({f.line, 1}, {f.line, 1});
-    const int before = document.LineCount();
-    document.ReplaceSelection(block.text);
-    if (job.options.diff) {
-      Insertion insertion{f.line, {}};
-      const int added = document.LineCount() - before;
-      for (int line = f.line; line < f.line + added; ++line)
-        insertion.lines.push_back(std::string(document.LineText(line)) +
-                                  std::string(document.LineBreak()));
-      insertions.push_back(std::move(insertion));
-    }
+  // Bottom to top, as the blocks were always put in: the first failure from
+  // the bottom is the one reported.
+  std::vector<DeclarationToComment> declarations;
+  std::map<int, std::string> names;
+  for (const syntax::FoundDeclaration& f : found) {
+    declarations.push_back({f.line, syntax::ToFields(f.declaration)});
+    names[f.line] = f.declaration.name;
   }
+  const LineTable lines(file->text);
+  const std::string lineBreak = FirstLineBreak(file->text);
+  FilePlan plan;
+  if (!PlanFile(file->text, lines, lineBreak, declarations, job.tree, context, &plan,
+                &outcome.error)) {
+    outcome.error = path + ":" + outcome.error;
+    return outcome;
+  }
+  outcome.commented = static_cast<int>(plan.edits.size());
   if (job.options.dryRun) {
-    for (auto it = dryLines.rbegin(); it != dryLines.rend(); ++it) outcome.report += *it;
+    for (std::size_t i = 0; i < plan.edits.size(); ++i)
+      outcome.report += path + ":" + std::to_string(plan.lines[i]) + ": " +
+                        std::string(KindName(plan.kinds[i])) + " " + names[plan.lines[i]] + "\n";
     return outcome;
   }
   if (job.options.diff) {
-    outcome.report = InsertionDiff(path, file->text, std::move(insertions));
+    outcome.report = InsertionDiff(path, file->text, InsertionsOf(plan, lineBreak));
     return outcome;
   }
   if (outcome.commented == 0) return outcome;
-  if (!ReplaceFileAtomically(path, SourceBytes(file->bom, document.Text()), &outcome.error,
-                             &file->identity)) {
+  if (!ReplaceFileAtomically(path, SourceBytes(file->bom, ApplyEdits(file->text, plan.edits)),
+                             &outcome.error, &file->identity)) {
     outcome.commented = 0;
     if (outcome.error.find(path) == std::string::npos) outcome.error = path + ": " + outcome.error;
   }
   return outcome;
 }
-
-class SilentInterface final : public UserInterface {
- public:
-  void ShowMessage(std::string_view) override {}
-  void RunSettingsDialog(TemplateTree&) override {}
-  void RunAboutDialog() override {}
-  void ReportError(std::string_view) override {}
-};
 
 void DrawProgress(std::size_t done, std::size_t total, int commented) {
   constexpr int kWidth = 30;
@@ -338,8 +191,7 @@ int RunBatch(const BatchOptions& options, const std::optional<std::string>& sett
     std::cerr << "quillmark: " << error << '\n';
     return kExitError;
   }
-  SilentInterface ui;
-  Commands commands(ui, platform, settings);
+  Commands commands(platform, settings);
   if (!commands.SettingsLoaded()) {
     std::cerr << "quillmark: cannot read settings file " << commands.settingsError() << '\n';
     return kExitError;

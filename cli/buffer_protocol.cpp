@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "parser_choice.h"
+#include "quillmark/posix_platform.h"
 
 namespace quillmark::cli {
 namespace {
@@ -92,16 +93,6 @@ bool ReadStandardInput(std::string& bytes, std::string& error) {
   }
 }
 
-bool WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    bytes.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
-}
-
 }  // namespace
 
 BufferReply EditBuffer(const BufferRequest& request, std::string bytes, const Platform& platform) {
@@ -123,10 +114,9 @@ BufferReply EditBuffer(const BufferRequest& request, std::string bytes, const Pl
 
   const std::string name = request.assumedName.empty() ? "" : BaseName(request.assumedName);
   MemoryDocument document(std::move(bytes), EncodeLossy(name, page, platform.Converter()), page);
-  RecordingUserInterface ui(/*echo=*/false);
   const DocumentRun run = RunOnDocument({request.command, request.selection, "buffer",
                                          request.assumedName, request.settingsPath, request.parser},
-                                        document, ui, platform, nullptr);
+                                        document, platform, nullptr);
   if (!run.ran) return Failure(std::move(reply), kExitError, run.message);
   if (!run.settingsSaved) reply.warning = run.settingsError;
   ReportSyntaxFallback(run.result, request.verbose);
@@ -200,10 +190,10 @@ int RunBufferCommand(const BufferRequest& request, const Platform& platform) {
   }
   if (!written) {
     err += std::string("quillmark: cannot write standard output: ") + std::strerror(errno) + '\n';
-    WriteAll(STDERR_FILENO, err);
+    (void)WriteAll(STDERR_FILENO, err);  // nowhere left to say it failed
     return kExitError;
   }
-  WriteAll(STDERR_FILENO, err);
+  (void)WriteAll(STDERR_FILENO, err);  // nowhere left to say it failed
   return reply.status;
 }
 

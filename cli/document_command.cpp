@@ -15,16 +15,16 @@ void Append(std::string& to, std::string_view text) {
   to += text;
 }
 
-CommandResult Run(DocumentCommand command, Commands& commands) {
+EngineCommand EngineCommandOf(DocumentCommand command) {
   switch (command) {
     case DocumentCommand::kComment:
-      return commands.QuillmarkClassOrFunction();
+      return EngineCommand::kComment;
     case DocumentCommand::kHeader:
-      return commands.CommentFileNote();
+      return EngineCommand::kHeader;
     case DocumentCommand::kDelete:
-      return commands.CommentDeleteText();
+      break;
   }
-  return {};
+  return EngineCommand::kDelete;
 }
 
 }  // namespace
@@ -44,29 +44,30 @@ void RecordingUserInterface::ReportError(std::string_view text) {
 }
 
 DocumentRun RunOnDocument(const DocumentRequest& request, MemoryDocument& document,
-                          RecordingUserInterface& ui, const Platform& platform,
-                          bool* replacedInNames) {
+                          const Platform& platform, bool* replacedInNames) {
   DocumentRun run;
+  TextDocumentInput input{
+      document.Text(), document.GetCodePage(), &document.Lines(), {}, {}, document.Name(),
+      std::nullopt};
   if (request.command != DocumentCommand::kHeader) {
     const auto selection =
         ParseSelection(request.selection, document, request.documentWord, run.message);
     if (!selection) return run;
     document.Select(selection->first, selection->second);
+    input.anchor = document.Anchor();
+    input.caret = document.Caret();
   }
-  MemoryEditor editor;
-  editor.Open(&document);
   if (!request.projectPath.empty()) {
     if (std::optional<std::string> project = FindProjectName(request.projectPath))
-      editor.SetProjectName(
-          EncodeLossy(*project, document.GetCodePage(), platform.Converter(), replacedInNames));
+      input.projectName =
+          EncodeLossy(*project, document.GetCodePage(), platform.Converter(), replacedInNames);
   }
 
-  Commands commands(ui, platform, request.settingsPath);
+  Commands commands(platform, request.settingsPath);
   if (!commands.SettingsLoaded()) {
     run.message = "cannot read settings file " + commands.settingsError();
     return run;
   }
-  commands.SetApplicationObject(&editor);
   std::unique_ptr<DeclarationFieldsSource> syntax;
   if (request.command == DocumentCommand::kComment &&
       !ChooseParser(request.parser, commands, &syntax, &run.message))
@@ -74,26 +75,14 @@ DocumentRun RunOnDocument(const DocumentRequest& request, MemoryDocument& docume
   commands.SetDeclarationSource(syntax.get());
 
   run.ran = true;
-  run.result = Run(request.command, commands);
+  TextRun text = commands.Run(EngineCommandOf(request.command), input);
+  const CommandPlan& plan = text.result.plan;
+  run.result = {plan.outcome, plan.kind, plan.replacedCharacters, plan.syntaxFellBack,
+                plan.syntaxFailure};
+  run.status = static_cast<int>(text.status);
+  run.message = std::move(text.message);
+  if (text.status == RunStatus::kDone) document.ApplyEdits(text.result.edits, text.result.caret);
   run.settingsSaved = commands.SaveSettings(&run.settingsError);
-  if (!ui.errors().empty()) {
-    run.message = ui.errors();
-  } else if (!ui.shown().empty()) {
-    run.status = kExitMessage;
-    run.message = ui.shown();
-  } else if (!document.Modified()) {
-    run.status = kExitNothing;
-    run.message =
-        run.result.outcome == CommentOutcome::kEmptyTemplate
-            ? "the selection is a " + std::string(KindName(run.result.kind)) +
-                  ", but its template in " + commands.templateTree().profilePath +
-                  " is empty; nothing inserted"
-            : "the selection holds no declaration quillmark recognises (class, struct, union, "
-              "enum, function, macro or interface); nothing done";
-  } else {
-    run.status = kExitOk;
-    run.message.clear();
-  }
   return run;
 }
 

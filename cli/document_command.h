@@ -50,8 +50,8 @@ struct DocumentRun {
   // the parser); `message` then says why and the document is untouched.
   bool ran = false;
   int status = kExitError;
-  // Status 1: the texts shown; 2: why, or the errors reported; 3: why nothing
-  // was done (English).
+  // Status 1: the texts shown, one a line; 2: why (English), to be printed
+  // after "quillmark: "; 3: why nothing was done (English).
   std::string message;
   CommandResult result;
   // False when the settings changed but could not be written; `settingsError` says why.
@@ -63,7 +63,6 @@ struct DocumentRun {
 // name that cannot be written in the document's code page sets `replacedInNames`
 // (may be null).
 DocumentRun RunOnDocument(const DocumentRequest& request, MemoryDocument& document,
-                          RecordingUserInterface& ui, const Platform& platform,
-                          bool* replacedInNames);
+                          const Platform& platform, bool* replacedInNames);
 
 }  // namespace quillmark::cli

@@ -6,6 +6,7 @@
 // recognised, or its kind's template is empty.
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <new>
@@ -16,6 +17,7 @@
 #include "buffer_protocol.h"
 #include "dialogs.h"
 #include "document_command.h"
+#include "messages.h"
 #include "parser_choice.h"
 #include "quillmark/commands.h"
 #include "quillmark/lsp.h"
@@ -115,11 +117,23 @@ int RunDocumentCommand(DocumentCommand command, const Options& options, const Pl
   MemoryDocument document(
       std::move(file->text),
       EncodedName(BaseName(file->path), file->codePage, platform, replacedInNames), file->codePage);
-  RecordingUserInterface ui(/*echo=*/true);
   const DocumentRun run = RunOnDocument({command, Selection(options), "document", file->path,
                                          SettingsOverride(options), options.parser},
-                                        document, ui, platform, &replacedInNames);
+                                        document, platform, &replacedInNames);
   if (!run.ran) return Fail(run.message);
+  // What the command showed, as a console shows a message box: the system's
+  // own text first, unchanged; then what it means, in English.
+  if (run.status == kExitMessage) {
+    for (std::size_t from = 0; from <= run.message.size();) {
+      const std::size_t end = std::min(run.message.find('\n', from), run.message.size());
+      const std::string_view text = std::string_view(run.message).substr(from, end - from);
+      std::cerr << text << '\n';
+      if (const std::string_view english = EnglishFor(text); !english.empty())
+        std::cerr << "quillmark: " << english << '\n';
+      from = end + 1;
+    }
+  }
+  if (run.status == kExitError) std::cerr << "quillmark: " << run.message << '\n';
   if (!run.settingsSaved) std::cerr << "quillmark: warning: " << run.settingsError << '\n';
   ReportSyntaxFallback(run.result, options.verbose);
   if (run.status == kExitNothing) std::cerr << "quillmark: " << run.message << '\n';
@@ -421,9 +435,11 @@ int Main(int argc, char** argv) {
     if (with && !server->parsed()) return Fail("--with is an option of lsp");
     if (with && with->empty()) return Fail("--with needs the command of a language server");
     if (server->parsed() && with)
-      return lsp::RunLanguageServerWith(stdin, stdout, {.settingsPath = options.settings}, *with);
+      return lsp::RunLanguageServerWith(
+          stdin, stdout, {.settingsPath = options.settings, .platform = &platform}, *with);
     if (server->parsed())
-      return lsp::RunLanguageServer(stdin, stdout, {.settingsPath = options.settings});
+      return lsp::RunLanguageServer(stdin, stdout,
+                                    {.settingsPath = options.settings, .platform = &platform});
     return RunSettingsCommand(options, platform, checking);
   } catch (const std::bad_alloc&) {
     return Fail("out of memory; nothing written");

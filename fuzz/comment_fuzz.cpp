@@ -79,8 +79,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if ((data[0] & 4) != 0) commands.SetDeclarationSource(&syntaxSource);
 #endif
   document.Select(anchor, caret);
+  // The runner on the whole text, before the editor road changes it.
+  const TextRun run = commands.Run(header ? EngineCommand::kHeader : EngineCommand::kComment,
+                                   {before, document.GetCodePage(), &document.Lines(),
+                                    document.Anchor(), document.Caret(), "f.c", std::nullopt});
   const CommandResult result =
       header ? commands.CommentFileNote() : commands.QuillmarkClassOrFunction();
+  // Both roads end alike: the same bytes and the same caret.
+  if (ApplyEdits(before, run.result.edits) != document.Text()) std::abort();
+  if (run.result.caret != document.Caret()) std::abort();
   // A comment or a header only ever inserts: every byte of the document stays.
   if (result.outcome != CommentOutcome::kInserted && document.Text() != before) std::abort();
   if (document.Text().size() < before.size()) std::abort();

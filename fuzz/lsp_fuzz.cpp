@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "quillmark/lsp.h"
+#include "quillmark/posix_platform.h"
 
 namespace {
 
@@ -31,7 +32,8 @@ class FuzzStream final : public quillmark::lsp::ByteStream {
 // Lists actions for every request but never runs the engine's file I/O.
 class ListingProvider final : public quillmark::lsp::ActionProvider {
  public:
-  ListingProvider() : real_(quillmark::lsp::MakeCommentActions("/nonexistent/fuzz.ini")) {}
+  ListingProvider()
+      : real_(quillmark::lsp::MakeCommentActions("/nonexistent/fuzz.ini", platform_)) {}
   std::vector<quillmark::lsp::ListedAction> Actions(const quillmark::lsp::DocumentView& d,
                                                     quillmark::lsp::ByteRange r) override {
     return real_->Actions(d, r);
@@ -48,6 +50,7 @@ class ListingProvider final : public quillmark::lsp::ActionProvider {
   void SetSettingsPath(std::string) override {}
 
  private:
+  quillmark::PosixPlatform platform_;
   std::unique_ptr<quillmark::lsp::ActionProvider> real_;
 };
 

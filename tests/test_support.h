@@ -45,7 +45,13 @@ inline CommentContext Context(CodePage page = CodePage::kUtf8, const UserInfo* u
   context.converter = &Converter();
   context.today = {2002, 9, 17};
   context.user = user;
-  context.host = host;
+  if (host != nullptr) {
+    context.projectName = [host] { return host->GetActiveProjectName().value_or(std::string()); };
+    context.documentName = [host] {
+      TextDocument* document = host->GetActiveTextDocument();
+      return document == nullptr ? std::string() : host->GetDocumentName(*document);
+    };
+  }
   return context;
 }
 
@@ -93,21 +99,18 @@ class RecordingSelection final : public TextSelection {
   std::vector<std::string> log;
 };
 
-// Runs a generator over `text` with a one-node template; the inserted block,
+// Runs a generator over `text` with a one-node template; the block it made,
 // or nothing when the generator refused the text.
 inline std::optional<std::string> Generate(Generator generator, const std::string& text,
                                            std::vector<std::string> lines,
                                            CodePage page = CodePage::kUtf8) {
-  RecordingSelection selection;
   TemplateNode node;
   node.lines = std::move(lines);
   std::string copy = text;
   const CommentContext context = Context(page, &DefaultUser());
-  if (!generator(copy, selection, node, context)) {
-    EXPECT_EQ("", selection.inserted) << "a refusing generator inserted text";
-    return std::nullopt;
-  }
-  return selection.inserted;
+  ExpandedBlock block;
+  if (!generator(copy, node, context, &block)) return std::nullopt;
+  return block.text;
 }
 
 }  // namespace quillmark::testing

@@ -15,14 +15,11 @@ void ApplyStep(std::string& line, const ExpansionStep& step, int& lineCount, Cod
 }
 
 std::string ActiveProjectName(const CommentContext& context) {
-  if (context.host == nullptr) return {};
-  return context.host->GetActiveProjectName().value_or(std::string());
+  return context.projectName ? context.projectName() : std::string();
 }
 
 std::string ActiveDocumentName(const CommentContext& context) {
-  if (context.host == nullptr) return {};
-  TextDocument* document = context.host->GetActiveTextDocument();
-  return document == nullptr ? std::string() : context.host->GetDocumentName(*document);
+  return context.documentName ? context.documentName() : std::string();
 }
 
 // Without a converter only ASCII, which both code pages share, can be written.
@@ -44,29 +41,26 @@ class AsciiOnlyConverter final : public TextConverter {
 };
 
 // A UTF-8 text in the document's code page; what it cannot hold becomes "?".
-std::string Encode(std::string_view utf8, const CommentContext& context) {
+std::string Encode(std::string_view utf8, const CommentContext& context, bool* replaced) {
   const AsciiOnlyConverter asciiOnly;
   const TextConverter& converter = context.converter != nullptr ? *context.converter : asciiOnly;
-  return EncodeLossy(utf8, context.page, converter, context.replacedCharacters);
+  bool any = false;
+  std::string encoded = EncodeLossy(utf8, context.page, converter, &any);
+  if (any && replaced != nullptr) *replaced = true;
+  return encoded;
 }
 
 }  // namespace
 
-void PrepareInsertionPoint(TextSelection& selection) {
-  selection.MoveUpLines(1);
-  selection.MoveDownLines(1);
-  selection.MoveToLineStart();
-}
-
-void ExpandTime(std::string& line, const CommentContext& context) {
+void ExpandTime(std::string& line, const CommentContext& context, bool* replaced) {
   if (FindSubstring(line, "%Time%", context.page) < 0) return;
   const LocalDate today = context.today;
   char ascii[48];
   // The separators are 年, 月 and 日; only digits are formatted here.
   std::snprintf(ascii, sizeof ascii, "%d\x01%d\x02%d\x03", today.year, today.month, today.day);
-  const std::string year = Encode("年", context);
-  const std::string month = Encode("月", context);
-  const std::string day = Encode("日", context);
+  const std::string year = Encode("年", context, replaced);
+  const std::string month = Encode("月", context, replaced);
+  const std::string day = Encode("日", context, replaced);
   std::string date;
   for (const char* p = ascii; *p != '\0'; ++p) {
     switch (*p) {
@@ -93,11 +87,13 @@ ExpandedBlock ExpandTemplate(const std::vector<std::string>& lines,
   ExpandedBlock block;
   const CodePage page = context.page;
   const std::string author =
-      context.user != nullptr ? Encode(context.user->authorName, context) : std::string();
-  const std::string company =
-      context.user != nullptr ? Encode(context.user->companyName, context) : std::string();
+      context.user != nullptr ? Encode(context.user->authorName, context, &block.replacedCharacters)
+                              : std::string();
+  const std::string company = context.user != nullptr ? Encode(context.user->companyName, context,
+                                                               &block.replacedCharacters)
+                                                      : std::string();
   for (const std::string& templateLine : lines) {
-    std::string line = Encode(templateLine, context);
+    std::string line = Encode(templateLine, context, &block.replacedCharacters);
     for (const ExpansionStep& step : leading) ApplyStep(line, step, block.lineCount, page);
     if (detail::ReplaceAll(line, "%CaretPos%", "", page)) block.caretLine = block.lineCount;
     detail::ReplaceAll(line, "%Author%", author, page);
@@ -108,7 +104,7 @@ ExpandedBlock ExpandTemplate(const std::vector<std::string>& lines,
       detail::ReplaceAll(line, "%ProjectName%", ActiveProjectName(context), page);
     if (FindSubstring(line, "%CurrentFileName%", page) >= 0)
       detail::ReplaceAll(line, "%CurrentFileName%", ActiveDocumentName(context), page);
-    ExpandTime(line, context);
+    ExpandTime(line, context, &block.replacedCharacters);
     if (block.text.empty()) {
       block.text = std::move(line);
     } else {
@@ -118,14 +114,6 @@ ExpandedBlock ExpandTemplate(const std::vector<std::string>& lines,
     ++block.lineCount;
   }
   return block;
-}
-
-void InsertBlockAndPlaceCaret(TextSelection& selection, const std::string& block, int lineCount,
-                              int caretLine) {
-  selection.ReplaceSelection(block);
-  selection.MoveUpLines(lineCount - caretLine + 1);
-  selection.MoveDownLines(1);
-  selection.MoveToLineEnd();
 }
 
 JoinedItems JoinItems(const std::vector<std::string>& items) {
@@ -171,31 +159,8 @@ JoinedItems SplitAndJoin(std::string params, CodePage page) {
 }
 
 std::string_view NamePlaceholder(DeclKind kind) {
-  switch (kind) {
-    case DeclKind::Class:
-      return "%ClassName%";
-    case DeclKind::Struct:
-      return "%StructName%";
-    case DeclKind::Union:
-      return "%UnionName%";
-    case DeclKind::Enum:
-      return "%EnumName%";
-    case DeclKind::Function:
-    case DeclKind::MemberFunction:
-      return "%Function%";
-    case DeclKind::Macro:
-    case DeclKind::MacroWithParams:
-      return "%MicroName%";
-    case DeclKind::Interface:
-      return "%Interface%";
-    case DeclKind::MethodDeclaration:
-    case DeclKind::MethodImplementation:
-      return "%MethodName%";
-    case DeclKind::FileHeader:
-    case DeclKind::None:
-      break;
-  }
-  return {};
+  const KindNames* names = NamesOf(kind);
+  return names != nullptr ? names->placeholder : std::string_view();
 }
 
 ExpandedBlock ExpandKind(DeclKind kind, const KindValues& values, const TemplateNode& node,
@@ -258,10 +223,9 @@ ExpandedBlock ExpandKind(DeclKind kind, const KindValues& values, const Template
                         std::span(trailing, trailingCount), context);
 }
 
-bool ExpandKindAndInsert(DeclKind kind, const KindValues& values, TextSelection& selection,
-                         const TemplateNode& node, const CommentContext& context) {
-  const ExpandedBlock block = ExpandKind(kind, values, node, context);
-  InsertBlockAndPlaceCaret(selection, block.text, block.lineCount, block.caretLine);
+bool ExpandKindInto(DeclKind kind, const KindValues& values, const TemplateNode& node,
+                    const CommentContext& context, ExpandedBlock* block) {
+  *block = ExpandKind(kind, values, node, context);
   return true;
 }
 

@@ -44,15 +44,19 @@ std::string_view NamePlaceholder(DeclKind kind);
 ExpandedBlock ExpandKind(DeclKind kind, const KindValues& values, const TemplateNode& node,
                          const CommentContext& context);
 
-// ExpandKind, then the block goes in at the caret; returns true.
-bool ExpandKindAndInsert(DeclKind kind, const KindValues& values, TextSelection& selection,
-                         const TemplateNode& node, const CommentContext& context);
+// ExpandKind into `block`; returns true.
+bool ExpandKindInto(DeclKind kind, const KindValues& values, const TemplateNode& node,
+                    const CommentContext& context, ExpandedBlock* block);
 
-// The syntax mode of a comment request: the result when the context's parser
-// took the selection apart and the block went in; nothing, with the reason, when
-// the keyword mode has to take over (then the selection is untouched).
-std::optional<CommentResult> CommentWithSyntax(const std::string& text, TextSelection& selection,
-                                               const TemplateTree& tree,
-                                               const CommentContext& context, std::string* why);
+// The syntax mode of a comment request: the kind and its block when the
+// context's parser took the selection apart; nothing, with the reason, when
+// the keyword mode has to take over.
+struct SyntaxBlock {
+  DeclKind kind = DeclKind::None;
+  const TemplateNode* node = nullptr;
+  ExpandedBlock block;
+};
+std::optional<SyntaxBlock> CommentWithSyntax(const std::string& text, const TemplateTree& tree,
+                                             const CommentContext& context, std::string* why);
 
 }  // namespace quillmark::detail

@@ -63,9 +63,8 @@ bool BuildBlockFromFields(const DeclarationFields& fields, const TemplateNode& n
 
 namespace detail {
 
-std::optional<CommentResult> CommentWithSyntax(const std::string& text, TextSelection& selection,
-                                               const TemplateTree& tree,
-                                               const CommentContext& context, std::string* why) {
+std::optional<SyntaxBlock> CommentWithSyntax(const std::string& text, const TemplateTree& tree,
+                                             const CommentContext& context, std::string* why) {
   const std::optional<std::string> utf8 = SelectionInUtf8(text, context);
   if (!utf8) {
     *why = "the selection cannot be converted to UTF-8";
@@ -78,13 +77,9 @@ std::optional<CommentResult> CommentWithSyntax(const std::string& text, TextSele
     *why = "the parsed kind has no template";
     return std::nullopt;
   }
-  ExpandedBlock block;
-  if (!BuildBlockFromFields(fields, *node, context, &block, why)) return std::nullopt;
-  PrepareInsertionPoint(selection);
-  InsertBlockAndPlaceCaret(selection, block.text, block.lineCount, block.caretLine);
-  // An empty template inserts nothing; the caret has still moved, as in the keyword mode.
-  if (node->lines.empty()) return CommentResult{CommentOutcome::kEmptyTemplate, fields.kind};
-  return CommentResult{CommentOutcome::kInserted, fields.kind};
+  SyntaxBlock result{fields.kind, node, {}};
+  if (!BuildBlockFromFields(fields, *node, context, &result.block, why)) return std::nullopt;
+  return result;
 }
 
 }  // namespace detail

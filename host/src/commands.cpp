@@ -8,35 +8,14 @@
 
 namespace quillmark {
 
-std::string ToggleDeletedText(std::string_view selected) {
-  std::vector<std::string_view> lines;
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < selected.size(); ++i) {
-    if (selected[i] != '\n') continue;
-    lines.push_back(selected.substr(start, i - start));
-    start = i + 1;
-  }
-  if (start < selected.size()) lines.push_back(selected.substr(start));
-
-  // The first line alone decides: a marker anywhere in it means restore.
-  const bool restore =
-      !lines.empty() && lines.front().find(kDeleteMarker) != std::string_view::npos;
-  std::string out;
-  out.reserve(selected.size() + lines.size() * kDeleteMarker.size());
-  for (std::string_view line : lines) {
-    if (!restore) {
-      out += kDeleteMarker;
-    } else if (line.starts_with(kDeleteMarker)) {
-      line.remove_prefix(kDeleteMarker.size());
-    }
-    out += line;  // keeps its CR, which the editor takes as the line end
-  }
-  return out;
-}
-
 Commands::Commands(UserInterface& ui, const Platform& platform,
                    std::optional<std::string> profilePath)
-    : platform_(platform), templateTree_(platform.LogonName()), ui_(ui) {
+    : Commands(platform, std::move(profilePath)) {
+  ui_ = &ui;
+}
+
+Commands::Commands(const Platform& platform, std::optional<std::string> profilePath)
+    : platform_(platform), templateTree_(platform.LogonName()), ui_(nullptr) {
   if (profilePath) {
     templateTree_.profilePath = std::move(*profilePath);
   } else if (!GetProfilePath(platform_, "Comment.ini", templateTree_.profilePath,
@@ -74,6 +53,14 @@ bool Commands::SaveSettings(std::string* error) {
   return true;
 }
 
+void Commands::ShowMessage(std::string_view text) {
+  if (ui_ != nullptr) ui_->ShowMessage(text);
+}
+
+void Commands::ReportError(std::string_view text) {
+  if (ui_ != nullptr) ui_->ReportError(text);
+}
+
 void Commands::SetApplicationObject(EditorHost* application) {
   application_ = application;
 }
@@ -92,24 +79,24 @@ bool Commands::Guarded(Work&& work) {
     work();
     ok = true;
   } catch (const std::bad_alloc&) {
-    ui_.ReportError("internal error: out of memory");
+    ReportError("internal error: out of memory");
   } catch (const std::exception& e) {
-    ui_.ReportError(std::string("internal error: ") + e.what());
+    ReportError(std::string("internal error: ") + e.what());
   } catch (...) {
-    ui_.ReportError("internal error: unknown exception");
+    ReportError("internal error: unknown exception");
   }
   SetModeless(true);
   return ok;
 }
 
-CommandResult Commands::RunCommentCommand(Driver driver, const char* noDocumentMessage) {
+CommandResult Commands::RunCommentCommand(EngineCommand command, const char* noDocumentMessage) {
   CommandResult result;
   result.outcome = CommentOutcome::kNoDocument;
   const bool ok = Guarded([&] {
     TextDocument* document =
         application_ != nullptr ? application_->GetActiveTextDocument() : nullptr;
     if (document == nullptr) {
-      ui_.ShowMessage(noDocumentMessage);
+      ShowMessage(noDocumentMessage);
       return;
     }
     TextSelection* selection = application_->GetSelection(*document);
@@ -122,25 +109,35 @@ CommandResult Commands::RunCommentCommand(Driver driver, const char* noDocumentM
     context.converter = &platform_.Converter();
     context.today = platform_.Today();
     context.user = &templateTree_.userInfo;
-    context.host = application_;
-    context.replacedCharacters = &result.replacedCharacters;
+    context.projectName = [this] {
+      return application_->GetActiveProjectName().value_or(std::string());
+    };
+    context.documentName = [this] {
+      TextDocument* active = application_->GetActiveTextDocument();
+      return active == nullptr ? std::string() : application_->GetDocumentName(*active);
+    };
     context.declarations = declarations_;
-    context.syntaxFellBack = &result.syntaxFellBack;
-    context.syntaxFailure = &result.syntaxFailure;
-    const CommentResult comment = driver(*selection, templateTree_, ui_, context);
-    result.outcome = comment.outcome;
-    result.kind = comment.kind;
+    // The header never reads the selection: it goes to the top wherever the caret is.
+    const std::string text =
+        command == EngineCommand::kHeader ? std::string() : selection->GetSelectedText();
+    const CommandPlan plan = PlanCommand(command, text, templateTree_, context);
+    ReplaySteps(plan.steps, *selection, ui_);
+    result.outcome = plan.outcome;
+    result.kind = plan.kind;
+    result.replacedCharacters = plan.replacedCharacters;
+    result.syntaxFellBack = plan.syntaxFellBack;
+    result.syntaxFailure = plan.syntaxFailure;
   });
   if (!ok) result.outcome = CommentOutcome::kInternalError;
   return result;
 }
 
 CommandResult Commands::QuillmarkClassOrFunction() {
-  return RunCommentCommand(&RequestComment, messages::kSelectDeclaration);
+  return RunCommentCommand(EngineCommand::kComment, messages::kSelectDeclaration);
 }
 
 CommandResult Commands::CommentFileNote() {
-  return RunCommentCommand(&RequestFileHeader, messages::kOpenFile);
+  return RunCommentCommand(EngineCommand::kHeader, messages::kOpenFile);
 }
 
 CommandResult Commands::CommentDeleteText() {
@@ -150,7 +147,7 @@ CommandResult Commands::CommentDeleteText() {
     TextDocument* document =
         application_ != nullptr ? application_->GetActiveTextDocument() : nullptr;
     if (document == nullptr) {
-      ui_.ShowMessage(messages::kSelectDeleteText);
+      ShowMessage(messages::kSelectDeleteText);
     } else if (TextSelection* selection = application_->GetSelection(*document)) {
       ToggleDeletedLines(*selection);
       result.outcome = CommentOutcome::kInserted;
@@ -164,20 +161,64 @@ CommandResult Commands::CommentDeleteText() {
 
 void Commands::ToggleDeletedLines(TextSelection& selection) {
   const std::string text = selection.GetSelectedText();
-  // The run goes on after the message: an empty text replaces an empty selection.
-  if (text.empty()) ui_.ShowMessage(messages::kSelectDeleteText);
-  selection.ReplaceSelection(ToggleDeletedText(text));
-  selection.MoveUpLines(1);
-  selection.MoveDownLines(1);
-  selection.MoveToLineEnd();
+  CommentContext context;
+  ReplaySteps(PlanCommand(EngineCommand::kDelete, text, templateTree_, context).steps, selection,
+              ui_);
+}
+
+TextRun Commands::Run(EngineCommand command, const TextDocumentInput& document) {
+  TextRun run;
+  try {
+    std::optional<LineTable> ownLines;
+    if (document.lines == nullptr) ownLines.emplace(document.text);
+    const LineTable& lines = document.lines != nullptr ? *document.lines : *ownLines;
+    const std::string lineBreak = FirstLineBreak(document.text);
+    CommentContext context;
+    context.page = document.page;
+    context.converter = &platform_.Converter();
+    context.today = platform_.Today();
+    context.user = &templateTree_.userInfo;
+    context.projectName = [&document] { return document.projectName.value_or(std::string()); };
+    context.documentName = [&document] { return document.name; };
+    context.declarations = declarations_;
+    run.result =
+        RunCommand(command, {document.text, &lines, lineBreak, document.anchor, document.caret},
+                   templateTree_, context);
+  } catch (const std::bad_alloc&) {
+    run.message = "internal error: out of memory";
+    return run;
+  } catch (const std::exception& e) {
+    run.message = std::string("internal error: ") + e.what();
+    return run;
+  }
+  const CommandPlan& plan = run.result.plan;
+  if (!plan.shown.empty()) {
+    run.status = RunStatus::kShown;
+    run.message = plan.shown;
+  } else if (run.result.edits.empty()) {
+    run.status = RunStatus::kNothing;
+    run.message =
+        plan.outcome == CommentOutcome::kEmptyTemplate
+            ? "the selection is a " + std::string(KindName(plan.kind)) + ", but its template in " +
+                  templateTree_.profilePath + " is empty; nothing inserted"
+            : "the selection holds no declaration quillmark recognises (class, struct, union, "
+              "enum, function, macro or interface); nothing done";
+  } else {
+    run.status = RunStatus::kDone;
+  }
+  return run;
 }
 
 void Commands::QuillmarkSetting() {
-  Guarded([&] { ui_.RunSettingsDialog(templateTree_); });
+  Guarded([&] {
+    if (ui_ != nullptr) ui_->RunSettingsDialog(templateTree_);
+  });
 }
 
 void Commands::QuillmarkAbout() {
-  Guarded([&] { ui_.RunAboutDialog(); });
+  Guarded([&] {
+    if (ui_ != nullptr) ui_->RunAboutDialog();
+  });
 }
 
 }  // namespace quillmark

@@ -4,19 +4,16 @@
 // A command object per settings file is kept between runs and built afresh
 // when the file changes on disk (its identity, size or time), so a request
 // costs one stat of the settings file, and an edit of it is seen at once. The
-// command runs on an in-memory copy of the document, and the difference
-// between the copy and the original becomes one minimal edit.
-#include <sys/stat.h>
-
+// engine's edits on the server's document go to the client as they are,
+// each only trimmed of the bytes it would rewrite with themselves.
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
 
 #include "quillmark/commands.h"
 #include "quillmark/engine.h"
+#include "quillmark/files.h"
 #include "quillmark/lsp.h"
-#include "quillmark/memory_editor.h"
-#include "quillmark/posix_platform.h"
 #include "quillmark/project_name.h"
 #include "quillmark/settings.h"
 #ifdef QUILLMARK_HAVE_SYNTAX
@@ -30,38 +27,17 @@ constexpr char kComment[] = "comment";
 constexpr char kHeader[] = "header";
 constexpr char kDelete[] = "delete";
 
-// Collects what the command would show in a message box.
-class CollectingUserInterface final : public UserInterface {
- public:
-  void ShowMessage(std::string_view text) override { Add(text); }
-  void RunSettingsDialog(TemplateTree&) override {}
-  void RunAboutDialog() override {}
-  void ReportError(std::string_view text) override { Add("quillmark: " + std::string(text)); }
-  std::string messages;
-
- private:
-  void Add(std::string_view text) {
-    if (!messages.empty()) messages += '\n';
-    messages += text;
-  }
-};
-
 // What tells one version of the settings file from another: a rewrite through
 // ReplaceFileAtomically gives a new inode, an edit in place a new time or size.
-struct FileStamp {
-  bool exists = false;
-  dev_t device = 0;
-  ino_t inode = 0;
-  off_t size = 0;
-  long long seconds = 0;
-  long nanoseconds = 0;
-  bool operator==(const FileStamp&) const = default;
-};
+// Unknown when there is no file to tell.
+FileIdentity StampOf(const std::string& path) {
+  FileIdentity identity;
+  if (!IdentifyFile(path, &identity, nullptr)) return {};
+  return identity;
+}
 
-FileStamp StampOf(const std::string& path) {
-  struct stat info {};
-  if (::stat(path.c_str(), &info) != 0) return {};
-  return {true, info.st_dev, info.st_ino, info.st_size, info.st_mtim.tv_sec, info.st_mtim.tv_nsec};
+bool SameStamp(const FileIdentity& a, const FileIdentity& b) {
+  return a.known == b.known && (!a.known || SameFile(a, b));
 }
 
 bool IsIdentifierChar(char c) {
@@ -186,9 +162,8 @@ std::string GuessName(DeclKind kind, std::string_view text) {
 
 // The kind as an action's title says it: short words.
 std::string KindWords(DeclKind kind) {
-  if (kind == DeclKind::MacroWithParams) return "macro";
-  if (kind == DeclKind::MethodDeclaration) return "method";
-  return std::string(KindName(kind));
+  const KindNames* names = NamesOf(kind);
+  return std::string(names != nullptr ? names->shortWords : "none");
 }
 
 // An empty selection stands for the caret's whole line, as `--line N` does.
@@ -282,32 +257,49 @@ bool IsContinuation(unsigned char byte) {
   return (byte & 0xC0) == 0x80;
 }
 
-// The one replacement that turns `before` into `after`, cut at character
-// boundaries and never between the CR and LF of a line break.
-ByteEdit MinimalEdit(const Document& document, std::string_view after) {
+// The engine's edit as the smallest replacement with the same result: the
+// bytes it rewrites with themselves are left out, cut at character boundaries
+// and never between the CR and LF of a line break. Only the bytes around the
+// edit are read.
+ByteEdit TightenedEdit(const Document& document, const Edit& edit) {
   const std::string_view before = document.Text();
-  const std::size_t shorter = std::min(before.size(), after.size());
-  std::size_t prefix = 0;
-  while (prefix < shorter && before[prefix] == after[prefix]) ++prefix;
-  const auto splits = [&](std::size_t at, std::string_view text) {
-    return at < text.size() && at > 0 &&
-           (IsContinuation(text[at]) || (text[at] == '\n' && text[at - 1] == '\r'));
+  const std::string_view put = edit.text;
+  const std::size_t from = edit.from, to = edit.to;
+  const std::size_t afterSize = before.size() - (to - from) + put.size();
+  // The edited text, read in place.
+  const auto after = [&](std::size_t i) {
+    if (i < from) return before[i];
+    if (i < from + put.size()) return put[i - from];
+    return before[i - from - put.size() + to];
   };
-  while (prefix > 0 && (splits(prefix, before) || splits(prefix, after))) --prefix;
-  std::size_t suffix = 0;
+  const std::size_t shorter = std::min(before.size(), afterSize);
+  const auto splits = [&](std::size_t at, bool inAfter) {
+    const std::size_t size = inAfter ? afterSize : before.size();
+    if (at == 0 || at >= size) return false;
+    const char c = inAfter ? after(at) : before[at];
+    const char previous = inAfter ? after(at - 1) : before[at - 1];
+    return IsContinuation(static_cast<unsigned char>(c)) || (c == '\n' && previous == '\r');
+  };
+  std::size_t prefix = std::min(from, shorter);
+  while (prefix < shorter && before[prefix] == after(prefix)) ++prefix;
+  while (prefix > 0 && (splits(prefix, false) || splits(prefix, true))) --prefix;
+  std::size_t suffix = std::min(before.size() - to, shorter - prefix);
   while (suffix < shorter - prefix &&
-         before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix])
+         before[before.size() - 1 - suffix] == after(afterSize - 1 - suffix))
     ++suffix;
-  while (suffix > 0 &&
-         (splits(before.size() - suffix, before) || splits(after.size() - suffix, after)))
+  while (suffix > 0 && (splits(before.size() - suffix, false) || splits(afterSize - suffix, true)))
     --suffix;
+  std::string newText;
+  newText.reserve(afterSize - suffix - prefix);
+  for (std::size_t i = prefix; i < afterSize - suffix; ++i) newText += after(i);
   return {{document.PositionAt(prefix), document.PositionAt(before.size() - suffix)},
-          std::string(after.substr(prefix, after.size() - suffix - prefix))};
+          std::move(newText)};
 }
 
 class CommentActions final : public ActionProvider {
  public:
-  explicit CommentActions(std::string settingsPath) : settingsPath_(std::move(settingsPath)) {}
+  CommentActions(std::string settingsPath, const Platform& platform)
+      : settingsPath_(std::move(settingsPath)), platform_(platform) {}
 
   std::vector<ListedAction> Actions(const DocumentView& view, ByteRange selection) override {
     const Document& document = view.document;
@@ -333,49 +325,48 @@ class CommentActions final : public ActionProvider {
     }
     const Document& document = view.document;
     const std::string path = UriToPath(view.uri);
-    MemoryDocument memory(std::string(document.Text()),
-                          std::filesystem::path(path).filename().string(), CodePage::kUtf8);
+    TextDocumentInput input{document.Text(),
+                            CodePage::kUtf8,
+                            nullptr,
+                            {},
+                            {},
+                            std::filesystem::path(path).filename().string(),
+                            ProjectName(path)};
     if (actionId != kHeader) {
       const ByteRange range = actionId == kComment ? CommentSelection(document, selection)
                                                    : EffectiveSelection(document, selection);
       // The caret at the start, as the command line's --line and --lines put it.
-      memory.Select({range.end.line + 1, range.end.column + 1},
-                    {range.start.line + 1, range.start.column + 1});
+      input.anchor = {range.end.line + 1, range.end.column + 1};
+      input.caret = {range.start.line + 1, range.start.column + 1};
     }
-    MemoryEditor editor;
-    editor.Open(&memory);
-    editor.SetProjectName(ProjectName(path));
 
     Commands& commands = CurrentCommands();
     if (!commands.SettingsLoaded()) {
       result.message = "quillmark: cannot read settings file " + commands.settingsError();
       return result;
     }
-    ui_.messages.clear();
-    commands.SetApplicationObject(&editor);
-    CommandResult outcome;
-    if (actionId == kComment) {
-      outcome = commands.QuillmarkClassOrFunction();
-    } else if (actionId == kHeader) {
-      outcome = commands.CommentFileNote();
-    } else {
-      outcome = commands.CommentDeleteText();
+    const EngineCommand command = actionId == kComment  ? EngineCommand::kComment
+                                  : actionId == kHeader ? EngineCommand::kHeader
+                                                        : EngineCommand::kDelete;
+    const TextRun run = commands.Run(command, input);
+    switch (run.status) {
+      case RunStatus::kShown:
+        // A command that showed a message changed nothing, as on the command line.
+        result.message = run.message;
+        return result;
+      case RunStatus::kFailed:
+        result.message = "quillmark: " + run.message;
+        return result;
+      case RunStatus::kNothing:
+        // Silence would leave the user guessing why the chosen action did nothing.
+        if (run.result.plan.outcome == CommentOutcome::kEmptyTemplate)
+          result.message = "quillmark: " + run.message;
+        return result;
+      case RunStatus::kDone:
+        break;
     }
-    commands.SetApplicationObject(nullptr);
-    result.message = std::move(ui_.messages);
-    ui_.messages.clear();
-    // A command that showed a message changed nothing, as on the command line.
-    if (!result.message.empty()) return result;
-    if (!memory.Modified()) {
-      // Silence would leave the user guessing why the chosen action did nothing.
-      if (outcome.outcome == CommentOutcome::kEmptyTemplate)
-        result.message = "quillmark: the selection is a " + std::string(KindName(outcome.kind)) +
-                         ", but its template in " + commands.templateTree().profilePath +
-                         " is empty; nothing inserted";
-      return result;
-    }
-    result.edits.push_back(MinimalEdit(document, memory.Text()));
-    result.caret = BytePosition{memory.Caret().line - 1, memory.Caret().column - 1};
+    for (const Edit& edit : run.result.edits) result.edits.push_back(TightenedEdit(document, edit));
+    result.caret = BytePosition{run.result.caret.line - 1, run.result.caret.column - 1};
     return result;
   }
 
@@ -398,13 +389,13 @@ class CommentActions final : public ActionProvider {
     std::string path = settingsPath_;
     if (path.empty()) GetProfilePath(platform_, "Comment.ini", path, nullptr);
     // Stamped before loading: a change while the file is read shows at the next run.
-    const FileStamp stamp = StampOf(path);
+    const FileIdentity stamp = StampOf(path);
     if (commands_ && commands_->SettingsLoaded() && !path.empty() &&
-        commands_->templateTree().profilePath == path && stamp == loadedStamp_)
+        commands_->templateTree().profilePath == path && SameStamp(stamp, loadedStamp_))
       return *commands_;
     commands_.reset();
     commands_ = std::make_unique<Commands>(
-        ui_, platform_, path.empty() ? std::nullopt : std::optional<std::string>(path));
+        platform_, path.empty() ? std::nullopt : std::optional<std::string>(path));
     loadedStamp_ = stamp;
     if (UseSyntaxMode(*commands_)) commands_->SetDeclarationSource(SyntaxSource());
     return *commands_;
@@ -430,15 +421,15 @@ class CommentActions final : public ActionProvider {
   std::string settingsPath_;
   std::string parser_;
   std::unique_ptr<DeclarationFieldsSource> syntax_;
-  PosixPlatform platform_;
-  CollectingUserInterface ui_;
+  const Platform& platform_;
   std::unique_ptr<Commands> commands_;
-  FileStamp loadedStamp_;
+  FileIdentity loadedStamp_;
 };
 }  // namespace
 
-std::unique_ptr<ActionProvider> MakeCommentActions(std::string settingsPath) {
-  return std::make_unique<CommentActions>(std::move(settingsPath));
+std::unique_ptr<ActionProvider> MakeCommentActions(std::string settingsPath,
+                                                   const Platform& platform) {
+  return std::make_unique<CommentActions>(std::move(settingsPath), platform);
 }
 
 }  // namespace quillmark::lsp

@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "quillmark/lsp.h"
+#include "quillmark/version.h"
 
 namespace quillmark::lsp {
 namespace {
@@ -22,6 +23,7 @@ constexpr int kServerNotInitialized = -32002;
 constexpr int kRequestFailed = -32803;
 constexpr int kContentModified = -32801;
 
+constexpr int kMessageError = 1;
 constexpr int kMessageWarning = 2;
 constexpr char kRunCommand[] = "quillmark.run";
 constexpr char kActionKind[] = "refactor.rewrite";
@@ -233,7 +235,7 @@ void Server::State::Initialize(const Json& id, const Json& params) {
                  {"textDocumentSync", {{"openClose", true}, {"change", 2}}},
                  {"codeActionProvider", {{"codeActionKinds", {kActionKind}}}},
                  {"executeCommandProvider", {{"commands", {kRunCommand}}}}}},
-               {"serverInfo", {{"name", "quillmark"}, {"version", "1.5.0"}}}});
+               {"serverInfo", {{"name", "quillmark"}, {"version", QUILLMARK_VERSION}}}});
 }
 
 void Server::State::CodeAction(const Json& id, const Json& params) {
@@ -412,7 +414,7 @@ Server::Server(const LspOptions& options, Sender send) : state_(std::make_unique
   state_->send = std::move(send);
   state_->provider = options.provider;
   if (state_->provider == nullptr) {
-    state_->ownProvider = MakeCommentActions(options.settingsPath);
+    state_->ownProvider = MakeCommentActions(options.settingsPath, *options.platform);
     state_->provider = state_->ownProvider.get();
   }
 }
@@ -459,7 +461,14 @@ bool Server::Handle(std::string_view body) {
       s.HandleNotification(method->get<std::string>(), *params);
     }
   } catch (const std::exception& e) {
-    if (method != nullptr && id != nullptr) s.Fail(replyId, kInternalError, e.what());
+    // A request gets the failure as its answer; anything else has no answer
+    // to carry it, so the client's log does.
+    if (method != nullptr && id != nullptr) {
+      s.Fail(replyId, kInternalError, e.what());
+    } else {
+      s.Notify("window/logMessage",
+               {{"type", kMessageError}, {"message", std::string("quillmark: ") + e.what()}});
+    }
   }
   return !s.stop;
 }

@@ -24,6 +24,7 @@
 
 #include "quillmark/files.h"
 #include "quillmark/signal_cleanup.h"
+#include "quillmark/posix_platform.h"
 
 namespace quillmark {
 namespace {
@@ -235,16 +236,6 @@ void CopyExtendedAttributes(const std::string& from, int to) {
   }
 }
 
-bool WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    bytes.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
-}
-
 void SyncDirectory(const std::string& dir) {
   const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;
@@ -375,6 +366,26 @@ void RemoveTempFilesOnSignals() {
     ::sigfillset(&handler.sa_mask);  // one handler at a time
     ::sigaction(signal, &handler, nullptr);
   }
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+bool IdentifyFile(const std::string& path, FileIdentity* identity, std::string* error) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    if (error != nullptr) *error = path + ": " + std::strerror(errno);
+    return false;
+  }
+  *identity = IdentityOf(st);
+  return true;
 }
 
 }  // namespace quillmark

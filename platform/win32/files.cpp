@@ -222,4 +222,26 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view bytes, std:
   return true;
 }
 
+bool IdentifyFile(const std::string& path, FileIdentity* identity, std::string* error) {
+  const std::optional<std::wstring> wide = Widen(path);
+  if (!wide || wide->empty()) {
+    SetError(error, "no such file");
+    return false;
+  }
+  // No access asked: the file's information only, whoever holds it open.
+  Handle file(CreateFileW(wide->c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                          nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!file.valid()) {
+    SetError(error, OpenFailure(GetLastError()));
+    return false;
+  }
+  FileIdentity seen;
+  if (!IdentityOf(file.get(), seen)) {
+    SetError(error, "cannot read the file's information");
+    return false;
+  }
+  *identity = seen;
+  return true;
+}
+
 }  // namespace quillmark

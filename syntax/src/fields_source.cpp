@@ -4,7 +4,7 @@ namespace quillmark::syntax {
 
 DeclarationFields ToFields(const ParsedDeclaration& declaration) {
   DeclarationFields fields;
-  fields.kind = static_cast<DeclKind>(static_cast<int>(declaration.kind));
+  fields.kind = declaration.kind;
   fields.name = declaration.name;
   fields.scope = declaration.scope;
   fields.returnType = declaration.returnType;

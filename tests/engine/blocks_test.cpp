@@ -51,11 +51,11 @@ const std::string kClassBlock = Block({
 });
 
 TEST_F(BlocksTest, ClassBlockWithTwoBases) {
-  RecordingSelection selection;
+  ExpandedBlock block;
   std::string text = "class AFX_EXT_CLASS CMyView : public CView, protected IHost";
-  ASSERT_TRUE(CommentClass(text, selection, *tree_->FindKindNode(DeclKind::Class),
-                           Context(CodePage::kUtf8, &tree_->userInfo)));
-  EXPECT_EQ(kClassBlock, selection.inserted);
+  ASSERT_TRUE(CommentClass(text, *tree_->FindKindNode(DeclKind::Class),
+                           Context(CodePage::kUtf8, &tree_->userInfo), &block));
+  EXPECT_EQ(kClassBlock, block.text);
 }
 
 TEST_F(BlocksTest, ClassBlockInTheDocument) {
@@ -71,10 +71,10 @@ TEST_F(BlocksTest, ClassBlockInTheDocument) {
 }
 
 TEST_F(BlocksTest, FunctionBlockWithFourParameters) {
-  RecordingSelection selection;
+  ExpandedBlock block;
   std::string text = "LRESULT CALLBACK WndProc(HWND h, UINT m, WPARAM w, LPARAM l)";
-  ASSERT_TRUE(CommentFunction(text, selection, *tree_->FindKindNode(DeclKind::Function),
-                              Context(CodePage::kUtf8, &tree_->userInfo)));
+  ASSERT_TRUE(CommentFunction(text, *tree_->FindKindNode(DeclKind::Function),
+                              Context(CodePage::kUtf8, &tree_->userInfo), &block));
   EXPECT_EQ(Block({
                 kRule,
                 "//\t函 数 名 : WndProc",
@@ -90,7 +90,7 @@ TEST_F(BlocksTest, FunctionBlockWithFourParameters) {
                 "//\t\t\t\t LPARAM l",
                 kRule,
             }),
-            selection.inserted);
+            block.text);
 }
 
 // Wherever the block goes, the caret ends after the marked line's text, also
@@ -261,15 +261,76 @@ TEST_F(BlocksTest, DriverMessages) {
 }
 
 TEST_F(BlocksTest, GbkDocumentGetsGbkBlock) {
-  RecordingSelection selection;
+  ExpandedBlock block;
   std::string text = "union UValue {";
   const TemplateNode& node = *tree_->FindKindNode(DeclKind::Union);
-  ASSERT_TRUE(node.generator(text, selection, node, Context(CodePage::kGbk, &tree_->userInfo)));
+  ASSERT_TRUE(node.generator(text, node, Context(CodePage::kGbk, &tree_->userInfo), &block));
   EXPECT_EQ(
       testing::Gbk(Block({kRule, "//\t联合体名 : UValue", "//\t描    述 : ", "//\t功    能 : ",
                           "//\t历史记录 : ", "//\t使用说明 : ", "//\t作    者 : Author Name",
                           "//\t时    间 : 2002年9月17日", "//\t备    注 : ", kRule})),
-      selection.inserted);
+      block.text);
+}
+
+// The calls an editor gets from each command, in order: the IDE replays them
+// through its object model exactly as the commands have always made them.
+TEST_F(BlocksTest, EditorCallsPerCommand) {
+  struct LoggingSink final : MessageSink {
+    explicit LoggingSink(std::vector<std::string>& log) : log(log) {}
+    void ShowMessage(std::string_view) override { log.push_back("message"); }
+    std::vector<std::string>& log;
+  };
+  tree_->FindKindNode(DeclKind::Class)->lines = {"//a", "//b%CaretPos%", "//c", "//d"};
+  tree_->FindKindNode(DeclKind::FileHeader)->lines = {"//%CaretPos%h", "//i"};
+  const struct {
+    EngineCommand command;
+    const char* selected;
+    std::vector<std::string> calls;
+    const char* why;
+  } kCases[] = {
+      {EngineCommand::kComment,
+       "class CFoo",
+       {"up 1", "down 1", "start", "replace", "up 4", "down 1", "end"},
+       "to the insertion line, the block, up to the line before the marked one, down, its end"},
+      {EngineCommand::kComment,
+       "class : CBase",
+       {"up 1", "down 1", "start", "message"},
+       "the moves come before the parse, so they happen when it fails"},
+      {EngineCommand::kComment, "", {"message"}, "an empty selection: the message alone"},
+      {EngineCommand::kComment, "int x = 0;", {}, "nothing recognised: no call at all"},
+      {EngineCommand::kHeader,
+       "class CFoo",
+       {"top", "replace", "up 3", "down 1", "end"},
+       "the header goes to the top wherever the caret is"},
+      {EngineCommand::kDelete,
+       "int a;\r\n",
+       {"replace", "up 1", "down 1", "end"},
+       "the toggle replaces the selection"},
+      {EngineCommand::kDelete,
+       "",
+       {"message", "replace", "up 1", "down 1", "end"},
+       "an empty toggle shows its message and goes on"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.why);
+    RecordingSelection selection;
+    selection.selected = c.selected;
+    LoggingSink sink(selection.log);
+    const CommandPlan plan = PlanCommand(c.command, c.selected, *tree_, Context());
+    ReplaySteps(plan.steps, selection, &sink);
+    EXPECT_EQ(c.calls, selection.log);
+    if (c.command != EngineCommand::kDelete) {
+      RecordingSelection old;
+      old.selected = c.selected;
+      LoggingSink oldSink(old.log);
+      if (c.command == EngineCommand::kComment) {
+        RequestComment(old, *tree_, oldSink, Context());
+      } else {
+        RequestFileHeader(old, *tree_, oldSink, Context());
+      }
+      EXPECT_EQ(c.calls, old.log);
+    }
+  }
 }
 
 }  // namespace

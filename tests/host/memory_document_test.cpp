@@ -114,5 +114,58 @@ TEST_F(MemoryDocumentTest, EditsIndexLikeAFreshDocument) {
   }
 }
 
+// The edits and caret the engine works out for a whole document are what an
+// editor driven through the same steps leaves: the hosts that apply edits and
+// the IDE that replays the steps end alike.
+TEST_F(MemoryDocumentTest, ResolvedStepsEqualTheEditorsReplay) {
+  std::mt19937 random(11);
+  const char kAlphabet[] = {'a', 'b', '\r', '\n', ' '};
+  const auto text = [&](std::size_t max) {
+    std::string t(random() % (max + 1), ' ');
+    for (char& c : t) c = kAlphabet[random() % sizeof kAlphabet];
+    return t;
+  };
+  using Op = EditorStep::Op;
+  for (int round = 0; round < 3000; ++round) {
+    MemoryDocument doc(text(30));
+    const auto position = [&] {
+      const int line = static_cast<int>(random() % static_cast<unsigned>(doc.LineCount() + 2));
+      return TextPosition{line, static_cast<int>(random() % 8)};
+    };
+    const TextPosition anchor = position(), caret = position();
+    std::vector<EditorStep> steps;
+    const int lines = static_cast<int>(random() % 4);
+    switch (random() % 3) {
+      case 0:  // a block above the caret's line, the caret on its marked line
+        steps = {{Op::kMoveUp, 1, {}}, {Op::kMoveDown, 1, {}}, {Op::kLineStart, 0, {}}};
+        break;
+      case 1:  // a header
+        steps = {{Op::kDocumentStart, 0, {}}};
+        break;
+      default:  // a toggle puts over the selection
+        break;
+    }
+    std::string put = steps.empty() ? text(8) : std::string();
+    for (int i = 0; i < lines; ++i) put += "//x\r\n";
+    steps.push_back({Op::kShowMessage, 0, "shown"});
+    steps.push_back({Op::kPut, 0, put});
+    steps.push_back({Op::kMoveUp, static_cast<int>(random() % 5), {}});
+    steps.push_back({Op::kMoveDown, 1, {}});
+    steps.push_back({Op::kLineEnd, 0, {}});
+
+    doc.Select(anchor, caret);
+    ResolvedSteps resolved;
+    ASSERT_TRUE(
+        ResolveSteps(doc.Text(), doc.Lines(), doc.LineBreak(), anchor, caret, steps, &resolved));
+    MemoryDocument applied(doc.Text());
+    applied.ApplyEdits(resolved.edits, resolved.caret);
+    ReplaySteps(steps, doc, nullptr);
+    const std::string why = ::testing::PrintToString(applied.Text());
+    ASSERT_EQ(doc.Text(), applied.Text()) << why;
+    ASSERT_EQ(doc.Caret(), applied.Caret()) << why;
+    ASSERT_EQ(doc.Modified(), !resolved.edits.empty()) << why;
+  }
+}
+
 }  // namespace
 }  // namespace quillmark

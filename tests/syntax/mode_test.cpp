@@ -62,9 +62,11 @@ Outcome Comment(const std::string& selection, CodePage page, DeclarationFieldsSo
   context.converter = &converter;
   context.declarations = source;
   Outcome run;
-  context.syntaxFellBack = &run.fellBack;
   SilentSink sink;
-  const CommentResult result = RequestComment(document, tree, sink, context);
+  const CommandPlan result =
+      PlanCommand(EngineCommand::kComment, document.GetSelectedText(), tree, context);
+  ReplaySteps(result.steps, document, &sink);
+  run.fellBack = result.syntaxFellBack;
   if (result.outcome == CommentOutcome::kNoKind) {
     run.block = "(nothing recognised)";
     return run;

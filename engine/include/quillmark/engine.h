@@ -1,274 +1,26 @@
-// The comment engine: templates, the declaration classifier, text normalisation,
-// placeholder expansion and the per-kind generators.
+// The comment engine's pure call: a command on a selection (or a whole
+// document), the template tree and a context in; the plan of editor steps, or
+// the edits and the caret, out. Nothing here throws on bad input, keeps state
+// between calls or touches the operating system or an editor: the date, the
+// converter and the names arrive in a CommentContext.
 //
-// Declaration texts are byte strings in the document's code page, which every
-// routine that searches them is given; indices and lengths count bytes. Template
-// trees hold their names and lines in UTF-8 and are encoded into the document's
-// code page when a block is built. Nothing here throws on bad input, keeps
-// state between calls or touches the operating system: the date, the converter
-// and the editor arrive in a CommentContext.
+// The parts have headers of their own; this one includes them all.
 #pragma once
 
-#include <map>
-#include <memory>
-#include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "quillmark/code_page.h"
+#include "quillmark/comment_context.h"
+#include "quillmark/declaration_fields.h"
 #include "quillmark/editor_port.h"
-#include "quillmark/platform.h"
+#include "quillmark/edits.h"
+#include "quillmark/generators.h"
+#include "quillmark/kinds.h"
+#include "quillmark/template_tree.h"
 
 namespace quillmark {
-
-// ---------------------------------------------------------------------------
-// Code pages
-
-// True when `byte` starts a two-byte character in `page`.
-bool IsLeadByte(unsigned char byte, CodePage page);
-// Length in bytes of the character starting at `pos` (1 at least, never past the end).
-std::size_t CharLengthAt(std::string_view text, std::size_t pos, CodePage page);
-// Converts UTF-8 into `page`; nothing when a character has no counterpart there.
-std::optional<std::string> EncodeFromUtf8(std::string_view utf8, CodePage page,
-                                          const TextConverter& converter);
-std::optional<std::string> DecodeToUtf8(std::string_view text, CodePage page,
-                                        const TextConverter& converter);
-// Like EncodeFromUtf8, but a character `page` cannot hold becomes "?", as the
-// Windows conversion does; `replaced` (if given) is set when that happened.
-std::string EncodeLossy(std::string_view utf8, CodePage page, const TextConverter& converter,
-                        bool* replaced = nullptr);
-bool IsValidUtf8(std::string_view text);
-
-// The one text search of the engine: case-sensitive bytes, never matching from
-// the second byte of a double-byte character. Returns the byte index or -1.
-int FindSubstring(std::string_view text, std::string_view literal, CodePage page, int start = 0);
-
-// ---------------------------------------------------------------------------
-// Declaration kinds and the template tree
-
-enum class DeclKind : int {
-  None = -1,
-  Class = 0,
-  Struct = 1,
-  Union = 2,
-  Enum = 3,
-  Function = 4,
-  MemberFunction = 5,
-  Macro = 6,
-  MacroWithParams = 7,
-  Interface = 8,
-  FileHeader = 9,
-  MethodDeclaration = 11,
-  MethodImplementation = 12,
-};
-
-struct TemplateNode;
-struct CommentContext;
-
-// A kind's routine: true when a block was inserted, false when the declaration
-// text cannot be taken apart (then nothing was inserted). `text` is the caller's
-// copy, in the context's code page.
-using Generator = bool (*)(std::string& text, TextSelection& selection, const TemplateNode& node,
-                           const CommentContext& context);
-
-struct TemplateNode {
-  std::string name;                // UTF-8
-  std::vector<std::string> lines;  // UTF-8 template lines, without line terminators
-  std::unique_ptr<TemplateNode> next;
-  std::unique_ptr<TemplateNode> firstChild;
-  Generator generator = nullptr;
-
-  bool IsGroup() const { return firstChild != nullptr; }
-};
-
-// Frees the sibling chain starting at `node`: each node's children before the
-// node, siblings in list order. Returns the number of nodes freed.
-int FreeNodeChain(std::unique_ptr<TemplateNode> node);
-
-// The values of "%Company%" and "%Author%", in UTF-8.
-struct UserInfo {
-  std::string companyName;
-  std::string authorName;
-};
-
-// Owns the groups, the kinds and the user information. Construction fills the
-// defaults, the author being the logon name when there is a usable one;
-// loading the user's settings file is the settings subsystem's job.
-class TemplateTree {
- public:
-  explicit TemplateTree(const std::optional<std::string>& logonName = std::nullopt);
-  ~TemplateTree();
-  TemplateTree(const TemplateTree&) = delete;
-  TemplateTree& operator=(const TemplateTree&) = delete;
-
-  TemplateNode* FindKindNode(DeclKind kind) const;
-
-  std::string profilePath;
-  UserInfo userInfo;
-  std::map<int, TemplateNode*> kindTable;
-  std::unique_ptr<TemplateNode> root;
-
- private:
-  void BuildDefaultTemplates();
-  // Links a new node as `previous`'s next sibling, else as `group`'s first
-  // child, else as the root.
-  TemplateNode* AppendNode(TemplateNode* group, TemplateNode* previous, std::string name);
-};
-
-// The logon name as the defaults may use it: nothing when it is empty or would
-// not fit the system's 260-byte buffer.
-std::optional<std::string> UsableLogonName(const std::optional<std::string>& logonName);
-
-// ---------------------------------------------------------------------------
-// The syntax mode: the fields of a declaration from a parser outside the
-// engine. The engine knows only this interface, never the parser behind it.
-
-// A declaration taken apart, in UTF-8. How the fields fill a kind's template:
-// `name` the kind's own name placeholder; `scope` the member's class
-// (%ClassName% of a member function, %Interface% of a method implementation);
-// `bases` joined like the keyword mode's base list (%BaseClassName%,
-// %BaseInterface%); `returnType` %ReturnValue%; `parameters` ("text" or
-// "text = default") and a macro's `macroParameters` %FunctionParam%, one per line.
-struct DeclarationFields {
-  DeclKind kind = DeclKind::None;
-  std::string name;
-  std::string scope;
-  std::string returnType;
-  std::vector<std::string> bases;
-  std::vector<std::string> parameters;
-  std::vector<std::string> macroParameters;
-};
-
-class DeclarationFieldsSource {
- public:
-  virtual ~DeclarationFieldsSource() = default;
-  // Takes the UTF-8 selection apart; false, with the reason in `why` (English),
-  // when it holds nothing the parser knows.
-  virtual bool Parse(std::string_view utf8Selection, DeclarationFields* out, std::string* why) = 0;
-  // The same for the selection [begin, end) of the whole UTF-8 document, for hosts
-  // that have it: the document tells a member selected inside its class body from
-  // a free function. A source that cannot use the document parses the selection.
-  virtual bool ParseInDocument(std::string_view utf8Document, std::size_t begin, std::size_t end,
-                               DeclarationFields* out, std::string* why) {
-    if (begin > end || end > utf8Document.size()) {
-      if (why != nullptr) *why = "the selection lies outside the document";
-      return false;
-    }
-    return Parse(utf8Document.substr(begin, end - begin), out, why);
-  }
-};
-
-// ---------------------------------------------------------------------------
-// What one comment request works with besides the text and the template.
-
-struct CommentContext {
-  CodePage page = CodePage::kUtf8;           // the document's
-  const TextConverter* converter = nullptr;  // needed only for code page 936
-  LocalDate today;
-  const UserInfo* user = nullptr;
-  // Asked for "%ProjectName%" and "%CurrentFileName%", only for lines that hold them.
-  EditorHost* host = nullptr;
-  // Set when a template character could not be encoded in the document's code
-  // page and was written as "?".
-  bool* replacedCharacters = nullptr;
-  // When set, the comment request asks it for the fields first and uses the
-  // keyword mode only when it cannot parse the selection.
-  DeclarationFieldsSource* declarations = nullptr;
-  // Set when the syntax mode was asked and the keyword mode took over; then
-  // `syntaxFailure` (if given) says why.
-  bool* syntaxFellBack = nullptr;
-  std::string* syntaxFailure = nullptr;
-};
-
-// ---------------------------------------------------------------------------
-// Classifier and normalisation
-
-DeclKind Classify(std::string_view text, CodePage page);
-
-void TrimDeclaration(std::string& text, CodePage page);
-void KeepFirstOccurrence(std::string& text, char byte);
-void RemoveSubstring(std::string& text, std::string_view literal, CodePage page);
-void RemoveWhitespace(std::string& text);
-void RemoveExportMacros(std::string& text, CodePage page);
-
-// ---------------------------------------------------------------------------
-// Expansion and insertion
-
-struct ExpansionStep {
-  std::string_view placeholder;
-  std::string value;
-  int lineBreaks = 0;  // line breaks inside `value`
-};
-
-struct ExpandedBlock {
-  std::string text;
-  int lineCount = 0;
-  int caretLine = 1;
-};
-
-void PrepareInsertionPoint(TextSelection& selection);
-// Steps' placeholders and values are in the context's code page; the template
-// lines and the user information are UTF-8 and encoded here.
-ExpandedBlock ExpandTemplate(const std::vector<std::string>& lines,
-                             std::span<const ExpansionStep> leading,
-                             std::span<const ExpansionStep> trailing,
-                             const CommentContext& context);
-void ExpandTime(std::string& line, const CommentContext& context);
-void InsertBlockAndPlaceCaret(TextSelection& selection, const std::string& block, int lineCount,
-                              int caretLine);
-
-// ---------------------------------------------------------------------------
-// Parsing helpers shared by the generators
-
-struct JoinedItems {
-  std::string value;
-  int extraLines = 0;
-};
-inline constexpr std::string_view kItemSeparator = ",\r\n//\t\t\t\t";
-JoinedItems JoinItems(const std::vector<std::string>& items);
-void SplitParams(std::string text, std::vector<std::string>& items, CodePage page);
-bool ParseClassHead(bool isClass, const std::string& text, std::string& name,
-                    std::vector<std::string>& bases, CodePage page);
-bool SplitFunctionHead(std::string& head, std::string& returnType, std::string& name,
-                       CodePage page);
-bool SplitMemberHead(std::string& head, std::string& className, std::string& returnType,
-                     std::string& functionName, CodePage page);
-bool ParseInterfaceHead(const std::string& text, std::string& interfaceName,
-                        std::string& baseInterface, CodePage page);
-
-// ---------------------------------------------------------------------------
-// Generators
-
-bool CommentClass(std::string& text, TextSelection& selection, const TemplateNode& node,
-                  const CommentContext& context);
-bool CommentStruct(std::string& text, TextSelection& selection, const TemplateNode& node,
-                   const CommentContext& context);
-bool CommentClassOrStruct(bool isClass, std::string& text, TextSelection& selection,
-                          const TemplateNode& node, const CommentContext& context);
-bool CommentUnion(std::string& text, TextSelection& selection, const TemplateNode& node,
-                  const CommentContext& context);
-bool CommentEnum(std::string& text, TextSelection& selection, const TemplateNode& node,
-                 const CommentContext& context);
-bool CommentFunction(std::string& text, TextSelection& selection, const TemplateNode& node,
-                     const CommentContext& context);
-bool CommentMemberFunction(std::string& text, TextSelection& selection, const TemplateNode& node,
-                           const CommentContext& context);
-bool CommentMacro(std::string& text, TextSelection& selection, const TemplateNode& node,
-                  const CommentContext& context);
-bool CommentParamMacro(std::string& text, TextSelection& selection, const TemplateNode& node,
-                       const CommentContext& context);
-bool CommentInterface(std::string& text, TextSelection& selection, const TemplateNode& node,
-                      const CommentContext& context);
-bool CommentMethodDecl(std::string& text, TextSelection& selection, const TemplateNode& node,
-                       const CommentContext& context);
-bool CommentMethodImpl(std::string& text, TextSelection& selection, const TemplateNode& node,
-                       const CommentContext& context);
-bool CommentFileHeader(std::string& text, TextSelection& selection, const TemplateNode& node,
-                       const CommentContext& context);
-
-// ---------------------------------------------------------------------------
-// Drivers
 
 // Messages the system shows, in UTF-8.
 namespace messages {
@@ -301,9 +53,68 @@ struct CommentResult {
 // The block a kind's template makes of the fields (UTF-8, encoded here into the
 // context's code page), with the placeholders the keyword mode fills for that
 // kind. False, with the reason, when a field cannot be written in the code page.
-bool BuildBlockFromFields(const DeclarationFields& fields, const TemplateNode& node,
-                          const CommentContext& context, ExpandedBlock* block, std::string* why);
+[[nodiscard]] bool BuildBlockFromFields(const DeclarationFields& fields, const TemplateNode& node,
+                                        const CommentContext& context, ExpandedBlock* block,
+                                        std::string* why);
 
+// The three document commands.
+enum class EngineCommand { kComment, kHeader, kDelete };
+
+inline constexpr std::string_view kDeleteMarker = "//DELETE!";
+
+// The toggle on a selected text: lines split at LF (a CR stays with its line),
+// marked or restored as the first line decides, joined without the LFs.
+std::string ToggleDeletedText(std::string_view selected);
+
+// What a command does, as an editor with one selection would be driven to do
+// it: the steps (moves, the one text put, the messages shown, in order), the
+// outcome and the kind recognised.
+struct CommandPlan {
+  CommentOutcome outcome = CommentOutcome::kNoKind;
+  DeclKind kind = DeclKind::None;
+  std::vector<EditorStep> steps;
+  // The messages shown, one a line, in UTF-8.
+  std::string shown;
+  // A template character the document's code page cannot hold was written as "?".
+  bool replacedCharacters = false;
+  // The syntax mode was asked and the keyword mode did the work; `syntaxFailure` says why.
+  bool syntaxFellBack = false;
+  std::string syntaxFailure;
+};
+
+// The engine's pure call for a host that has the selection alone (the IDE):
+// `selectedText` is the selection as the editor hands it over (line breaks
+// "\r\n"); the header never looks at it.
+CommandPlan PlanCommand(EngineCommand command, std::string_view selectedText,
+                        const TemplateTree& tree, const CommentContext& context);
+
+// A document the engine may see whole, with its selection.
+struct DocumentView {
+  std::string_view text;       // in the context's code page
+  const LineTable* lines;      // the text's line table
+  std::string_view lineBreak;  // the document's style (FirstLineBreak)
+  TextPosition anchor;
+  TextPosition caret;
+};
+
+// The result of a command on a whole document: the plan, the edits it makes
+// (byte ranges of the document, sorted, not overlapping; none when nothing
+// changes) and the caret after them.
+struct CommandResultOnText {
+  CommandPlan plan;
+  std::vector<Edit> edits;
+  TextPosition caret;
+};
+
+// The engine's pure call for a host that has the whole document.
+CommandResultOnText RunCommand(EngineCommand command, const DocumentView& document,
+                               const TemplateTree& tree, const CommentContext& context);
+
+// The selected text as an editor hands it over: every line break "\r\n".
+std::string SelectedText(const DocumentView& document);
+
+// The old road for editor hosts: plans the command and replays its steps on
+// the selection and message boxes.
 CommentResult RequestComment(TextSelection& selection, const TemplateTree& tree,
                              MessageSink& messages, const CommentContext& context);
 CommentResult RequestFileHeader(TextSelection& selection, const TemplateTree& tree,

@@ -37,8 +37,7 @@ int LastIndexOf(const std::string& text, char byte, int before) {
 
 // Steps shared by both generators up to the head: returns the parenthesis
 // position and the head before it (empty when there is no parenthesis).
-int CutHead(std::string& text, TextSelection& selection, std::string& head, CodePage page) {
-  PrepareInsertionPoint(selection);
+int CutHead(std::string& text, std::string& head, CodePage page) {
   TrimDeclaration(text, page);
   RemoveSubstring(text, "afx_msg", page);
   RemoveSubstring(text, "static", page);
@@ -97,11 +96,11 @@ bool SplitMemberHead(std::string& head, std::string& className, std::string& ret
   return result;
 }
 
-bool CommentFunction(std::string& text, TextSelection& selection, const TemplateNode& node,
-                     const CommentContext& context) {
+bool CommentFunction(std::string& text, const TemplateNode& node, const CommentContext& context,
+                     ExpandedBlock* block) {
   const CodePage page = context.page;
   std::string head;
-  const int open = CutHead(text, selection, head, page);
+  const int open = CutHead(text, head, page);
   std::string returnType, name;
   SplitFunctionHead(head, returnType, name, page);  // an empty head leaves both empty
   std::optional<JoinedItems> params = CutParams(text, open, page);
@@ -109,14 +108,14 @@ bool CommentFunction(std::string& text, TextSelection& selection, const Template
   detail::KindValues values{
       .name = std::move(name), .returnType = std::move(returnType), .params = std::move(*params)};
   text.clear();
-  return detail::ExpandKindAndInsert(DeclKind::Function, values, selection, node, context);
+  return detail::ExpandKindInto(DeclKind::Function, values, node, context, block);
 }
 
-bool CommentMemberFunction(std::string& text, TextSelection& selection, const TemplateNode& node,
-                           const CommentContext& context) {
+bool CommentMemberFunction(std::string& text, const TemplateNode& node,
+                           const CommentContext& context, ExpandedBlock* block) {
   const CodePage page = context.page;
   std::string head;
-  const int open = CutHead(text, selection, head, page);
+  const int open = CutHead(text, head, page);
   std::string className, returnType, name;
   if (!SplitMemberHead(head, className, returnType, name, page)) return false;
   std::optional<JoinedItems> params = CutParams(text, open, page);
@@ -126,7 +125,7 @@ bool CommentMemberFunction(std::string& text, TextSelection& selection, const Te
                             .returnType = std::move(returnType),
                             .params = std::move(*params)};
   text.clear();
-  return detail::ExpandKindAndInsert(DeclKind::MemberFunction, values, selection, node, context);
+  return detail::ExpandKindInto(DeclKind::MemberFunction, values, node, context, block);
 }
 
 }  // namespace quillmark

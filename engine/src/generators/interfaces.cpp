@@ -35,13 +35,13 @@ std::optional<std::string> MacroArguments(const std::string& text, int macro, Co
 }
 
 // The common end of both method generators: parameters and return type.
-bool InsertMethodBlock(std::string& text, TextSelection& selection, const TemplateNode& node,
-                       const CommentContext& context, DeclKind kind, detail::KindValues values,
+bool InsertMethodBlock(std::string& text, const TemplateNode& node, const CommentContext& context,
+                       ExpandedBlock* block, DeclKind kind, detail::KindValues values,
                        std::string params, std::string returnType) {
   values.params = detail::SplitAndJoin(std::move(params), context.page);
   values.returnType = std::move(returnType);
   text.clear();
-  return detail::ExpandKindAndInsert(kind, values, selection, node, context);
+  return detail::ExpandKindInto(kind, values, node, context, block);
 }
 
 }  // namespace
@@ -84,10 +84,9 @@ bool ParseInterfaceHead(const std::string& text, std::string& interfaceName,
   return false;
 }
 
-bool CommentInterface(std::string& text, TextSelection& selection, const TemplateNode& node,
-                      const CommentContext& context) {
+bool CommentInterface(std::string& text, const TemplateNode& node, const CommentContext& context,
+                      ExpandedBlock* block) {
   const CodePage page = context.page;
-  PrepareInsertionPoint(selection);
   TrimDeclaration(text, page);
   RemoveWhitespace(text);
   RemoveExportMacros(text, page);
@@ -96,14 +95,13 @@ bool CommentInterface(std::string& text, TextSelection& selection, const Templat
   // One base, written as it stands: no line breaks of its own.
   detail::KindValues values{.name = std::move(name), .bases = {.value = std::move(base)}};
   text.clear();
-  return detail::ExpandKindAndInsert(DeclKind::Interface, values, selection, node, context);
+  return detail::ExpandKindInto(DeclKind::Interface, values, node, context, block);
 }
 
 // Method names and return types keep the spaces written around them.
-bool CommentMethodDecl(std::string& text, TextSelection& selection, const TemplateNode& node,
-                       const CommentContext& context) {
+bool CommentMethodDecl(std::string& text, const TemplateNode& node, const CommentContext& context,
+                       ExpandedBlock* block) {
   const CodePage page = context.page;
-  PrepareInsertionPoint(selection);
   TrimDeclaration(text, page);
   std::string method, returnType = "HRESULT";
   std::optional<Parens> first;
@@ -124,15 +122,14 @@ bool CommentMethodDecl(std::string& text, TextSelection& selection, const Templa
   }
   const std::optional<Parens> second = FindParens(text, first->close, page);
   if (!second) return false;
-  return InsertMethodBlock(text, selection, node, context, DeclKind::MethodDeclaration,
+  return InsertMethodBlock(text, node, context, block, DeclKind::MethodDeclaration,
                            {.name = std::move(method)}, Inside(text, *second),
                            std::move(returnType));
 }
 
-bool CommentMethodImpl(std::string& text, TextSelection& selection, const TemplateNode& node,
-                       const CommentContext& context) {
+bool CommentMethodImpl(std::string& text, const TemplateNode& node, const CommentContext& context,
+                       ExpandedBlock* block) {
   const CodePage page = context.page;
-  PrepareInsertionPoint(selection);
   TrimDeclaration(text, page);
   std::string returnType = "HRESULT";
   int classStart = -1;
@@ -154,16 +151,15 @@ bool CommentMethodImpl(std::string& text, TextSelection& selection, const Templa
   std::string method = Mid(text, scope + 2, params->open - scope - 2);
   // A head spread over two lines still gives a one-word class name.
   RemoveWhitespace(interfaceName);
-  return InsertMethodBlock(text, selection, node, context, DeclKind::MethodImplementation,
+  return InsertMethodBlock(text, node, context, block, DeclKind::MethodImplementation,
                            {.name = std::move(method), .scope = std::move(interfaceName)},
                            Inside(text, *params), std::move(returnType));
 }
 
-bool CommentFileHeader(std::string& text, TextSelection& selection, const TemplateNode& node,
-                       const CommentContext& context) {
-  selection.MoveToDocumentStart();
+bool CommentFileHeader(std::string& text, const TemplateNode& node, const CommentContext& context,
+                       ExpandedBlock* block) {
   text.clear();
-  return detail::ExpandKindAndInsert(DeclKind::FileHeader, {}, selection, node, context);
+  return detail::ExpandKindInto(DeclKind::FileHeader, {}, node, context, block);
 }
 
 }  // namespace quillmark

@@ -5,8 +5,7 @@ namespace quillmark {
 namespace {
 
 // Everything from the name after "#define" on.
-void CutAfterDefine(std::string& text, TextSelection& selection, CodePage page) {
-  PrepareInsertionPoint(selection);
+void CutAfterDefine(std::string& text, CodePage page) {
   TrimDeclaration(text, page);
   text = detail::Rest(text, FindSubstring(text, "#define", page) + 7);
   TrimDeclaration(text, page);
@@ -21,19 +20,19 @@ std::string MacroName(std::string text) {
 
 }  // namespace
 
-bool CommentMacro(std::string& text, TextSelection& selection, const TemplateNode& node,
-                  const CommentContext& context) {
-  CutAfterDefine(text, selection, context.page);
+bool CommentMacro(std::string& text, const TemplateNode& node, const CommentContext& context,
+                  ExpandedBlock* block) {
+  CutAfterDefine(text, context.page);
   detail::KindValues values;
   values.name = MacroName(text);
   text.clear();
-  return detail::ExpandKindAndInsert(DeclKind::Macro, values, selection, node, context);
+  return detail::ExpandKindInto(DeclKind::Macro, values, node, context, block);
 }
 
-bool CommentParamMacro(std::string& text, TextSelection& selection, const TemplateNode& node,
-                       const CommentContext& context) {
+bool CommentParamMacro(std::string& text, const TemplateNode& node, const CommentContext& context,
+                       ExpandedBlock* block) {
   const CodePage page = context.page;
-  CutAfterDefine(text, selection, page);
+  CutAfterDefine(text, page);
   const int open = FindSubstring(text, "(", page);
   const int close = FindSubstring(text, ")", page);
   if (open < 0 || close < 0 || close <= open) return false;
@@ -41,7 +40,7 @@ bool CommentParamMacro(std::string& text, TextSelection& selection, const Templa
   values.name = MacroName(text.substr(0, open));
   values.params = detail::SplitAndJoin(detail::Mid(text, open + 1, close - open - 1), page);
   text.clear();
-  return detail::ExpandKindAndInsert(DeclKind::MacroWithParams, values, selection, node, context);
+  return detail::ExpandKindInto(DeclKind::MacroWithParams, values, node, context, block);
 }
 
 }  // namespace quillmark

@@ -9,8 +9,7 @@ using detail::Rest;
 
 // Cut at the body, then no white space and no export decorations at all: a head
 // written with spaces is parsed with its words run together.
-void NormaliseTypeHead(std::string& text, TextSelection& selection, CodePage page) {
-  PrepareInsertionPoint(selection);
+void NormaliseTypeHead(std::string& text, CodePage page) {
   TrimDeclaration(text, page);
   RemoveWhitespace(text);
   RemoveExportMacros(text, page);
@@ -49,15 +48,15 @@ class ForwardFinder {
   int found_ = -1;
 };
 
-bool CommentNamedType(std::string& text, TextSelection& selection, const TemplateNode& node,
-                      const CommentContext& context, std::string_view keyword, DeclKind kind) {
+bool CommentNamedType(std::string& text, const TemplateNode& node, const CommentContext& context,
+                      ExpandedBlock* block, std::string_view keyword, DeclKind kind) {
   const CodePage page = context.page;
-  NormaliseTypeHead(text, selection, page);
+  NormaliseTypeHead(text, page);
   const int start = FindSubstring(text, keyword, page) + static_cast<int>(keyword.size());
   if (start >= static_cast<int>(text.size())) return false;
   detail::KindValues values{.name = Rest(text, start)};
   text.clear();
-  return detail::ExpandKindAndInsert(kind, values, selection, node, context);
+  return detail::ExpandKindInto(kind, values, node, context, block);
 }
 
 }  // namespace
@@ -102,37 +101,37 @@ bool ParseClassHead(bool isClass, const std::string& text, std::string& name,
   }
 }
 
-bool CommentClassOrStruct(bool isClass, std::string& text, TextSelection& selection,
-                          const TemplateNode& node, const CommentContext& context) {
+bool CommentClassOrStruct(bool isClass, std::string& text, const TemplateNode& node,
+                          const CommentContext& context, ExpandedBlock* block) {
   const CodePage page = context.page;
-  NormaliseTypeHead(text, selection, page);
+  NormaliseTypeHead(text, page);
   std::string name;
   std::vector<std::string> bases;
   if (!ParseClassHead(isClass, text, name, bases, page)) return false;
   detail::KindValues values{.name = std::move(name), .bases = JoinItems(bases)};
   text.clear();
-  return detail::ExpandKindAndInsert(isClass ? DeclKind::Class : DeclKind::Struct, values,
-                                     selection, node, context);
+  return detail::ExpandKindInto(isClass ? DeclKind::Class : DeclKind::Struct, values, node, context,
+                                block);
 }
 
-bool CommentClass(std::string& text, TextSelection& selection, const TemplateNode& node,
-                  const CommentContext& context) {
-  return CommentClassOrStruct(true, text, selection, node, context);
+bool CommentClass(std::string& text, const TemplateNode& node, const CommentContext& context,
+                  ExpandedBlock* block) {
+  return CommentClassOrStruct(true, text, node, context, block);
 }
 
-bool CommentStruct(std::string& text, TextSelection& selection, const TemplateNode& node,
-                   const CommentContext& context) {
-  return CommentClassOrStruct(false, text, selection, node, context);
+bool CommentStruct(std::string& text, const TemplateNode& node, const CommentContext& context,
+                   ExpandedBlock* block) {
+  return CommentClassOrStruct(false, text, node, context, block);
 }
 
-bool CommentUnion(std::string& text, TextSelection& selection, const TemplateNode& node,
-                  const CommentContext& context) {
-  return CommentNamedType(text, selection, node, context, "union", DeclKind::Union);
+bool CommentUnion(std::string& text, const TemplateNode& node, const CommentContext& context,
+                  ExpandedBlock* block) {
+  return CommentNamedType(text, node, context, block, "union", DeclKind::Union);
 }
 
-bool CommentEnum(std::string& text, TextSelection& selection, const TemplateNode& node,
-                 const CommentContext& context) {
-  return CommentNamedType(text, selection, node, context, "enum", DeclKind::Enum);
+bool CommentEnum(std::string& text, const TemplateNode& node, const CommentContext& context,
+                 ExpandedBlock* block) {
+  return CommentNamedType(text, node, context, block, "enum", DeclKind::Enum);
 }
 
 }  // namespace quillmark

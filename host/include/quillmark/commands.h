@@ -22,11 +22,33 @@ class UserInterface : public MessageSink {
   virtual void ReportError(std::string_view text) = 0;
 };
 
-inline constexpr std::string_view kDeleteMarker = "//DELETE!";
+// A document a host holds whole (a file, an editor's buffer, a language
+// server's copy), with its selection. Names are in the document's code page.
+struct TextDocumentInput {
+  std::string_view text;
+  CodePage page = CodePage::kUtf8;
+  const LineTable* lines = nullptr;  // the text's table; built when not given
+  TextPosition anchor;
+  TextPosition caret;
+  std::string name;                        // %CurrentFileName%
+  std::optional<std::string> projectName;  // %ProjectName%
+};
 
-// The toggle on a selected text: lines split at LF (a CR stays with its line),
-// marked or restored as the first line decides, joined without the LFs.
-std::string ToggleDeletedText(std::string_view selected);
+// How a command on a document ended, as the command line's exit statuses say it.
+enum class RunStatus {
+  kDone = 0,     // edits made
+  kShown = 1,    // the command showed its message; nothing changed
+  kFailed = 2,   // something failed inside; `message` says what
+  kNothing = 3,  // nothing recognised, or an empty template; `message` says which
+};
+
+struct TextRun {
+  RunStatus status = RunStatus::kFailed;
+  // kShown: the texts shown, one a line (the system's text); kFailed and
+  // kNothing: why, in English.
+  std::string message;
+  CommandResultOnText result;
+};
 
 // What a command did, for hosts that report more than the system's messages.
 struct CommandResult {
@@ -49,6 +71,10 @@ class Commands {
   // Without `profilePath`, the platform's "Comment_<logon>.ini".
   Commands(UserInterface& ui, const Platform& platform,
            std::optional<std::string> profilePath = std::nullopt);
+  // For hosts that only Run commands on whole documents: nothing to show, so
+  // no user interface; the editor commands then show and report nothing.
+  explicit Commands(const Platform& platform,
+                    std::optional<std::string> profilePath = std::nullopt);
   ~Commands();
   Commands(const Commands&) = delete;
   Commands& operator=(const Commands&) = delete;
@@ -64,7 +90,7 @@ class Commands {
   bool SettingsChanged() const;
   // Writes the settings back when they changed since they were loaded or last
   // saved; true when there was nothing to write.
-  bool SaveSettings(std::string* error);
+  [[nodiscard]] bool SaveSettings(std::string* error);
 
   void SetApplicationObject(EditorHost* application);
   // The syntax mode: the comment command asks `source` (not owned; null for the
@@ -81,22 +107,27 @@ class Commands {
 
   void ToggleDeletedLines(TextSelection& selection);
 
+  // The runner every host that holds the whole document uses: the command on
+  // `document`, with these settings and this parser, as edits and a caret.
+  // Nothing here touches an editor, a file or the settings file.
+  TextRun Run(EngineCommand command, const TextDocumentInput& document);
+
   TemplateTree& templateTree() { return templateTree_; }
   const Platform& platform() const { return platform_; }
 
  private:
-  using Driver = CommentResult (*)(TextSelection&, const TemplateTree&, MessageSink&,
-                                   const CommentContext&);
-  CommandResult RunCommentCommand(Driver driver, const char* noDocumentMessage);
+  CommandResult RunCommentCommand(EngineCommand command, const char* noDocumentMessage);
   template <typename Work>
   bool Guarded(Work&& work);
   void SetModeless(bool enabled);
+  void ShowMessage(std::string_view text);
+  void ReportError(std::string_view text);
 
   EditorHost* application_ = nullptr;
   DeclarationFieldsSource* declarations_ = nullptr;
   const Platform& platform_;
   TemplateTree templateTree_;
-  UserInterface& ui_;
+  UserInterface* ui_;
   bool settingsLoaded_ = false;
   std::string settingsError_;
   bool settingsChooseSyntax_ = false;

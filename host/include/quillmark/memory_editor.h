@@ -11,15 +11,9 @@
 #include <vector>
 
 #include "quillmark/editor_port.h"
+#include "quillmark/edits.h"
 
 namespace quillmark {
-
-// 1-based; the column counts bytes of the line.
-struct TextPosition {
-  int line = 1;
-  int column = 1;
-  auto operator<=>(const TextPosition&) const = default;
-};
 
 // A text document with one selection, held in memory. Each line keeps the
 // break it ended with ("\r\n", "\r" or "\n"; the last line has none), so an
@@ -36,13 +30,17 @@ class MemoryDocument final : public TextDocument, public TextSelection {
   const std::string& Name() const { return name_; }
   CodePage GetCodePage() const { return codePage_; }
   std::string_view LineBreak() const { return lineBreak_; }
-  int LineCount() const { return static_cast<int>(lines_.size()); }
+  int LineCount() const { return lines_.LineCount(); }
+  const LineTable& Lines() const { return lines_; }
   // The line's text without its break; empty for a line that does not exist.
   std::string_view LineText(int line) const;
   bool Modified() const { return modified_; }
 
   // Positions are clamped into the document.
   void Select(TextPosition anchor, TextPosition active);
+  // Makes the edits (sorted, not overlapping) in one pass; the caret then goes
+  // to `caret`, nothing selected.
+  void ApplyEdits(const std::vector<Edit>& edits, TextPosition caret);
   TextPosition Anchor() const { return anchor_; }
   TextPosition Caret() const { return caret_; }
 
@@ -55,24 +53,13 @@ class MemoryDocument final : public TextDocument, public TextSelection {
   void MoveToDocumentStart() override;
 
  private:
-  struct LineSpan {
-    std::size_t start;
-    std::uint32_t length;  // a line of 4 GiB or more is not a source line
-    std::uint32_t breakLength;
-  };
-  void IndexLines();
-  void IndexRange(std::size_t begin, std::size_t end, bool final, std::vector<LineSpan>& out) const;
-  void ReindexAfterEdit(std::size_t from, std::size_t to, std::size_t inserted);
-  TextPosition Clamp(TextPosition position) const;
-  std::size_t Offset(TextPosition position) const;
-  TextPosition PositionAt(std::size_t offset) const;
   void MoveCaretTo(TextPosition position);
 
   std::string buffer_;
   std::string name_;
   CodePage codePage_;
   std::string lineBreak_;
-  std::vector<LineSpan> lines_;
+  LineTable lines_;
   TextPosition anchor_;
   TextPosition caret_;
   bool modified_ = false;

@@ -42,8 +42,14 @@ inline constexpr std::uint64_t kMaxFileBytes = std::uint64_t{1} << 30;
 // Reads a regular file (symbolic links followed) whole. Anything else (a
 // directory, FIFO, device, socket) and a file larger than `limit` are refused
 // before a byte is read. On failure `error` says why in English.
-bool ReadWholeFile(const std::string& path, std::string& bytes, std::string* error,
-                   FileIdentity* identity = nullptr, std::uint64_t limit = kMaxFileBytes);
+[[nodiscard]] bool ReadWholeFile(const std::string& path, std::string& bytes, std::string* error,
+                                 FileIdentity* identity = nullptr,
+                                 std::uint64_t limit = kMaxFileBytes);
+
+// Which file is at `path` now (symbolic links followed), without reading it:
+// false, with `error` saying why, when nothing is there or it cannot be told.
+[[nodiscard]] bool IdentifyFile(const std::string& path, FileIdentity* identity,
+                                std::string* error);
 
 // True only when the system says nothing at all is at `path` (not even a
 // dangling symbolic link); false when something is there or it cannot tell,
@@ -53,7 +59,8 @@ bool PathIsAbsent(const std::string& path);
 // Writes `bytes` to a new sibling temporary file created with the final mode,
 // flushes it to disk and renames it over `path` (through a symbolic link, to its
 // target). With `expected`, refuses when the file is no longer the one read.
-bool ReplaceFileAtomically(const std::string& path, std::string_view bytes, std::string* error,
-                           const FileIdentity* expected = nullptr);
+[[nodiscard]] bool ReplaceFileAtomically(const std::string& path, std::string_view bytes,
+                                         std::string* error,
+                                         const FileIdentity* expected = nullptr);
 
 }  // namespace quillmark

@@ -31,23 +31,12 @@
 #include <string_view>
 #include <vector>
 
+#include "quillmark/kinds.h"
+
 namespace quillmark::syntax {
 
-// The same numbers as quillmark::DeclKind, so a cast converts between them.
-enum class Kind : int {
-  None = -1,
-  Class = 0,
-  Struct = 1,
-  Union = 2,
-  Enum = 3,
-  Function = 4,
-  MemberFunction = 5,
-  Macro = 6,
-  MacroWithParams = 7,
-  Interface = 8,
-  MethodDeclaration = 11,
-  MethodImplementation = 12,
-};
+// The engine's kinds: the parser finds every kind but the file header.
+using Kind = DeclKind;
 
 struct Parameter {
   std::string text;          // the parameter as written, without its default

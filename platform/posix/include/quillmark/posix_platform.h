@@ -28,6 +28,10 @@ class PosixPlatform final : public Platform {
   IconvTextConverter converter_;
 };
 
+// Writes all of `bytes` to the descriptor, again after an interrupted call;
+// false when the descriptor takes no more.
+[[nodiscard]] bool WriteAll(int fd, std::string_view bytes);
+
 // "YYYY-MM-DD" as a date; nothing when it is not a valid date.
 std::optional<LocalDate> ParseDate(std::string_view text);
 

@@ -1,0 +1,16 @@
+// Which files `quillmark batch` works on: the files named, and the C and C++
+// sources and headers under the directories named, less what git ignores.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace quillmark::cli {
+
+// The files to work on, sorted, each once; paths that cannot be used go to
+// `bad` with the reason.
+std::vector<std::string> CollectFiles(const std::vector<std::string>& paths,
+                                      std::vector<std::pair<std::string, std::string> >& bad);
+
+}  // namespace quillmark::cli
