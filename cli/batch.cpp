@@ -15,7 +15,9 @@
 #include "batch_files.h"
 #include "batch_plan.h"
 #include "exit_status.h"
+#include "messages.h"
 #include "quillmark/commands.h"
+#include "quillmark/signal_cleanup.h"
 #include "source_file.h"
 #include "unified_diff.h"
 #ifdef QUILLMARK_HAVE_SYNTAX
@@ -171,6 +173,16 @@ FileOutcome ProcessFile(const std::string& path, const BatchJob& job,
   return outcome;
 }
 
+// How far a batch got, for the line an interrupting signal leaves: the signal
+// handler reads these, so they are plain atomics.
+std::atomic<std::size_t> filesDone{0}, filesTotal{0};
+std::atomic<bool> progressShown{false};
+
+void NoteInterruptedBatch() {
+  if (progressShown.load()) (void)!::write(STDERR_FILENO, "\n", 1);
+  ReportInterruptedBatch(filesDone.load(), filesTotal.load());
+}
+
 void DrawProgress(std::size_t done, std::size_t total, int commented) {
   constexpr int kWidth = 30;
   const int filled = total == 0 ? kWidth : static_cast<int>(done * kWidth / total);
@@ -215,6 +227,10 @@ int RunBatch(const BatchOptions& options, const std::optional<std::string>& sett
                      platform.Today()};
   std::vector<FileOutcome> outcomes(files.size());
   std::atomic<std::size_t> next{0}, done{0};
+  // Ctrl-C or kill: how many files were done, and that the rest are untouched.
+  filesDone = 0;
+  filesTotal = files.size();
+  SetInterruptNote(&NoteInterruptedBatch);
   std::atomic<int> commented{0};
   std::mutex mutex;
   std::condition_variable finished;
@@ -233,6 +249,7 @@ int RunBatch(const BatchOptions& options, const std::optional<std::string>& sett
           outcomes[i] = FileOutcome{files[i] + ": internal error: " + e.what(), 0, {}};
         }
         commented += outcomes[i].commented;
+        ++filesDone;
         if (++done == files.size()) {
           std::lock_guard lock(mutex);
           finished.notify_all();
@@ -241,6 +258,7 @@ int RunBatch(const BatchOptions& options, const std::optional<std::string>& sett
     });
   }
   const bool terminal = ::isatty(2) != 0;
+  progressShown = terminal;
   {
     std::unique_lock lock(mutex);
     while (done < files.size()) {
@@ -249,6 +267,7 @@ int RunBatch(const BatchOptions& options, const std::optional<std::string>& sett
     }
   }
   for (std::thread& worker : workers) worker.join();
+  SetInterruptNote(nullptr);
   if (terminal) {
     DrawProgress(done, files.size(), commented);
     std::fputc('\n', stderr);

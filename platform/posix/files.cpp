@@ -23,8 +23,8 @@
 #include <new>
 
 #include "quillmark/files.h"
-#include "quillmark/signal_cleanup.h"
 #include "quillmark/posix_platform.h"
+#include "quillmark/signal_cleanup.h"
 
 namespace quillmark {
 namespace {
@@ -182,10 +182,13 @@ void Unregister(TempSlot* slot) {
   slot->taken.store(false, std::memory_order_release);
 }
 
-// Only async-signal-safe calls: unlink, sigaction, raise.
+std::atomic<void (*)()> interruptNote{nullptr};
+
+// Only async-signal-safe calls: unlink, the note, sigaction, raise.
 extern "C" void RemoveTempsAndDie(int signal) {
   for (TempSlot& slot : tempSlots)
     if (slot.ready.load(std::memory_order_acquire)) ::unlink(slot.path);
+  if (void (*note)() = interruptNote.load()) note();
   struct sigaction fallback {};
   fallback.sa_handler = SIG_DFL;
   ::sigemptyset(&fallback.sa_mask);
@@ -355,6 +358,10 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view bytes, std:
   if (!renamed) return Fail(error, "cannot replace " + path + ": " + why);
   SyncDirectory(dir);
   return true;
+}
+
+void SetInterruptNote(void (*note)()) {
+  interruptNote.store(note);
 }
 
 void RemoveTempFilesOnSignals() {

@@ -110,6 +110,21 @@ if command -v strace >/dev/null && strace -o /dev/null true 2>/dev/null; then
     if [ $status = "${signal#*:}" ] && [ "$left" = 0 ] && cmp -s sig.c f.orig; then ok; else
       bad "SIG${signal%:*} while writing: exit $status, $left temporary files left"; fi
   done
+  # Ctrl-C during batch says how far it got, and the files not done are untouched.
+  rm -rf sigtree trace sig.pid && mkdir sigtree
+  for n in 1 2 3; do printf 'int g%s(int a);\n' $n >sigtree/s$n.c; done
+  cp sigtree/s1.c s1.orig
+  env --default-signal=INT strace -f -o trace -e trace=fsync -e inject=fsync:delay_enter=3000000:when=1 \
+    bash -c 'echo $$ >sig.pid; exec "$@"' sh "$bin" batch -j 1 sigtree >/dev/null 2>sig.err &
+  pid=$! waited=0
+  until grep -q 'fsync(' trace 2>/dev/null || [ $waited -ge 200 ]; do sleep 0.05; waited=$((waited + 1)); done
+  kill -INT "$(cat sig.pid)"
+  wait $pid
+  status=$?
+  left=$(find sigtree -name '.*quillmark-*' | wc -l)
+  if [ $status = 130 ] && [ "$left" = 0 ] && cmp -s sigtree/s1.c s1.orig &&
+    grep -qx 'quillmark: interrupted: 0 of 3 files done; the other 3 are untouched' sig.err; then ok; else
+    bad "SIGINT during batch: exit $status, $left temporary files left, said: $(cat sig.err)"; fi
 else
   skipped=$((skipped + 1))
   echo "skipped: the races need strace"

@@ -11,4 +11,8 @@ namespace quillmark {
 // main; SIGKILL aside, no run then leaves a temporary file.
 void RemoveTempFilesOnSignals();
 
+// What the handler says, before the process ends, of the work it interrupts (a
+// batch says how far it got). `note` must be async-signal-safe; null: nothing.
+void SetInterruptNote(void (*note)());
+
 }  // namespace quillmark
