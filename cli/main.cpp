@@ -354,7 +354,9 @@ int Main(int argc, char** argv) {
                "mode fell back, and every mistake in the settings file, not only the first");
   app.add_option("--parser", options.parser,
                  "How comment takes a declaration apart: keywords (the default) or syntax "
-                 "(a C++ grammar; falls back to keywords); default from Parser= in [Quillmark]")
+                 "(a C++ grammar that also reads the document around the selection, so a member "
+                 "selected inside its class gets the class; the Windows add-in sees only the "
+                 "selection; falls back to keywords); default from Parser= in [Quillmark]")
       ->check(CLI::IsMember({"keywords", "syntax"}));
 
   CLI::App* comment = app.add_subcommand("comment", "Comment the selected declaration");

@@ -175,7 +175,12 @@ CommandResultOnText RunCommand(EngineCommand command, const DocumentView& docume
   CommandResultOnText result;
   const std::string selected =
       command == EngineCommand::kHeader ? std::string() : SelectedText(document);
-  result.plan = PlanCommand(command, selected, tree, context);
+  CommentContext withDocument = context;
+  withDocument.hasDocument = true;
+  withDocument.document = document.text;
+  withDocument.selectionBegin = document.lines->Offset(std::min(document.anchor, document.caret));
+  withDocument.selectionEnd = document.lines->Offset(std::max(document.anchor, document.caret));
+  result.plan = PlanCommand(command, selected, tree, withDocument);
   ResolvedSteps resolved;
   // Every plan puts text at most once, so this cannot fail.
   if (ResolveSteps(document.text, *document.lines, document.lineBreak, document.anchor,

@@ -32,6 +32,33 @@ std::optional<std::string> SelectionInUtf8(const std::string& text, const Commen
   return DecodeToUtf8(text, context.page, *context.converter);
 }
 
+// Asks the parser with the whole document where the host has it, so that a
+// member selected inside its class gets that class; else with the selection.
+bool ParseDeclaration(const std::string& selectionUtf8, const CommentContext& context,
+                      DeclarationFields* fields, std::string* why) {
+  if (context.hasDocument && context.selectionBegin <= context.selectionEnd &&
+      context.selectionEnd <= context.document.size()) {
+    if (context.page == CodePage::kUtf8)
+      return context.declarations->ParseInDocument(context.document, context.selectionBegin,
+                                                   context.selectionEnd, fields, why);
+    if (context.converter != nullptr) {
+      const std::string_view document = context.document;
+      const std::size_t begin = context.selectionBegin, end = context.selectionEnd;
+      const std::optional<std::string> before =
+          DecodeToUtf8(document.substr(0, begin), context.page, *context.converter);
+      const std::optional<std::string> selected =
+          DecodeToUtf8(document.substr(begin, end - begin), context.page, *context.converter);
+      const std::optional<std::string> after =
+          DecodeToUtf8(document.substr(end), context.page, *context.converter);
+      if (before && selected && after)
+        return context.declarations->ParseInDocument(*before + *selected + *after, before->size(),
+                                                     before->size() + selected->size(), fields,
+                                                     why);
+    }
+  }
+  return context.declarations->Parse(selectionUtf8, fields, why);
+}
+
 }  // namespace
 
 bool BuildBlockFromFields(const DeclarationFields& fields, const TemplateNode& node,
@@ -71,7 +98,7 @@ std::optional<SyntaxBlock> CommentWithSyntax(const std::string& text, const Temp
     return std::nullopt;
   }
   DeclarationFields fields;
-  if (!context.declarations->Parse(*utf8, &fields, why)) return std::nullopt;
+  if (!ParseDeclaration(*utf8, context, &fields, why)) return std::nullopt;
   const TemplateNode* node = tree.FindKindNode(fields.kind);
   if (node == nullptr || fields.kind == DeclKind::FileHeader) {
     *why = "the parsed kind has no template";

@@ -223,5 +223,30 @@ TEST(SyntaxModeTest, TheFieldsSourceTakesTheDocument) {
   EXPECT_EQ(selection, selectionOnly.seen);
 }
 
+// Where the host has the whole document, the command hands it to the parser:
+// a member selected inside its class gets the class, in either code page.
+TEST(SyntaxModeTest, TheCommandHandsTheParserTheDocument) {
+  const IconvTextConverter converter;
+  syntax::SyntaxFieldsSource source;
+  const std::string utf8 = "// 画布\nclass Canvas {\n public:\n  void Draw(int x) const;\n};\n";
+  for (const CodePage page : {CodePage::kUtf8, CodePage::kGbk}) {
+    SCOPED_TRACE(page == CodePage::kGbk ? "GBK" : "UTF-8");
+    TemplateTree tree(std::string("t"));
+    UseShortTemplates(tree);
+    const std::string text = page == CodePage::kGbk ? *converter.Utf8ToGbk(utf8) : utf8;
+    const LineTable lines(text);
+    CommentContext context;
+    context.page = page;
+    context.converter = &converter;
+    context.declarations = &source;
+    const CommandResultOnText result =
+        RunCommand(EngineCommand::kComment, {text, &lines, "\n", {4, 27}, {4, 1}}, tree, context);
+    ASSERT_EQ(1u, result.edits.size());
+    std::string inserted = result.edits[0].text;
+    if (page == CodePage::kGbk) inserted = *converter.GbkToUtf8(inserted);
+    EXPECT_EQ("//M void | Canvas | Draw | int x\n", inserted);
+  }
+}
+
 }  // namespace
 }  // namespace quillmark
