@@ -43,6 +43,7 @@
 #include <thread>
 
 #include "frame_reader.h"
+#include "quillmark/posix_platform.h"
 
 extern char** environ;
 
@@ -132,15 +133,7 @@ class DescriptorStream final : public ByteStream {
       return got > 0 ? static_cast<std::size_t>(got) : 0;
     }
   }
-  bool Write(std::string_view bytes) override {
-    while (!bytes.empty()) {
-      const ssize_t put = ::write(fd_, bytes.data(), bytes.size());
-      if (put < 0 && errno == EINTR) continue;
-      if (put <= 0) return false;
-      bytes.remove_prefix(static_cast<std::size_t>(put));
-    }
-    return true;
-  }
+  bool Write(std::string_view bytes) override { return WriteAll(fd_, bytes); }
 
  private:
   int fd_;
