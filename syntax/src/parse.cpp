@@ -1143,7 +1143,9 @@ bool DeclarationParser::FindDeclarations(std::string_view doc, const FindOptions
 
   // A region the parser gave up on, when it is most of the file and nothing in
   // it could be read, makes the file fail rather than pass as done.
-  const auto [errorBegin, errorEnd] = walk.largestError;
+  // Plain variables, not a structured binding: the lambda below captures them.
+  const std::uint32_t errorBegin = walk.largestError.first;
+  const std::uint32_t errorEnd = walk.largestError.second;
   if (errorEnd > errorBegin) {
     const auto lineOf = [&doc](std::size_t at) {
       return 1 + std::count(doc.begin(), doc.begin() + std::min(at, doc.size()), '\n');
