@@ -61,14 +61,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   static const TemplateTree tree(std::string("fuzz"));
   MemoryDocument document(text, "f.cpp", page);
-  MemoryEditor editor;
-  editor.Open(&document);
   CommentContext context;
   context.page = page;
   context.converter = &converter;
   context.today = {2002, 9, 17};
   context.user = &tree.userInfo;
-  context.host = &editor;
+  context.documentName = [] { return std::string("f.cpp"); };
   const int lines = document.LineCount();
   std::sort(found.begin(), found.end(),
             [](const auto& a, const auto& b) { return a.line > b.line; });
