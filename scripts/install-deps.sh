@@ -20,5 +20,7 @@ done
 echo "installing: ${missing[*]}"
 sudo=""
 [ "$(id -u)" = 0 ] || sudo=sudo
-$sudo apt-get update -qq
+# A failed refresh of the package lists is not yet a failure: the lists at hand
+# may still hold every package (a mirror in the middle of a sync fails it).
+$sudo apt-get update -qq || echo "install-deps: the package lists could not all be refreshed; trying with those at hand"
 DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=900 install -y -qq "${missing[@]}" >/dev/null

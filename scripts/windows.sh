@@ -13,25 +13,39 @@ out=$root/build-windows
 archs=(i686 x86_64)
 
 # Debian packages: the cross compilers, widl and Wine's .idl files, Wine itself.
+# 32-bit Wine is wanted where 32-bit programs run, but not needed: when it cannot
+# be installed (a mirror in the middle of a sync, say) the i686 module is checked
+# statically only, as on a machine that cannot run it, and the run says why.
 install_missing() {
   local packages=(cmake ninja-build g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
                   mingw-w64-tools libwine-dev wine wine64 googletest nsis p7zip-full)
-  local want32=0
-  if can_run_32bit; then want32=1; packages+=(wine32:i386); fi
-  local missing=()
-  for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-  done
-  [ ${#missing[@]} = 0 ] && return 0
-  echo "windows: installing ${missing[*]}"
+  local missing=() want32=0
+  for p in "${packages[@]}"; do installed "$p" || missing+=("$p"); done
+  if can_run_32bit && ! installed wine32:i386; then want32=1; fi
+  [ ${#missing[@]} = 0 ] && [ $want32 = 0 ] && return 0
   local sudo=""
   [ "$(id -u)" = 0 ] || sudo=sudo
   if [ $want32 = 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     $sudo dpkg --add-architecture i386
   fi
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=900 install -y -qq \
-    "${missing[@]}" >/dev/null
+  # A failed refresh of the package lists is not yet a failure: the lists at
+  # hand may still hold every package.
+  $sudo apt-get update -qq || echo "windows: the package lists could not all be refreshed; trying with those at hand"
+  if [ ${#missing[@]} != 0 ]; then
+    echo "windows: installing ${missing[*]}"
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=900 install -y -qq \
+      "${missing[@]}" >/dev/null
+  fi
+  if [ $want32 = 1 ]; then
+    echo "windows: installing wine32:i386"
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=900 install -y -qq \
+      wine32:i386 >/dev/null ||
+      echo "windows: wine32:i386 could not be installed; the i686 module is checked statically only"
+  fi
+}
+
+installed() {
+  dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'
 }
 
 # Some machines of this kind cannot execute 32-bit programs at all.
