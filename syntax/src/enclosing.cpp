@@ -88,21 +88,6 @@ std::vector<Word> HeadTokens(std::string_view head) {
   return out;
 }
 
-std::string Collapse(std::string_view text) {
-  std::string out;
-  bool space = false;
-  for (char c : text) {
-    if (IsBlank(c)) {
-      space = !out.empty();
-      continue;
-    }
-    if (space) out.push_back(' ');
-    space = false;
-    out.push_back(c);
-  }
-  return out;
-}
-
 // Words whose parentheses stand in a class head: attributes and macros.
 bool MacroOrAttribute(std::string_view w) {
   if (w == "alignas" || w == "__declspec" || w == "__attribute__" || w == "__attribute")
@@ -185,7 +170,7 @@ bool ClassHeadName(std::string_view head, std::string* name) {
     name->clear();  // an unnamed class
     return true;
   }
-  *name = Collapse(head.substr(nameBegin, nameEnd - nameBegin));
+  *name = CollapseBlanks(head.substr(nameBegin, nameEnd - nameBegin));
   return true;
 }
 
@@ -254,7 +239,7 @@ std::vector<std::string> EnclosingClassesAt(const Prepared& prepared, std::size_
     } else if (c == ':' && !(i + 1 < s.size() && s[i + 1] == ':') && !(i > 0 && s[i - 1] == ':')) {
       // "public:" ends what came before it, a base clause does not.
       const std::string_view before = s.substr(statement, i - statement);
-      const std::string word = Collapse(before);
+      const std::string word = CollapseBlanks(before);
       if (word == "public" || word == "private" || word == "protected" ||
           word.ends_with("Q_SLOTS") || word.ends_with("Q_SIGNALS") || word == "signals" ||
           word.ends_with(" slots"))
@@ -270,6 +255,22 @@ std::vector<std::string> EnclosingClassesAt(const Prepared& prepared, std::size_
     names.insert(names.begin(), frames[k].name);
   }
   return names;
+}
+
+std::string CollapseBlanks(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  bool space = false;
+  for (char c : text) {
+    if (IsBlank(c)) {
+      space = !out.empty();
+      continue;
+    }
+    if (space) out.push_back(' ');
+    space = false;
+    out.push_back(c);
+  }
+  return out;
 }
 
 }  // namespace quillmark::syntax::detail

@@ -25,19 +25,7 @@ bool IsSpace(char c) {
 
 // Each run of white space becomes one blank; none at either end.
 std::string Clean(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  bool space = false;
-  for (char c : text) {
-    if (IsSpace(c)) {
-      space = !out.empty();
-      continue;
-    }
-    if (space) out.push_back(' ');
-    space = false;
-    out.push_back(c);
-  }
-  return out;
+  return detail::CollapseBlanks(text);
 }
 
 // The runtime Debian ships (tree-sitter 0.20.7) keeps only the low 16 bits of

@@ -64,4 +64,7 @@ inline bool IsIdentByte(unsigned char c) {
          c >= 0x80;
 }
 
+// Each run of white space becomes one blank; none at either end.
+std::string CollapseBlanks(std::string_view text);
+
 }  // namespace quillmark::syntax::detail
