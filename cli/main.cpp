@@ -353,10 +353,11 @@ int Main(int argc, char** argv) {
                "Say more in English: why nothing was done (also with FILE -), when the syntax "
                "mode fell back, and every mistake in the settings file, not only the first");
   app.add_option("--parser", options.parser,
-                 "How comment takes a declaration apart: keywords (the default) or syntax "
-                 "(a C++ grammar that also reads the document around the selection, so a member "
-                 "selected inside its class gets the class; the Windows add-in sees only the "
-                 "selection; falls back to keywords); default from Parser= in [Quillmark]")
+                 "How comment takes a declaration apart: syntax (the default: a C++ grammar "
+                 "that also reads the document around the selection, so a member selected "
+                 "inside its class gets the class; falls back to keywords) or keywords (the "
+                 "keyword tests the Windows add-in runs on the selection alone); the default "
+                 "comes from Parser= in [Quillmark] when it is set")
       ->check(CLI::IsMember({"keywords", "syntax"}));
 
   CLI::App* comment = app.add_subcommand("comment", "Comment the selected declaration");
@@ -392,6 +393,9 @@ int Main(int argc, char** argv) {
       "lsp", "Serve code actions to any editor: a language server on standard input and output");
   server->add_option("--settings", options.settings,
                      "Use this settings file (the editor's initializationOptions.settings wins)");
+  server->footer(
+      "initializationOptions: settings (a settings file) and parser (syntax, the default, or "
+      "keywords; else Parser= in the settings file's [Quillmark] section)");
   std::string withHelp;
   server
       ->add_option("--with", withHelp,

@@ -17,16 +17,20 @@ bool SyntaxParserBuiltIn() {
 #endif
 }
 
+ParserMode DefaultParserMode() {
+  return SyntaxParserBuiltIn() ? ParserMode::kSyntax : ParserMode::kKeywords;
+}
+
 bool ChooseParser(const std::string& option, const Commands& commands,
                   std::unique_ptr<DeclarationFieldsSource>* source, std::string* error) {
-  ParserMode mode = ParserMode::kKeywords;
+  ParserMode mode = DefaultParserMode();
   if (!option.empty()) {
-    mode = ParseParserMode(option).value_or(ParserMode::kKeywords);
+    mode = ParseParserMode(option).value_or(mode);
   } else {
     if (!commands.settingsOptionProblem().empty())
-      std::cerr << "quillmark: warning: " << commands.settingsOptionProblem()
-                << "; using the keyword mode\n";
-    if (commands.SettingsChooseSyntax()) mode = ParserMode::kSyntax;
+      std::cerr << "quillmark: warning: " << commands.settingsOptionProblem() << "; using the "
+                << (mode == ParserMode::kSyntax ? "syntax" : "keyword") << " mode\n";
+    mode = commands.SettingsParser().value_or(mode);
   }
   source->reset();
   if (mode == ParserMode::kKeywords) return true;

@@ -25,7 +25,7 @@ Commands::Commands(const Platform& platform, std::optional<std::string> profileP
   QuillmarkOptions options;
   settingsLoaded_ = LoadSettings(templateTree_, templateTree_.profilePath, platform_.Converter(),
                                  true, &settingsError_, &options);
-  settingsChooseSyntax_ = options.parser == ParserMode::kSyntax;
+  settingsParser_ = options.parser;
   settingsOptionProblem_ = std::move(options.problem);
   // Taken whether or not the file could be read: unchanged settings are never
   // a reason to write, or to complain that they cannot be written.

@@ -401,12 +401,13 @@ class CommentActions final : public ActionProvider {
     return *commands_;
   }
 
-  // The client's choice, else the settings file's; a parser this build does
-  // not hold leaves the keyword mode.
+  // The client's choice, else the settings file's, else the syntax mode (the
+  // server sees the whole document); a build without the parser leaves the
+  // keyword mode.
   bool UseSyntaxMode(const Commands& commands) const {
     if (const std::optional<ParserMode> mode = ParseParserMode(parser_))
       return *mode == ParserMode::kSyntax;
-    return commands.SettingsChooseSyntax();
+    return commands.SettingsParser().value_or(ParserMode::kSyntax) == ParserMode::kSyntax;
   }
 
   DeclarationFieldsSource* SyntaxSource() {

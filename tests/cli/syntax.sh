@@ -23,7 +23,7 @@ check() {  # check WHY COMMAND...: the command must succeed
   fi
 }
 
-bash "$here/golden.sh" "$bin" "$here/syntax" || fail=$((fail + 1))
+GOLDEN_PARSER= bash "$here/golden.sh" "$bin" "$here/syntax" || fail=$((fail + 1))
 
 settings=$top/settings.ini
 "$bin" --settings "$settings" settings --save "$settings" >/dev/null || exit 1
@@ -41,7 +41,7 @@ check "no fallback, no report" test ! -s "$top/err"
 
 # The settings file chooses the mode; --parser overrides it.
 "$bin" --settings "$settings" --parser syntax comment "$top/m.cpp" --line 11 --output "$top/syntax.out" >/dev/null
-"$bin" --settings "$settings" comment "$top/m.cpp" --line 11 --output "$top/keywords.out" >/dev/null
+"$bin" --settings "$settings" --parser keywords comment "$top/m.cpp" --line 11 --output "$top/keywords.out" >/dev/null
 differ() { ! cmp -s "$1" "$2"; }
 check "the modes differ on enum class" differ "$top/syntax.out" "$top/keywords.out"
 cp "$settings" "$top/syntax.ini"
@@ -50,11 +50,15 @@ printf '[Quillmark]\r\nParser=syntax\r\n' >>"$top/syntax.ini"
 check "Parser=syntax in [Quillmark]" cmp -s "$top/syntax.out" "$top/out"
 "$bin" --settings "$top/syntax.ini" --parser keywords comment "$top/m.cpp" --line 11 --output "$top/out" >/dev/null
 check "--parser keywords overrides the settings file" cmp -s "$top/keywords.out" "$top/out"
+cp "$settings" "$top/keywords.ini"
+printf '[Quillmark]\r\nParser=keywords\r\n' >>"$top/keywords.ini"
+"$bin" --settings "$top/keywords.ini" comment "$top/m.cpp" --line 11 --output "$top/out" >/dev/null
+check "Parser=keywords in [Quillmark]" cmp -s "$top/keywords.out" "$top/out"
 check "a comment run keeps [Quillmark]" grep -q '^Parser=syntax' "$top/syntax.ini"
 cp "$settings" "$top/bad.ini"
 printf '[Quillmark]\r\nParser=grammar\r\n' >>"$top/bad.ini"
 "$bin" --settings "$top/bad.ini" comment "$top/m.cpp" --line 11 --output "$top/out" >/dev/null 2>"$top/err"
-check "a bad Parser= value warns and keeps the keyword mode" cmp -s "$top/keywords.out" "$top/out"
+check "a bad Parser= value warns and keeps the default, the syntax mode" cmp -s "$top/syntax.out" "$top/out"
 check "the warning names the value" grep -q "Parser=grammar" "$top/err"
 "$bin" --settings "$settings" --parser grammar comment "$top/m.cpp" --line 11 >/dev/null 2>&1
 check "--parser takes syntax or keywords only" test $? = 2

@@ -51,6 +51,7 @@ let &runtimepath = '$plugin,' . &runtimepath
 runtime plugin/quillmark.vim
 let g:quillmark_executable = '$bin'
 let g:quillmark_settings = '$settings'
+let g:quillmark_parser = 'keywords'
 let g:result = []
 try
   edit ++enc=$encoding $file

@@ -51,6 +51,8 @@ local client_id = vim.lsp.start_client({
   cmd = { os.getenv('QM_SERVER'), 'lsp', '--settings', os.getenv('QM_SETTINGS') },
   name = 'quillmark',
   root_dir = vim.fn.getcwd(),
+  -- The system's own behaviour is the keyword mode's, asked for outright.
+  init_options = { parser = 'keywords' },
   capabilities = capabilities,
   handlers = handlers,
 })

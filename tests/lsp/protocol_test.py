@@ -104,7 +104,9 @@ class Server:
                 return message
             self.inbox.append(message)
 
-    def initialize(self, capabilities=None, options=None):
+    def initialize(self, capabilities=None, options=None, default_parser=False):
+        """The system's behaviour is the keyword mode's: asked for outright
+        unless the case is about the default."""
         caps = capabilities if capabilities is not None else {
             "workspace": {"applyEdit": True, "workspaceEdit": {"documentChanges": True}},
             "window": {"showDocument": {"support": True}},
@@ -112,6 +114,9 @@ class Server:
                 "codeActionKind": {"valueSet": ["refactor.rewrite"]}}}},
         }
         params = {"processId": None, "rootUri": None, "capabilities": caps}
+        if not default_parser:
+            options = dict(options or {})
+            options.setdefault("parser", "keywords")
         if options is not None:
             params["initializationOptions"] = options
         answer = self.request("initialize", params)
@@ -608,9 +613,10 @@ def syntax_parser_from_initialization_options():
     text = "// parse\nint parse(const std::string& s, int base = 10);\n"
     path = fixture("syntax.cpp", text)
     out = os.path.join(WORK, "syntax.cli.cpp")
-    for options, cli_parser in (({"parser": "syntax"}, "syntax"), ({}, "keywords")):
+    for options, cli_parser in (({"parser": "syntax"}, "syntax"), ({"parser": "keywords"}, "keywords"),
+                                ({}, "syntax")):
         s = Server()
-        s.initialize(options=options)
+        s.initialize(options=options, default_parser=True)
         open_document(s, path, text)
         answer = code_actions(s, path, {"line": 1, "character": 0})
         comment = [a for a in answer["result"] if "comment" in a["title"]]

@@ -202,17 +202,17 @@ TEST_F(ProfileTest, QuillmarkOptions) {
   const struct {
     const char* file;  // null: no file
     bool ok;
-    ParserMode parser;
+    std::optional<ParserMode> parser;  // nothing: the host's default
     const char* why;
   } kCases[] = {
-      {nullptr, true, ParserMode::kKeywords, "no settings file: the keyword mode"},
-      {"[mine]\r\nk=1\r\n", true, ParserMode::kKeywords, "no [Quillmark] section"},
-      {"[Quillmark]\r\nOther=1\r\n", true, ParserMode::kKeywords, "no Parser key"},
+      {nullptr, true, std::nullopt, "no settings file: the host's default"},
+      {"[mine]\r\nk=1\r\n", true, std::nullopt, "no [Quillmark] section"},
+      {"[Quillmark]\r\nOther=1\r\n", true, std::nullopt, "no Parser key"},
       {"[Quillmark]\r\nParser=syntax\r\n", true, ParserMode::kSyntax, "the syntax mode"},
       {"[Quillmark]\r\nParser=keywords\r\n", true, ParserMode::kKeywords, "said outright"},
-      {"[Quillmark]\r\nParser=Syntax\r\n", false, ParserMode::kKeywords,
+      {"[Quillmark]\r\nParser=Syntax\r\n", false, std::nullopt,
        "values are exact, like every key of the file"},
-      {"[Quillmark]\r\nParser=syntax \r\n", false, ParserMode::kKeywords, "nothing is trimmed"},
+      {"[Quillmark]\r\nParser=syntax \r\n", false, std::nullopt, "nothing is trimmed"},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.why);

@@ -42,6 +42,12 @@ function! s:settings_args() abort
   return l:file ==# '' ? [] : ['--settings', shellescape(l:file)]
 endfunction
 
+" --parser when g:quillmark_parser chooses one; else the program's default.
+function! s:parser_args() abort
+  let l:parser = get(g:, 'quillmark_parser', '')
+  return l:parser ==# '' ? [] : ['--parser', shellescape(l:parser)]
+endfunction
+
 " The encoding the file is written in, and the --encoding it means.
 function! s:file_encoding() abort
   let l:fenc = &fileencoding ==# '' ? &encoding : &fileencoding
@@ -209,7 +215,7 @@ function! s:run(subcommand, selection) abort
   let [l:in, l:out, l:err] = [tempname(), tempname(), tempname()]
   try
     call writefile(l:items, l:in, 'b')
-    let l:command = join([shellescape(l:program)] + s:settings_args()
+    let l:command = join([shellescape(l:program)] + s:settings_args() + s:parser_args()
           \ + [a:subcommand, '-', '--format', 'json', '--encoding', l:encoding,
           \    '--assume-filename', shellescape(expand('%:p'))]
           \ + a:selection)

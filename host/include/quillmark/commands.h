@@ -8,6 +8,7 @@
 #include "quillmark/editor_port.h"
 #include "quillmark/engine.h"
 #include "quillmark/platform.h"
+#include "quillmark/settings.h"
 
 namespace quillmark {
 
@@ -83,9 +84,10 @@ class Commands {
   // `settingsError` says why and SaveSettings refuses to write.
   bool SettingsLoaded() const { return settingsLoaded_; }
   const std::string& settingsError() const { return settingsError_; }
-  // Whether the settings file's "[Quillmark]" section chooses the syntax mode
-  // (Parser=syntax), and why a value there was not used (empty when it was).
-  bool SettingsChooseSyntax() const { return settingsChooseSyntax_; }
+  // The parser the settings file's "[Quillmark]" section chooses (Parser=),
+  // nothing when it does not, and why a value there was not used (empty when
+  // it was).
+  std::optional<ParserMode> SettingsParser() const { return settingsParser_; }
   const std::string& settingsOptionProblem() const { return settingsOptionProblem_; }
   bool SettingsChanged() const;
   // Writes the settings back when they changed since they were loaded or last
@@ -130,7 +132,7 @@ class Commands {
   UserInterface* ui_;
   bool settingsLoaded_ = false;
   std::string settingsError_;
-  bool settingsChooseSyntax_ = false;
+  std::optional<ParserMode> settingsParser_;
   std::string settingsOptionProblem_;
   std::string savedSnapshot_;
 };

@@ -143,7 +143,8 @@ inline constexpr char kParserKey[] = "Parser";
 enum class ParserMode { kKeywords, kSyntax };
 
 struct QuillmarkOptions {
-  ParserMode parser = ParserMode::kKeywords;
+  // Nothing when the file does not choose: each host has its own default.
+  std::optional<ParserMode> parser;
   // Why a value in the file was not used (English); empty when all were.
   std::string problem;
 };
