@@ -84,7 +84,8 @@ std::optional<KindMask> ParseKinds(std::string_view text, std::string* error) {
 struct FileOutcome {
   std::string error;  // not empty: the file failed and was left alone
   int commented = 0;
-  std::string report;  // --dry-run lines or the --diff text
+  std::string report;   // --dry-run lines or the --diff text
+  std::string warning;  // not empty: part of the file was not read
 };
 
 struct BatchJob {
@@ -111,10 +112,17 @@ FileOutcome ProcessFile(const std::string& path, const BatchJob& job,
   }
   std::vector<syntax::FoundDeclaration> found;
   std::string why;
-  if (!parser.FindDeclarations(*utf8, syntax::FindOptions{job.kinds, true}, &found, &why)) {
+  syntax::UnreadRegion unread;
+  if (!parser.FindDeclarations(*utf8, syntax::FindOptions{job.kinds, true}, &found, &why,
+                               &unread)) {
     outcome.error = path + ": " + why;
     return outcome;
   }
+  if (unread.firstLine > 0)
+    outcome.warning = path + ":" + std::to_string(unread.firstLine) +
+                      ": warning: the C++ parser could not read lines " +
+                      std::to_string(unread.firstLine) + " to " + std::to_string(unread.lastLine) +
+                      "; nothing there was commented";
   std::erase_if(found, [](const syntax::FoundDeclaration& f) { return f.commented; });
   // One block per line: two declarations that start on one line share it.
   std::sort(found.begin(), found.end(),
@@ -246,7 +254,7 @@ int RunBatch(const BatchOptions& options, const std::optional<std::string>& sett
         try {
           outcomes[i] = ProcessFile(files[i], job, parser);
         } catch (const std::exception& e) {
-          outcomes[i] = FileOutcome{files[i] + ": internal error: " + e.what(), 0, {}};
+          outcomes[i] = FileOutcome{files[i] + ": internal error: " + e.what(), 0, {}, {}};
         }
         commented += outcomes[i].commented;
         ++filesDone;
@@ -276,6 +284,7 @@ int RunBatch(const BatchOptions& options, const std::optional<std::string>& sett
   int failed = static_cast<int>(bad.size());
   for (const FileOutcome& outcome : outcomes) {
     std::cout << outcome.report;
+    if (!outcome.warning.empty()) std::cerr << "quillmark: " << outcome.warning << "\n";
     if (!outcome.error.empty()) {
       std::cerr << "quillmark: " << outcome.error << "; skipped\n";
       ++failed;

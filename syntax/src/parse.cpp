@@ -914,7 +914,13 @@ struct Walk {
   };
   std::vector<std::string> scopes;  // [0] is the empty scope
   std::vector<Pending> pending;
-  std::pair<uint32_t, uint32_t> largestError{0, 0};  // bytes of the largest ERROR node
+  // Bytes of the largest region the parser could not read.
+  std::pair<uint32_t, uint32_t> largestError{0, 0};
+
+  void NoteUnread(TSNode n) {
+    const uint32_t b = ts_node_start_byte(n), e = ts_node_end_byte(n);
+    if (e - b > largestError.second - largestError.first) largestError = {b, e};
+  }
 
   void Add(TSNode outer, const ParsedDeclaration& decl) {
     FoundDeclaration f;
@@ -968,13 +974,17 @@ struct Walk {
     if (t == "ERROR") {
       // What the parser could not place: the declarations it still holds count,
       // the rest is left out rather than the whole file.
-      const uint32_t b = ts_node_start_byte(n), e = ts_node_end_byte(n);
-      if (e - b > largestError.second - largestError.first) largestError = {b, e};
+      NoteUnread(n);
       Container(n, scope, depth + 1);
       return;
     }
     ParsedDeclaration decl;
-    if (!reader.Analyze(n, &decl)) return;
+    if (!reader.Analyze(n, &decl)) {
+      // A statement the parser patched up with missing tokens (an unclosed
+      // lambda swallowing the rest of the file) hides what follows it as well.
+      if (ts_node_has_error(n)) NoteUnread(n);
+      return;
+    }
     // The type specifier whose body holds nested declarations.
     TSNode specifier = n;
     while (Is(specifier, "template_declaration"))
@@ -1096,8 +1106,10 @@ void PlaceOnLines(const Prepared& prepared, std::string_view doc,
 }  // namespace
 
 bool DeclarationParser::FindDeclarations(std::string_view doc, const FindOptions& options,
-                                         std::vector<FoundDeclaration>* out, std::string* why) {
+                                         std::vector<FoundDeclaration>* out, std::string* why,
+                                         UnreadRegion* unread) {
   out->clear();
+  if (unread != nullptr) *unread = {};
   if (!ok()) {
     if (why) *why = impl_->error;
     return false;
@@ -1143,12 +1155,16 @@ bool DeclarationParser::FindDeclarations(std::string_view doc, const FindOptions
     const bool readInside = std::any_of(out->begin(), out->end(), [&](const FoundDeclaration& f) {
       return f.begin >= errorBegin && f.begin < errorEnd;
     });
-    if (!readInside && errorLines >= 50 && errorLines * 2 >= lines) {
-      out->clear();
-      if (why)
-        *why = "the C++ parser could not read lines " + std::to_string(lineOf(errorBegin)) +
-               " to " + std::to_string(lineOf(errorEnd));
-      return false;
+    if (!readInside && errorLines >= 2 && errorLines * 2 >= lines) {
+      if (errorLines >= 50) {
+        out->clear();
+        if (why)
+          *why = "the C++ parser could not read lines " + std::to_string(lineOf(errorBegin)) +
+                 " to " + std::to_string(lineOf(errorEnd));
+        return false;
+      }
+      if (unread != nullptr)
+        *unread = {static_cast<int>(lineOf(errorBegin)), static_cast<int>(lineOf(errorEnd))};
     }
   }
 
@@ -1165,9 +1181,9 @@ bool ParseDeclaration(const ParseInput& input, ParsedDeclaration* out, std::stri
 }
 
 bool FindDeclarations(std::string_view utf8Document, const FindOptions& options,
-                      std::vector<FoundDeclaration>* out, std::string* why) {
+                      std::vector<FoundDeclaration>* out, std::string* why, UnreadRegion* unread) {
   DeclarationParser parser;
-  return parser.FindDeclarations(utf8Document, options, out, why);
+  return parser.FindDeclarations(utf8Document, options, out, why, unread);
 }
 
 }  // namespace quillmark::syntax

@@ -156,6 +156,12 @@ braces=$(printf '{(%.0s' $(seq 800))
   printf 'auto r = R"x(%s\n%s)x";\nint n = 1'"'"'000;\nint g(int a);\n' "$braces" "$braces"; } >"$top/literals.c"
 "$bin" --settings "$settings" batch "$top/literals.c" --dry-run >"$top/out" 2>"$top/err"
 check "brackets in literals are not nesting" grep -q "literals.c:.*: function g" "$top/out"
+# A small file the parser could not read is said, not passed over in silence.
+printf 'auto x = [=](\nint f(int a);\n' >"$top/lambda.cpp"
+"$bin" --settings "$settings" batch "$top/lambda.cpp" --dry-run >"$top/out" 2>"$top/err"
+check "an unread file keeps exit status 0" test $? = 0
+check "an unread file is reported" \
+  grep -q "lambda.cpp:1: warning: the C++ parser could not read lines 1 to 2; nothing there was commented" "$top/err"
 # The comment command in the syntax mode reads the whole document for a function's class.
 printf 'int f(int a);\n' >"$top/chained.c"
 repeat 'a =' 40000 >>"$top/chained.c"

@@ -170,32 +170,44 @@ TEST(FindDeclarations, ABrokenConstructLosesOnlyItsOwnRegion) {
 }
 
 TEST(FindDeclarations, AFileTheParserGivesUpOnIsRefusedNotPassed) {
-  std::string document = "template <class T = decltype((\n";
-  for (int i = 0; i < 60; ++i) document += "int f" + std::to_string(i) + "(int a);\n";
-  std::vector<FoundDeclaration> found;
-  std::string why;
-  EXPECT_FALSE(FindDeclarations(document, FindOptions{}, &found, &why));
-  EXPECT_EQ("the C++ parser could not read lines 1 to 61", why);
-  EXPECT_TRUE(found.empty());
+  for (const char* head : {"template <class T = decltype((\n", "auto x = [=](\n"}) {
+    SCOPED_TRACE(head);
+    std::string document = head;
+    for (int i = 0; i < 60; ++i) document += "int f" + std::to_string(i) + "(int a);\n";
+    std::vector<FoundDeclaration> found;
+    std::string why;
+    EXPECT_FALSE(FindDeclarations(document, FindOptions{}, &found, &why));
+    EXPECT_EQ("the C++ parser could not read lines 1 to 61", why);
+    EXPECT_TRUE(found.empty());
+  }
 }
 
 TEST(FindDeclarations, BrokenAndEmptyFilesGiveWhatCanBeRead) {
   const struct {
     const char* document;
     std::size_t count;
+    int unreadFirst, unreadLast;  // the region a caller is told about; 0: none
     const char* why;
   } kCases[] = {
-      {"", 0, "an empty file"},
-      {"void f(int a\n", 0, "an unfinished declaration at the end is left alone"},
-      {"}}}} class A {};\n", 1, "stray braces before a class"},
-      {"\xff\xfe garbage \x01\n int f();\n", 1, "bytes that are not UTF-8"},
+      {"", 0, 0, 0, "an empty file"},
+      {"void f(int a\n", 0, 0, 0, "an unfinished declaration at the end is left alone"},
+      {"}}}} class A {};\n", 1, 0, 0, "stray braces before a class"},
+      {"\xff\xfe garbage \x01\n int f();\n", 1, 0, 0, "bytes that are not UTF-8"},
+      {"auto x = [=](\nint f(int a);\n", 0, 1, 2,
+       "an unclosed lambda swallows the rest: said, not passed over in silence"},
+      {"X(a, 1)\nX(b, 2)\nX(c, 3)\n", 0, 1, 3, "a list of macro calls is no declaration"},
+      {"int g(int);\nint h(int);\nint i(int);\nint j(int);\nauto x = [=](\nint f(int a);\n", 4, 0,
+       0, "a broken region that is not most of the file is not worth a word"},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.why);
     std::vector<FoundDeclaration> found;
     std::string why;
-    ASSERT_TRUE(FindDeclarations(c.document, FindOptions{}, &found, &why)) << why;
+    UnreadRegion unread;
+    ASSERT_TRUE(FindDeclarations(c.document, FindOptions{}, &found, &why, &unread)) << why;
     EXPECT_EQ(c.count, found.size());
+    EXPECT_EQ(c.unreadFirst, unread.firstLine);
+    EXPECT_EQ(c.unreadLast, unread.lastLine);
   }
 }
 

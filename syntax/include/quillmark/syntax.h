@@ -102,6 +102,13 @@ struct FindOptions {
   std::uint64_t parseTimeLimit = kDefaultParseTimeLimit;  // microseconds
 };
 
+// Lines of a region the parser could not read and found nothing in (1-based,
+// inclusive); both 0 when there is none worth a word.
+struct UnreadRegion {
+  int firstLine = 0;
+  int lastLine = 0;
+};
+
 struct FoundDeclaration {
   ParsedDeclaration declaration;
   std::size_t begin = 0;  // byte offset of the start of the declaration's first line
@@ -136,9 +143,13 @@ class DeclarationParser {
                      ParsedDeclaration* out, std::string* why);
 
   // Every declaration of the requested kinds in the document, in document order.
-  // False with a reason when the document cannot be parsed at all.
+  // False with a reason when the document cannot be parsed at all, or when a
+  // region the parser could not read is most of a long file. `unread`, when
+  // given, gets a shorter such region that is still most of the file (a small
+  // file whose first lines are broken), so a caller can say what it skipped.
   bool FindDeclarations(std::string_view utf8Document, const FindOptions& options,
-                        std::vector<FoundDeclaration>* out, std::string* why);
+                        std::vector<FoundDeclaration>* out, std::string* why,
+                        UnreadRegion* unread = nullptr);
 
  private:
   bool ParseSelection(std::string_view selection, ParsedDeclaration* out, std::string* why);
@@ -150,6 +161,7 @@ class DeclarationParser {
 // One-shot forms that make a parser for the call.
 bool ParseDeclaration(const ParseInput& input, ParsedDeclaration* out, std::string* why);
 bool FindDeclarations(std::string_view utf8Document, const FindOptions& options,
-                      std::vector<FoundDeclaration>* out, std::string* why);
+                      std::vector<FoundDeclaration>* out, std::string* why,
+                      UnreadRegion* unread = nullptr);
 
 }  // namespace quillmark::syntax
