@@ -7,6 +7,7 @@
 
 #include "interfaces.h"
 #include "module.h"
+#include "quillmark/wide.h"
 #include "quillmark/win32_platform.h"
 #include "resource_ids.h"
 
@@ -53,6 +54,12 @@ void DeleteKeyTree(HKEY parent, const std::wstring& name) {
 
 HRESULT FromWin32(LONG status) {
   return HRESULT_FROM_WIN32(static_cast<unsigned long>(status));
+}
+
+// The failed call's error; `otherwise` when it left none (never S_OK).
+HRESULT LastErrorOr(HRESULT otherwise) {
+  const DWORD error = GetLastError();
+  return error == ERROR_SUCCESS ? otherwise : FromWin32(static_cast<LONG>(error));
 }
 
 // The class entries, rows 1 to 9: the ProgID pair first, the version-
@@ -114,11 +121,12 @@ using namespace quillmark::addin;
 
 extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
   try {
-    const std::optional<std::string> utf8 = quillmark::win32::ModulePath(ModuleInstance());
-    wchar_t path[32768];
-    const DWORD got = GetModuleFileNameW(ModuleInstance(), path, 32768);
-    if (!utf8 || got == 0 || got >= 32768) return FromWin32(static_cast<LONG>(GetLastError()));
-    const std::wstring modulePath(path, got);
+    const std::optional<std::wstring> path = quillmark::win32::ModuleFileName(ModuleInstance());
+    if (!path) return LastErrorOr(E_FAIL);
+    // The settings file is found through the module's UTF-8 path: a module
+    // whose path has none would register and then never find it.
+    if (!quillmark::win32::Narrow(*path)) return FromWin32(ERROR_NO_UNICODE_TRANSLATION);
+    const std::wstring& modulePath = *path;
 
     HRESULT hr = RegisterClassEntries(modulePath);
     if (FAILED(hr)) return hr;

@@ -20,8 +20,16 @@ namespace {
 
 using addin::IDSAddIn;
 using standin::Ide;
-using win32::NarrowOrEmpty;
-using win32::WidenOrEmpty;
+
+// The tests' own texts are valid: a failed conversion is a fault of the test,
+// raised (and reported by the test's runner) rather than taken for "".
+std::wstring Wide(std::string_view utf8) {
+  return win32::Widen(utf8).value();
+}
+
+std::string Utf8(std::wstring_view utf16) {
+  return win32::Narrow(utf16).value();
+}
 
 std::wstring Env(const wchar_t* name) {
   wchar_t value[4096];
@@ -50,7 +58,7 @@ void WriteBytes(const std::wstring& path, const std::string& bytes) {
 }
 
 std::string ToGbk(const std::string& utf8) {
-  const std::wstring wide = WidenOrEmpty(utf8);
+  const std::wstring wide = Wide(utf8);
   if (wide.empty()) return "";
   const int n = WideCharToMultiByte(936, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
                                     nullptr, nullptr);
@@ -65,7 +73,7 @@ std::string FromGbk(const std::string& gbk) {
   const int n = MultiByteToWideChar(936, 0, gbk.data(), static_cast<int>(gbk.size()), nullptr, 0);
   std::wstring wide(static_cast<std::size_t>(n), L'\0');
   MultiByteToWideChar(936, 0, gbk.data(), static_cast<int>(gbk.size()), wide.data(), n);
-  return NarrowOrEmpty(wide);
+  return Utf8(wide);
 }
 
 // Finds the process's message boxes, records text and caption, presses OK.
@@ -537,7 +545,7 @@ TEST_F(AddInTest, CommandsGiveTheSameBlocksAsOnLinux) {
     GetLocalTime(&now);
     const std::string date = std::to_string(now.wYear) + "年" + std::to_string(now.wMonth) + "月" +
                              std::to_string(now.wDay) + "日";
-    const std::string dir = NarrowOrEmpty(Env(L"QM_CASES"));
+    const std::string dir = Utf8(Env(L"QM_CASES"));
     const std::vector<GoldenCase> cases = ReadCases(dir);
     ASSERT_GE(cases.size(), 15u);
     std::string previous;
@@ -718,7 +726,7 @@ TEST_F(AddInTest, SettingsFileNextToTheModule) {
     ModuleCopy module(c.folder, L"QUILLMARK.dll");
     ASSERT_TRUE(module.registered);
     const std::wstring profile = module.folder() + L"\\Comment_" + c.logon + L".ini";
-    const std::string author = ToGbk(NarrowOrEmpty(c.logon));
+    const std::string author = ToGbk(Utf8(c.logon));
 
     Ide ide;
     IDSAddIn* addIn = CreateAddIn();
@@ -727,7 +735,7 @@ TEST_F(AddInTest, SettingsFileNextToTheModule) {
     const std::string created = ReadBytes(profile);
     const std::string head = ToGbk("[类声明注释]\r\nCommentLineCount=11\r\n");
     EXPECT_EQ(0u, created.rfind(head, 0)) << created.substr(0, 40);
-    const std::string user = ToGbk("[用户信息]\r\nAuthorName=" + NarrowOrEmpty(c.logon) + "\r\n");
+    const std::string user = ToGbk("[用户信息]\r\nAuthorName=" + Utf8(c.logon) + "\r\n");
     EXPECT_NE(std::string::npos, created.find(user));
 
     // Someone edits the file meanwhile; the settings dialog changes the
@@ -798,7 +806,7 @@ TEST_F(AddInTest, SettingsWrittenOnlyWhenChangedAndFailuresShown) {
     ide.commands = nullptr;
     const std::vector<MessageWatcher::Box> boxes = watcher_.Take();
     if (c.message == nullptr) {
-      EXPECT_TRUE(boxes.empty()) << NarrowOrEmpty(boxes.empty() ? L"" : boxes[0].text);
+      EXPECT_TRUE(boxes.empty()) << Utf8(boxes.empty() ? L"" : boxes[0].text);
       EXPECT_EQ(before, ReadBytes(profile)) << "nothing written";
       continue;
     }

@@ -7,7 +7,8 @@ cxx=${CXX_MINGW:-x86_64-w64-mingw32-g++-posix}
 windres=${WINDRES_MINGW:-x86_64-w64-mingw32-windres}
 for source in ui/win32/*.cpp; do
   "$cxx" -std=c++20 -fsyntax-only -Wall -Wextra -Werror -DUNICODE -D_UNICODE \
-    -Iui/include -Iengine/include -Isettings/include -Iport/include -Iui/win32 "$source"
+    -Iui/include -Iengine/include -Isettings/include -Iport/include -Iplatform/win32/include -Iui/win32 \
+    "$source"
 done
 out=$(mktemp)
 "$windres" -I resources/dialogs resources/dialogs/dialogs.rc -O coff -o "$out"

@@ -10,11 +10,15 @@
 #include <string_view>
 
 #include "quillmark/ui.h"
+#include "quillmark/wide.h"
 
 namespace quillmark::ui::win32 {
 
-std::wstring Widen(std::string_view utf8);
-std::string Narrow(std::wstring_view utf16);
+// Text the dialogs only show: captions, tree items, rows, tooltips. What they
+// show comes from the settings and the core, always valid UTF-8; were a text
+// not, a character shown as U+FFFD beats a control left blank, and nothing
+// shown is read back as it stands (see StyleText and the in-place edit).
+std::wstring Shown(std::string_view utf8);
 // A window's or control's text.
 std::wstring WindowText(HWND hwnd);
 

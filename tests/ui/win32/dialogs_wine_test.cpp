@@ -19,6 +19,11 @@
 namespace quillmark::ui::win32 {
 namespace {
 
+// The test's own texts are valid UTF-8.
+std::wstring Widen(std::string_view utf8) {
+  return quillmark::win32::Widen(utf8).value();
+}
+
 struct Checks {
   int failures = 0;
   void Expect(bool ok, const char* what) {

@@ -28,7 +28,8 @@ for source in "$root"/engine/src/*.cpp "$root"/engine/src/generators/*.cpp \
               "$root"/tests/ui/win32/dialogs_wine_test.cpp; do
   object="$out/obj/$(echo "${source#"$root"/}" | tr / _).o"
   if [ ! -e "$object" ] || [ "$source" -nt "$object" ] || \
-     [ -n "$(find "$root/ui/include" "$root/ui/win32" -newer "$object" -name '*.h')" ]; then
+     [ -n "$(find "$root/ui/include" "$root/ui/win32" "$root/platform/win32/include" \
+               -newer "$object" -name '*.h')" ]; then
     "$cxx" "${flags[@]}" -c "$source" -o "$object"
   fi
   objects+=("$object")
