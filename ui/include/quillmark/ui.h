@@ -19,6 +19,7 @@
 #include "quillmark/editor_port.h"
 #include "quillmark/engine.h"
 #include "quillmark/platform.h"
+#include "quillmark/version.h"
 
 namespace quillmark::ui {
 
@@ -254,7 +255,8 @@ class SettingsPresenter {
 namespace about {
 inline constexpr char kCaption[] = "关于墨翎";
 inline constexpr char kProduct[] = "墨翎(Quillmark)";
-inline constexpr char kVersion[] = "版    本:   1.50";
+// The version the project is built as (CMakeLists.txt), as the dialog writes it.
+inline constexpr char kVersion[] = "版    本:   " QUILLMARK_VERSION_ABOUT;
 // The author line in the template; the dialog sets it with two blanks more.
 inline constexpr char kAuthor[] = "作    者:   QM";
 inline constexpr char kAuthorAtStart[] = "作    者:   QM  ";
