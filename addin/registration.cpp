@@ -2,6 +2,7 @@
 // the embedded type library.
 #include <windows.h>
 
+#include <exception>
 #include <new>
 #include <string>
 
@@ -54,6 +55,15 @@ void DeleteKeyTree(HKEY parent, const std::wstring& name) {
 
 HRESULT FromWin32(LONG status) {
   return HRESULT_FROM_WIN32(static_cast<unsigned long>(status));
+}
+
+// What escaped a registration call, said where a debugger sees it (regsvr32
+// shows only the status), and the status that says it failed.
+HRESULT Escaped(const char* what) noexcept {
+  OutputDebugStringA("QUILLMARK: registration failed: ");
+  OutputDebugStringA(what);
+  OutputDebugStringA("\n");
+  return E_UNEXPECTED;
 }
 
 // The failed call's error; `otherwise` when it left none (never S_OK).
@@ -154,8 +164,10 @@ extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
     return status == ERROR_SUCCESS ? S_OK : FromWin32(status);
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
+  } catch (const std::exception& e) {
+    return Escaped(e.what());
   } catch (...) {
-    return E_UNEXPECTED;
+    return Escaped("unknown exception");
   }
 }
 
@@ -166,8 +178,10 @@ extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
     DeleteKeyTree(HKEY_CLASSES_ROOT, std::wstring(L"CLSID\\") + kClsidDSAddInText);
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;  // regsvr32 says the unregistration failed
+  } catch (const std::exception& e) {
+    return Escaped(e.what());
   } catch (...) {
-    return E_UNEXPECTED;
+    return Escaped("unknown exception");
   }
   return S_OK;
 }

@@ -847,6 +847,53 @@ TEST_F(AddInTest, TeardownFailuresAreShownNotRaised) {
   EXPECT_EQ(S_OK, module.canUnload()) << "nothing leaked";
 }
 
+// What the command object's making or a command raises past the core's own
+// guard is shown and the IDE gets a failure: no connection, a failed call.
+TEST_F(AddInTest, CreationAndCommandFailuresAreShownAndReturned) {
+  if (Env(L"QM_FAULT_DLL").empty()) GTEST_SKIP() << "no module with test faults";
+  // A folder of its own: the copy an earlier test loaded stays loaded.
+  ModuleCopy module(L"faults-create", L"QUILLMARK.dll", L"QM_FAULT_DLL");
+  ASSERT_TRUE(module.registered);
+  {
+    Ide ide;
+    IDSAddIn* addIn = CreateAddIn();
+    VARIANT_BOOL connected = VARIANT_TRUE;
+    SetEnvironmentVariableW(L"QM_FAULT", L"create");
+    EXPECT_EQ(S_OK, addIn->OnConnection(ide.application(), VARIANT_TRUE, 1, &connected));
+    SetEnvironmentVariableW(L"QM_FAULT", nullptr);
+    EXPECT_EQ(VARIANT_FALSE, connected);
+    EXPECT_EQ(nullptr, ide.commands) << "nothing handed to the IDE";
+    const std::vector<MessageWatcher::Box> boxes = watcher_.Take();
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ(L"internal error: creating the command object: test fault at create", boxes[0].text);
+    addIn->Release();
+  }
+  {
+    Ide ide;
+    IDSAddIn* addIn = CreateAddIn();
+    VARIANT_BOOL connected = VARIANT_FALSE;
+    ASSERT_EQ(S_OK, addIn->OnConnection(ide.application(), VARIANT_TRUE, 1, &connected));
+    ASSERT_EQ(VARIANT_TRUE, connected);
+    MemoryDocument doc("class CFoo\r\n", "a.h", CodePage::kUtf8);
+    ide.Open(&doc);
+    SetEnvironmentVariableW(L"QM_FAULT", L"command");
+    EXPECT_TRUE(FAILED(RunCommand(ide.commands, L"QuillmarkClassOrFunction")));
+    SetEnvironmentVariableW(L"QM_FAULT", nullptr);
+    std::vector<MessageWatcher::Box> boxes = watcher_.Take();
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ(L"internal error: running the command: test fault at command", boxes[0].text);
+    EXPECT_EQ("class CFoo\r\n", doc.Text()) << "nothing changed";
+    ide.Open(nullptr);
+    addIn->OnDisconnection(VARIANT_FALSE);
+    addIn->Release();
+    ide.commands->Release();
+    ide.commands = nullptr;
+    boxes = watcher_.Take();
+    EXPECT_TRUE(boxes.empty()) << Utf8(boxes.empty() ? L"" : boxes[0].text);
+  }
+  EXPECT_EQ(S_OK, module.canUnload()) << "nothing leaked";
+}
+
 }  // namespace
 }  // namespace quillmark
 
