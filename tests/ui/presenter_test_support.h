@@ -11,7 +11,10 @@
 #include <string_view>
 #include <vector>
 
-#include "quillmark/ui.h"
+#include "quillmark/ui/about.h"
+#include "quillmark/ui/dialog_templates.h"
+#include "quillmark/ui/hyperlink.h"
+#include "quillmark/ui/settings_presenter.h"
 #include "quillmark/version.h"
 
 namespace quillmark::ui::testing {

@@ -7,7 +7,8 @@
 #include <sstream>
 
 #include "presenter_test_support.h"
-#include "quillmark/ui.h"
+#include "quillmark/ui/about.h"
+#include "quillmark/ui/dialog_templates.h"
 
 namespace quillmark::ui {
 namespace {

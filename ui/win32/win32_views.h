@@ -1,5 +1,5 @@
 // The Win32 views of the settings and about dialogs: dialog templates 130 and
-// 129 from the module's resources, wired to the presenters of quillmark/ui.h.
+// 129 from the module's resources, wired to the presenters of quillmark/ui/.
 #pragma once
 
 #include <windows.h>
@@ -9,7 +9,10 @@
 #include <string>
 #include <string_view>
 
-#include "quillmark/ui.h"
+#include "quillmark/ui/about.h"
+#include "quillmark/ui/dialog_templates.h"
+#include "quillmark/ui/hyperlink.h"
+#include "quillmark/ui/settings_presenter.h"
 #include "quillmark/wide.h"
 
 namespace quillmark::ui::win32 {
