@@ -4,6 +4,7 @@
 // graphics driver, where message boxes block as on Windows.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <fstream>
 #include <functional>
@@ -12,8 +13,11 @@
 #include <thread>
 
 #include "addin/interfaces.h"
+#include "quillmark/settings.h"
 #include "quillmark/wide.h"
+#include "quillmark/win32_platform.h"
 #include "standin_ide.h"
+#include "tests/editor_calls_table.h"
 
 namespace quillmark {
 namespace {
@@ -892,6 +896,62 @@ TEST_F(AddInTest, CreationAndCommandFailuresAreShownAndReturned) {
     EXPECT_TRUE(boxes.empty()) << Utf8(boxes.empty() ? L"" : boxes[0].text);
   }
   EXPECT_EQ(S_OK, module.canUnload()) << "nothing leaked";
+}
+
+// The object-model calls each command makes through the add-in: the text
+// read, then the same moves, text puts and messages, in the same order, as
+// the engine's own table of editor calls holds.
+TEST_F(AddInTest, ObjectModelCallsPerCommand) {
+  ModuleCopy module(L"recording", L"QUILLMARK.dll");
+  ASSERT_TRUE(module.registered);
+  // The rows' templates, in the settings file the add-in loads when it connects.
+  {
+    const win32::Cp936Converter converter;
+    TemplateTree tree(std::string("standin"));
+    tree.FindKindNode(DeclKind::Class)->lines = testing::kCallsClassLines;
+    tree.FindKindNode(DeclKind::FileHeader)->lines = testing::kCallsHeaderLines;
+    std::string error;
+    ASSERT_TRUE(
+        SaveSettingsAs(tree, Utf8(module.folder() + L"\\Comment_standin.ini"), converter, &error))
+        << error;
+  }
+  Ide ide;
+  standin::CallLog calls;
+  ide.selectionCalls = &calls;
+  watcher_.OnDialog([&calls](HWND) { calls.Add("message"); });
+  IDSAddIn* addIn = CreateAddIn();
+  VARIANT_BOOL connected = VARIANT_FALSE;
+  ASSERT_EQ(S_OK, addIn->OnConnection(ide.application(), VARIANT_FALSE, 1, &connected));
+  ASSERT_EQ(VARIANT_TRUE, connected);
+  for (const testing::EditorCallsRow& row : testing::EditorCallsPerCommand()) {
+    SCOPED_TRACE(row.why);
+    // The row's text selected from the start of a document that goes on after it.
+    const std::string selected = row.selected;
+    MemoryDocument doc(selected + "\r\nint y;\r\n", "a.h", CodePage::kUtf8);
+    const std::size_t lastBreak = selected.rfind("\r\n");
+    const int lines = static_cast<int>(std::count(selected.begin(), selected.end(), '\n'));
+    const int column = static_cast<int>(selected.size() -
+                                        (lastBreak == std::string::npos ? 0 : lastBreak + 2) + 1);
+    doc.Select({1, 1}, {lines + 1, column});
+    ASSERT_EQ(selected, doc.GetSelectedText());
+    ide.Open(&doc);
+    const wchar_t* method = row.command == EngineCommand::kComment  ? L"QuillmarkClassOrFunction"
+                            : row.command == EngineCommand::kHeader ? L"CommentFileNote"
+                                                                    : L"CommentDeleteText";
+    EXPECT_EQ(S_OK, RunCommand(ide.commands, method));
+    // The header never reads the selection: it goes to the top wherever the caret is.
+    std::vector<std::string> expected;
+    if (row.command != EngineCommand::kHeader) expected.push_back("text");
+    expected.insert(expected.end(), row.calls.begin(), row.calls.end());
+    EXPECT_EQ(expected, calls.Take());
+    watcher_.Take();
+    ide.Open(nullptr);
+  }
+  watcher_.OnDialog(nullptr);
+  addIn->OnDisconnection(VARIANT_FALSE);
+  addIn->Release();
+  ide.commands->Release();
+  ide.commands = nullptr;
 }
 
 }  // namespace

@@ -204,18 +204,21 @@ Object* Ide::MakeSelection(MemoryDocument* doc) {
       if (args.size() != 1) return DISP_E_BADPARAMCOUNT;
       const std::optional<std::string> text = win32::Narrow(args.String(0));
       if (!text) return E_INVALIDARG;
+      Record("replace");
       doc->ReplaceSelection(*text);
       return S_OK;
     }
     if (!Reads(flags)) return DISP_E_MEMBERNOTFOUND;
     if (failSelectionText) return E_FAIL;
+    Record("text");
     if (selectionTextUnits) return ReturnString(result, *selectionTextUnits);
     const std::optional<std::wstring> text = win32::Widen(doc->GetSelectedText());
     return text ? ReturnString(result, *text) : E_FAIL;
   });
-  const auto lines = [doc](bool up) {
-    return [doc, up](WORD, const Arguments& args, VARIANT*) {
+  const auto lines = [this, doc](bool up) {
+    return [this, doc, up](WORD, const Arguments& args, VARIANT*) {
       if (args.size() != 2 || args.Long(0) != kMove) return DISP_E_BADPARAMCOUNT;
+      Record((up ? "up " : "down ") + std::to_string(args.Long(1)));
       if (up) {
         doc->MoveUpLines(static_cast<int>(args.Long(1)));
       } else {
@@ -226,19 +229,22 @@ Object* Ide::MakeSelection(MemoryDocument* doc) {
   };
   selection->Member(L"LineUp", lines(true));
   selection->Member(L"LineDown", lines(false));
-  selection->Member(L"StartOfLine", [doc](WORD, const Arguments& args, VARIANT*) {
+  selection->Member(L"StartOfLine", [this, doc](WORD, const Arguments& args, VARIANT*) {
     if (args.size() != 2 || args.Long(0) != kFirstColumn || args.Long(1) != kMove)
       return DISP_E_BADPARAMCOUNT;
+    Record("start");
     doc->MoveToLineStart();
     return S_OK;
   });
-  selection->Member(L"EndOfLine", [doc](WORD, const Arguments& args, VARIANT*) {
+  selection->Member(L"EndOfLine", [this, doc](WORD, const Arguments& args, VARIANT*) {
     if (args.size() != 1 || args.Long(0) != kMove) return DISP_E_BADPARAMCOUNT;
+    Record("end");
     doc->MoveToLineEnd();
     return S_OK;
   });
-  selection->Member(L"StartOfDocument", [doc](WORD, const Arguments& args, VARIANT*) {
+  selection->Member(L"StartOfDocument", [this, doc](WORD, const Arguments& args, VARIANT*) {
     if (args.size() != 1 || args.Long(0) != kMove) return DISP_E_BADPARAMCOUNT;
+    Record("top");
     doc->MoveToDocumentStart();
     return S_OK;
   });
