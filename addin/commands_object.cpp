@@ -64,12 +64,12 @@ HRESULT Unadvise(IDispatch* source, REFIID iid, DWORD cookie) {
   return hr;
 }
 
-// Runs one command method; nothing raised inside reaches the IDE, and what
-// the core's own guard could not report is shown here.
+// Runs one command method; nothing raised inside reaches the IDE: what the
+// core's own guard could not report is shown here, and the IDE is told the
+// command failed.
 template <typename Body>
 HRESULT Guarded(Body body) {
-  ShowingFailures("running the command", body);
-  return S_OK;
+  return ShowingFailures("running the command", body) ? S_OK : E_FAIL;
 }
 
 }  // namespace
@@ -142,12 +142,11 @@ CommandsObject* CommandsObject::Create() {
   // still works through its vtable.
   ITypeLib* library = nullptr;
   if (FAILED(LoadRegTypeLib(kLibidQuillmark, 1, 0, 0x0409, &library))) library = nullptr;
+  // A failure (no memory, settings that cannot be set up) is shown; the
+  // add-in then answers the IDE that it is not connected.
   CommandsObject* object = nullptr;
-  try {
-    object = new CommandsObject(library);
-  } catch (...) {
-    object = nullptr;
-  }
+  ShowingFailures("creating the command object",
+                  [&object, library] { object = new CommandsObject(library); });
   ReleaseAndClear(library);
   return object;
 }
@@ -156,6 +155,7 @@ CommandsObject::CommandsObject(ITypeLib* library)
     : TypeInfoDispatch(TypeInfoOf(library, kIidCommands), kIidCommands),
       platform_(ModuleInstance()),
       library_(library) {
+  RaiseTestFault("create");
   if (library_ != nullptr) library_->AddRef();
   applicationEventsInfo_ = TypeInfoOf(library_, kIidApplicationEvents);
   debuggerEventsInfo_ = TypeInfoOf(library_, kIidDebuggerEvents);
@@ -222,7 +222,10 @@ void CommandsObject::UnadviseFromEvents() {
 }
 
 HRESULT CommandsObject::QuillmarkClassOrFunction() {
-  return Guarded([this] { core_->QuillmarkClassOrFunction(); });
+  return Guarded([this] {
+    RaiseTestFault("command");
+    core_->QuillmarkClassOrFunction();
+  });
 }
 
 HRESULT CommandsObject::QuillmarkSetting() {

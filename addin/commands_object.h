@@ -78,7 +78,8 @@ class DebuggerEvents final : public EventSink<IDebuggerEvents> {
 
 class CommandsObject final : public TypeInfoDispatch<ICommands> {
  public:
-  // One reference for the caller; null when out of memory.
+  // One reference for the caller; null, after showing why, when the object
+  // cannot be made.
   static CommandsObject* Create();
   ~CommandsObject() override;
 

@@ -8,8 +8,10 @@ namespace quillmark::addin {
 
 void IdeUserInterface::ShowMessage(std::string_view text) {
   const std::wstring caption = ModuleBaseName();
-  MessageBoxW(GetActiveWindow(), win32::WidenOrEmpty(text).c_str(), caption.c_str(),
-              MB_OK | MB_ICONEXCLAMATION);
+  // Shown only: a message holding something not UTF-8 (a name from a file,
+  // say) shows it as U+FFFD rather than an empty box.
+  const std::wstring wide = *win32::Widen(text, win32::InvalidText::kReplace);
+  MessageBoxW(GetActiveWindow(), wide.c_str(), caption.c_str(), MB_OK | MB_ICONEXCLAMATION);
 }
 
 void IdeUserInterface::ReportError(std::string_view text) {

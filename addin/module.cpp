@@ -7,6 +7,7 @@
 
 #include "dsaddin.h"
 #include "interfaces.h"
+#include "quillmark/wide.h"
 #include "quillmark/win32_platform.h"
 
 namespace quillmark::addin {
@@ -73,10 +74,7 @@ void UnlockModule() {
 }
 
 std::wstring ModuleBaseName() {
-  wchar_t path[MAX_PATH * 4];
-  const DWORD got = GetModuleFileNameW(g_instance, path, MAX_PATH * 4);
-  if (got == 0 || got >= MAX_PATH * 4) return L"QUILLMARK";
-  std::wstring name(path, got);
+  std::wstring name = win32::ModuleFileName(g_instance).value_or(L"QUILLMARK");
   const std::size_t slash = name.find_last_of(L"\\/");
   if (slash != std::wstring::npos) name.erase(0, slash + 1);
   const std::size_t dot = name.find_last_of(L'.');
@@ -84,37 +82,21 @@ std::wstring ModuleBaseName() {
   return name;
 }
 
-namespace {
-
-// Appends `utf8` to the fixed buffer, cutting it when full.
-void Append(wchar_t* buffer, int capacity, const char* utf8) noexcept {
-  const int used = lstrlenW(buffer);
-  if (used >= capacity - 1) return;
-  const int got = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, buffer + used, capacity - used);
-  if (got == 0) buffer[capacity - 1] = L'\0';
-}
-
-}  // namespace
-
 void ShowFailure(const char* what, const char* detail) noexcept {
-  wchar_t text[1024] = L"";
-  Append(text, 1024, "internal error: ");
-  Append(text, 1024, what);
-  Append(text, 1024, ": ");
-  Append(text, 1024, detail);
-  wchar_t caption[MAX_PATH] = L"QUILLMARK";
-  wchar_t path[MAX_PATH];
-  const DWORD got = GetModuleFileNameW(g_instance, path, MAX_PATH);
-  if (got > 0 && got < MAX_PATH) {
-    const wchar_t* name = path;
-    for (const wchar_t* p = path; *p != L'\0'; ++p)
-      if (*p == L'\\' || *p == L'/') name = p + 1;
-    lstrcpynW(caption, name, MAX_PATH);
-    for (wchar_t* p = caption + lstrlenW(caption); p > caption; --p) {
-      if (p[-1] != L'.') continue;
-      p[-1] = L'\0';
-      break;
-    }
+  // What was raised may say anything in any encoding: shown only, so what
+  // is not UTF-8 is shown as U+FFFD rather than lost with the rest.
+  const wchar_t* text = L"internal error";
+  const wchar_t* caption = L"QUILLMARK";
+  std::wstring built;
+  std::wstring name;
+  try {
+    built = *win32::Widen(std::string("internal error: ") + what + ": " + detail,
+                          win32::InvalidText::kReplace);
+    text = built.c_str();
+    name = ModuleBaseName();
+    caption = name.c_str();
+  } catch (const std::bad_alloc&) {
+    // Out of memory: the box still says that something failed.
   }
   MessageBoxW(GetActiveWindow(), text, caption, MB_OK | MB_ICONEXCLAMATION);
 }

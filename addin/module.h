@@ -20,8 +20,9 @@ void UnlockModule();
 std::wstring ModuleBaseName();
 std::wstring LoadResourceString(UINT id);
 
-// Shows "internal error: WHAT: DETAIL" in a message box without allocating,
-// for failures where nothing may be raised any more.
+// Shows "internal error: WHAT: DETAIL" in a message box, for failures where
+// nothing may be raised any more; short of memory it still shows that
+// something failed.
 void ShowFailure(const char* what, const char* detail) noexcept;
 
 // Runs `work`; what it raises is shown, never left to escape a COM method or

@@ -2,11 +2,13 @@
 // the embedded type library.
 #include <windows.h>
 
+#include <exception>
 #include <new>
 #include <string>
 
 #include "interfaces.h"
 #include "module.h"
+#include "quillmark/wide.h"
 #include "quillmark/win32_platform.h"
 #include "resource_ids.h"
 
@@ -53,6 +55,21 @@ void DeleteKeyTree(HKEY parent, const std::wstring& name) {
 
 HRESULT FromWin32(LONG status) {
   return HRESULT_FROM_WIN32(static_cast<unsigned long>(status));
+}
+
+// What escaped a registration call, said where a debugger sees it (regsvr32
+// shows only the status), and the status that says it failed.
+HRESULT Escaped(const char* what) noexcept {
+  OutputDebugStringA("QUILLMARK: registration failed: ");
+  OutputDebugStringA(what);
+  OutputDebugStringA("\n");
+  return E_UNEXPECTED;
+}
+
+// The failed call's error; `otherwise` when it left none (never S_OK).
+HRESULT LastErrorOr(HRESULT otherwise) {
+  const DWORD error = GetLastError();
+  return error == ERROR_SUCCESS ? otherwise : FromWin32(static_cast<LONG>(error));
 }
 
 // The class entries, rows 1 to 9: the ProgID pair first, the version-
@@ -114,11 +131,12 @@ using namespace quillmark::addin;
 
 extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
   try {
-    const std::optional<std::string> utf8 = quillmark::win32::ModulePath(ModuleInstance());
-    wchar_t path[32768];
-    const DWORD got = GetModuleFileNameW(ModuleInstance(), path, 32768);
-    if (!utf8 || got == 0 || got >= 32768) return FromWin32(static_cast<LONG>(GetLastError()));
-    const std::wstring modulePath(path, got);
+    const std::optional<std::wstring> path = quillmark::win32::ModuleFileName(ModuleInstance());
+    if (!path) return LastErrorOr(E_FAIL);
+    // The settings file is found through the module's UTF-8 path: a module
+    // whose path has none would register and then never find it.
+    if (!quillmark::win32::Narrow(*path)) return FromWin32(ERROR_NO_UNICODE_TRANSLATION);
+    const std::wstring& modulePath = *path;
 
     HRESULT hr = RegisterClassEntries(modulePath);
     if (FAILED(hr)) return hr;
@@ -146,8 +164,10 @@ extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
     return status == ERROR_SUCCESS ? S_OK : FromWin32(status);
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
+  } catch (const std::exception& e) {
+    return Escaped(e.what());
   } catch (...) {
-    return E_UNEXPECTED;
+    return Escaped("unknown exception");
   }
 }
 
@@ -158,8 +178,10 @@ extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
     DeleteKeyTree(HKEY_CLASSES_ROOT, std::wstring(L"CLSID\\") + kClsidDSAddInText);
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;  // regsvr32 says the unregistration failed
+  } catch (const std::exception& e) {
+    return Escaped(e.what());
   } catch (...) {
-    return E_UNEXPECTED;
+    return Escaped("unknown exception");
   }
   return S_OK;
 }

@@ -161,7 +161,8 @@ int RunDocumentCommand(DocumentCommand command, const Options& options, const Pl
 // settings file, whatever its name.
 bool HoldsNoSettings(const std::string& path, const Platform& platform) {
   IniFile file(path, platform.Converter());
-  return file.Read() && !HoldsSettings(file);
+  // A file that cannot be read is not called one without settings here.
+  return file.Read(nullptr) && !HoldsSettings(file);
 }
 
 // The settings file a command uses: --settings, else the user's own.
@@ -217,7 +218,9 @@ int RunSettingsCommand(const Options& options, const Platform& platform, bool ch
       return Fail(options.loadFrom + " holds no settings (no [section] in it); nothing loaded");
     std::string why;
     if (!LoadSettings(tree, options.loadFrom, converter, false, &why)) {
-      LoadSettings(tree, tree.profilePath, converter, true, nullptr);
+      // Back to the previous settings; nothing is saved on this road, so a
+      // failure here changes nothing the user keeps.
+      static_cast<void>(LoadSettings(tree, tree.profilePath, converter, true, nullptr));
       // The system's text, then which file and why, in English.
       std::cerr << messages::kLoadFailed << "\nquillmark: cannot load settings from " << why
                 << "; the previous settings are kept\n";

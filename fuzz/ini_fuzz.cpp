@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (!first.GetValue(value, first.sectionNames[s], section.keys[k])) std::abort();
       if (value != section.values[k]) std::abort();
       int number = 0;
-      first.GetIntValue(number, first.sectionNames[s], section.keys[k]);
+      if (!first.GetIntValue(number, first.sectionNames[s], section.keys[k])) std::abort();
     }
   }
   IniFile second({}, converter);
@@ -42,8 +42,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (data[0] % 2 == 0 && !layout.sections.empty() && !layout.sections[0].keys.empty()) {
     const std::string section = layout.sectionNames[0];
     const std::string key = layout.sections[0].keys[0];
-    layout.SetValue(section, key, "changed", true);
-    layout.SetValue("fuzz-new", "k", "v", true);
+    if (!layout.SetValue(section, key, "changed", true) ||
+        !layout.SetValue("fuzz-new", "k", "v", true))
+      std::abort();
     IniFile reread({}, converter);
     reread.Parse(layout.SerializeInPlace());
     std::string value;

@@ -387,7 +387,9 @@ class CommentActions final : public ActionProvider {
   // or could not be loaded.
   Commands& CurrentCommands() {
     std::string path = settingsPath_;
-    if (path.empty()) GetProfilePath(platform_, "Comment.ini", path, nullptr);
+    // With no directory for the file, the command object finds that out
+    // itself and reports it when a command runs.
+    if (path.empty() && !GetProfilePath(platform_, "Comment.ini", path, nullptr)) path.clear();
     // Stamped before loading: a change while the file is read shows at the next run.
     const FileIdentity stamp = StampOf(path);
     if (commands_ && commands_->SettingsLoaded() && !path.empty() &&

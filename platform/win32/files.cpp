@@ -195,7 +195,9 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view bytes, std:
       break;
   }
   if (!out.valid()) {
-    SetError(error, "cannot create a file in " + win32::NarrowOrEmpty(directory));
+    // Only a message: a name the converter cannot take is shown with U+FFFD.
+    SetError(error,
+             "cannot create a file in " + *win32::Narrow(directory, win32::InvalidText::kReplace));
     return false;
   }
   const bool written = WriteAll(out.get(), bytes) && FlushFileBuffers(out.get()) != 0;

@@ -2,6 +2,7 @@
 // wide Win32 API and converted to UTF-8.
 #include "quillmark/win32_platform.h"
 
+#include <algorithm>
 #include <climits>
 #include <vector>
 
@@ -11,6 +12,8 @@ namespace quillmark::win32 {
 namespace {
 
 constexpr UINT kCodePage936 = 936;
+// The longest path the wide API takes, terminator included.
+constexpr std::size_t kLongestPath = 32768;
 
 }  // namespace
 
@@ -65,16 +68,26 @@ std::optional<std::string> Win32Platform::LogonName() const {
   return Narrow(std::wstring_view(name, size - 1));
 }
 
-std::optional<std::string> ModulePath(HMODULE module) {
-  // Long paths exceed MAX_PATH; grow until the whole path fits.
+std::optional<std::wstring> ModuleFileName(HMODULE module) {
+  // A path that fills the buffer may have been cut (Windows XP does not say
+  // so): only one shorter than the buffer is whole.
   std::vector<wchar_t> buffer(MAX_PATH);
   for (;;) {
     const DWORD got = GetModuleFileNameW(module, buffer.data(), static_cast<DWORD>(buffer.size()));
     if (got == 0) return std::nullopt;
-    if (got < buffer.size()) return Narrow(std::wstring_view(buffer.data(), got));
-    if (buffer.size() >= 32768) return std::nullopt;
-    buffer.resize(buffer.size() * 2);
+    if (got < buffer.size()) return std::wstring(buffer.data(), got);
+    if (buffer.size() >= kLongestPath) {
+      SetLastError(ERROR_FILENAME_EXCED_RANGE);
+      return std::nullopt;
+    }
+    buffer.resize(std::min<std::size_t>(buffer.size() * 2, kLongestPath));
   }
+}
+
+std::optional<std::string> ModulePath(HMODULE module) {
+  const std::optional<std::wstring> path = ModuleFileName(module);
+  if (!path) return std::nullopt;
+  return Narrow(*path);
 }
 
 std::optional<std::string> Win32Platform::ProfileDirectory() const {

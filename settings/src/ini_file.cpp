@@ -13,6 +13,10 @@ constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 // No settings file comes near this; a larger "settings file" is something else.
 constexpr std::uint64_t kMaxSettingsBytes = std::uint64_t{64} << 20;
 
+void SetError(std::string* error, std::string_view text) {
+  if (error != nullptr) error->assign(text);
+}
+
 bool HasNonAscii(std::string_view text) {
   for (char c : text)
     if (static_cast<unsigned char>(c) >= 0x80) return true;
@@ -27,21 +31,26 @@ std::size_t FindEquals(std::string_view line) {
 
 }  // namespace
 
-bool IniFile::Read() {
+bool IniFile::Read(std::string* error, std::string* systemError) {
   std::string bytes;
   FileIdentity seen;
-  if (!ReadWholeFile(path, bytes, &lastSystemError, &seen, kMaxSettingsBytes)) {
+  std::string refused;
+  if (!ReadWholeFile(path, bytes, &refused, &seen, kMaxSettingsBytes)) {
     missing = PathIsAbsent(path);
-    lastError = kUnableToOpen;
+    SetError(error, kUnableToOpen);
+    SetError(systemError, refused);
     return false;
   }
   missing = false;
-  if (!LoadBytes(bytes)) return false;
+  if (!LoadBytes(bytes, error)) {
+    SetError(systemError, "");
+    return false;
+  }
   identity = seen;
   return true;
 }
 
-bool IniFile::LoadBytes(std::string_view text) {
+bool IniFile::LoadBytes(std::string_view text, std::string* error) {
   const bool bom = text.starts_with(kUtf8Bom);
   if (bom) text.remove_prefix(kUtf8Bom.size());
   // One scan for non-ASCII bytes and at most one validation: ASCII is UTF-8.
@@ -62,8 +71,7 @@ bool IniFile::LoadBytes(std::string_view text) {
     utf8 = std::string(text);
   }
   if (!utf8) {
-    lastError = kUnableToConvert;
-    lastSystemError.clear();
+    SetError(error, kUnableToConvert);
     return false;
   }
   encoding = found;
@@ -71,7 +79,7 @@ bool IniFile::LoadBytes(std::string_view text) {
   return true;
 }
 
-bool IniFile::Write() {
+bool IniFile::Write(std::string* error, std::string* systemError) {
   std::string text = SerializeInPlace();
   std::string bytes;
   if (encoding == FileEncoding::kGbk && HasNonAscii(text)) {
@@ -87,8 +95,10 @@ bool IniFile::Write() {
     if (encoding == FileEncoding::kUtf8Bom) bytes = kUtf8Bom;
     bytes += text;
   }
-  if (!ReplaceFileAtomically(path, bytes, &lastSystemError, identity.known ? &identity : nullptr)) {
-    lastError = kUnableToOpen;
+  std::string refused;
+  if (!ReplaceFileAtomically(path, bytes, &refused, identity.known ? &identity : nullptr)) {
+    SetError(error, kUnableToOpen);
+    SetError(systemError, refused);
     return false;
   }
   identity = {};
@@ -127,7 +137,8 @@ void IniFile::Parse(std::string_view text) {
     }
     const std::size_t equals = FindEquals(line);
     if (equals == std::string_view::npos || equals == 0) continue;
-    SetValue(section, line.substr(0, equals), line.substr(equals + 1), true);
+    // Creating never fails.
+    static_cast<void>(SetValue(section, line.substr(0, equals), line.substr(equals + 1), true));
     read.type = ReadLine::Type::kKeyValue;
     read.section = section;
     read.key.assign(line.substr(0, equals));
@@ -247,16 +258,17 @@ std::string IniFile::Serialize() const {
   return out;
 }
 
-bool IniFile::GetValue(std::string& out, std::string_view section, std::string_view key) {
+bool IniFile::GetValue(std::string& out, std::string_view section, std::string_view key,
+                       std::string* error) {
   const int s = FindSection(section);
   if (s < 0) {
-    lastError = kKeyNotFound;
+    SetError(error, kKeyNotFound);
     out.clear();
     return false;
   }
   const int k = FindKey(s, key);
   if (k < 0) {
-    lastError = kValueNotFound;
+    SetError(error, kValueNotFound);
     out.clear();
     return false;
   }
@@ -287,9 +299,10 @@ bool IniFile::SetValue(std::string_view section, std::string_view key, std::stri
   return true;
 }
 
-bool IniFile::GetIntValue(int& out, std::string_view section, std::string_view key) {
+bool IniFile::GetIntValue(int& out, std::string_view section, std::string_view key,
+                          std::string* error) {
   std::string text;
-  if (!GetValue(text, section, key)) {
+  if (!GetValue(text, section, key, error)) {
     out = 0;
     return false;
   }

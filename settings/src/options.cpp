@@ -25,9 +25,10 @@ bool ReadQuillmarkOptions(IniFile& file, QuillmarkOptions* options, std::string*
 bool ReadQuillmarkOptions(const std::string& path, const TextConverter& converter,
                           QuillmarkOptions* options, std::string* error) {
   IniFile file(path, converter);
-  if (!file.Read()) {
+  std::string why;
+  if (!file.Read(&why)) {
     if (file.missing) return true;
-    if (error != nullptr) *error = "cannot read settings file " + path + ": " + file.lastError;
+    if (error != nullptr) *error = "cannot read settings file " + path + ": " + why;
     return false;
   }
   return ReadQuillmarkOptions(file, options, error);

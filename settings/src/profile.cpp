@@ -42,11 +42,16 @@ bool Fail(std::string* error, const std::string& path, std::string_view why) {
   return false;
 }
 
-// The operating system's reason when there is one (it names the file), else
-// the store's.
-bool FailWith(std::string* error, const IniFile& file) {
-  if (file.lastSystemError.empty()) return Fail(error, file.path, file.lastError);
-  if (error != nullptr) *error = file.lastSystemError;
+// Why a read or write of the store failed: the operating system's reason
+// when there is one (it names the file), else the store's short text.
+struct StoreFailure {
+  std::string store;
+  std::string system;
+};
+
+bool FailWith(std::string* error, const std::string& path, const StoreFailure& why) {
+  if (why.system.empty()) return Fail(error, path, why.store);
+  if (error != nullptr) *error = why.system;
   return false;
 }
 
@@ -58,15 +63,17 @@ bool WasZeroByteFile(const IniFile& file) {
 }
 
 void StoreUserInfo(IniFile& file, const UserInfo& user) {
-  file.SetValue(kUserSection, "AuthorName", user.authorName, true);
-  file.SetValue(kUserSection, "CompanyName", user.companyName, true);
+  // Creating never fails.
+  static_cast<void>(file.SetValue(kUserSection, "AuthorName", user.authorName, true));
+  static_cast<void>(file.SetValue(kUserSection, "CompanyName", user.companyName, true));
 }
 
 // Puts the tree's settings into `file` and writes it.
 bool StoreAndWrite(const TemplateTree& tree, IniFile& file, std::string* error) {
   SaveTemplateLines(file, tree.root.get());
   StoreUserInfo(file, tree.userInfo);
-  if (!file.Write()) return FailWith(error, file);
+  StoreFailure why;
+  if (!file.Write(&why.store, &why.system)) return FailWith(error, file.path, why);
   return true;
 }
 
@@ -109,9 +116,10 @@ void LoadTemplateLines(IniFile& file, TemplateNode* node) {
     }
     node->lines.clear();
     int count = 0;
-    file.GetIntValue(count, node->name, "CommentLineCount");
     const int section = file.FindSection(node->name);
-    if (count <= 0 || section < 0) continue;
+    // No count, or none above zero: the kind has no lines.
+    if (!file.GetIntValue(count, node->name, "CommentLineCount") || count <= 0 || section < 0)
+      continue;
     const SectionData& data = file.sections[static_cast<std::size_t>(section)];
     std::vector<std::pair<long long, std::size_t>> numbered;
     for (std::size_t k = 0; k < data.keys.size(); ++k) {
@@ -134,9 +142,9 @@ void SaveTemplateLines(IniFile& file, const TemplateNode* node) {
     int stored = 0;
     const int count = static_cast<int>(node->lines.size());
     if (!file.GetIntValue(stored, node->name, "CommentLineCount") || stored != count)
-      file.SetIntValue(node->name, "CommentLineCount", count, true);
+      static_cast<void>(file.SetIntValue(node->name, "CommentLineCount", count, true));
     for (std::size_t i = 0; i < node->lines.size(); ++i)
-      file.SetValue(node->name, LineKey(i), node->lines[i], true);
+      static_cast<void>(file.SetValue(node->name, LineKey(i), node->lines[i], true));
     RemoveLinesFrom(file, node->name, node->lines.size());
   }
 }
@@ -144,21 +152,25 @@ void SaveTemplateLines(IniFile& file, const TemplateNode* node) {
 bool LoadSettings(TemplateTree& tree, const std::string& path, const TextConverter& converter,
                   bool createIfMissing, std::string* error, QuillmarkOptions* options) {
   IniFile file(path, converter);
-  const bool read = file.Read();
+  StoreFailure why;
+  const bool read = file.Read(&why.store, &why.system);
   // A zero-byte file holds no settings to lose: it is filled like a missing one.
   const bool blank = read && createIfMissing && file.sections.empty() && WasZeroByteFile(file);
   if (read && !blank) {
     if (!HoldsSettings(file))
       return Fail(error, path, "holds no settings (no [section] in it); not used");
     LoadTemplateLines(file, tree.root.get());
-    file.GetValue(tree.userInfo.authorName, kUserSection, "AuthorName");
-    file.GetValue(tree.userInfo.companyName, kUserSection, "CompanyName");
-    if (options != nullptr) ReadQuillmarkOptions(file, options, &options->problem);
+    // A name the file does not hold is empty.
+    static_cast<void>(file.GetValue(tree.userInfo.authorName, kUserSection, "AuthorName"));
+    static_cast<void>(file.GetValue(tree.userInfo.companyName, kUserSection, "CompanyName"));
+    // A bad option is the options' problem, told apart; the settings still load.
+    if (options != nullptr)
+      static_cast<void>(ReadQuillmarkOptions(file, options, &options->problem));
     return true;
   }
   if (!read && !(createIfMissing && file.missing)) {
     // An existing file that cannot be read is never overwritten with defaults.
-    return file.missing ? Fail(error, path, "no such file") : FailWith(error, file);
+    return file.missing ? Fail(error, path, "no such file") : FailWith(error, path, why);
   }
   return WriteFreshFile(tree, path, converter, error);
 }
@@ -166,7 +178,9 @@ bool LoadSettings(TemplateTree& tree, const std::string& path, const TextConvert
 bool SaveSettings(const TemplateTree& tree, const std::string& path, const TextConverter& converter,
                   std::string* error) {
   IniFile file(path, converter);
-  if (!file.Read()) return file.missing ? Fail(error, path, "no such file") : FailWith(error, file);
+  StoreFailure why;
+  if (!file.Read(&why.store, &why.system))
+    return file.missing ? Fail(error, path, "no such file") : FailWith(error, path, why);
   return StoreAndWrite(tree, file, error);
 }
 

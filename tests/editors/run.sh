@@ -118,7 +118,7 @@ done <"$dir/cases.txt"
 # :QuillmarkSettings and :QuillmarkAbout. Without a display the settings file
 # opens in a split as text (a GBK file shows its Chinese), :write checks it and
 # writes it back in its own encoding; with one, the dialog runs detached.
-link=$(sed -n 's/.*kUrl\[\] = "\(.*\)";/\1/p' "$dir/../../ui/include/quillmark/ui.h")
+link=$(sed -n 's/.*kUrl\[\] = "\(.*\)";/\1/p' "$dir/../../ui/include/quillmark/ui/about.h")
 fake=$top/fake-bin
 mkdir -p "$fake"
 # A dialog that stays open until the editor, having got control back, releases it.

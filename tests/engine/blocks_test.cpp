@@ -1,4 +1,5 @@
 // Whole blocks from the default templates, byte for byte, and where the caret ends.
+#include "editor_calls_table.h"
 #include "test_support.h"
 
 namespace quillmark {
@@ -280,38 +281,9 @@ TEST_F(BlocksTest, EditorCallsPerCommand) {
     void ShowMessage(std::string_view) override { log.push_back("message"); }
     std::vector<std::string>& log;
   };
-  tree_->FindKindNode(DeclKind::Class)->lines = {"//a", "//b%CaretPos%", "//c", "//d"};
-  tree_->FindKindNode(DeclKind::FileHeader)->lines = {"//%CaretPos%h", "//i"};
-  const struct {
-    EngineCommand command;
-    const char* selected;
-    std::vector<std::string> calls;
-    const char* why;
-  } kCases[] = {
-      {EngineCommand::kComment,
-       "class CFoo",
-       {"up 1", "down 1", "start", "replace", "up 4", "down 1", "end"},
-       "to the insertion line, the block, up to the line before the marked one, down, its end"},
-      {EngineCommand::kComment,
-       "class : CBase",
-       {"up 1", "down 1", "start", "message"},
-       "the moves come before the parse, so they happen when it fails"},
-      {EngineCommand::kComment, "", {"message"}, "an empty selection: the message alone"},
-      {EngineCommand::kComment, "int x = 0;", {}, "nothing recognised: no call at all"},
-      {EngineCommand::kHeader,
-       "class CFoo",
-       {"top", "replace", "up 3", "down 1", "end"},
-       "the header goes to the top wherever the caret is"},
-      {EngineCommand::kDelete,
-       "int a;\r\n",
-       {"replace", "up 1", "down 1", "end"},
-       "the toggle replaces the selection"},
-      {EngineCommand::kDelete,
-       "",
-       {"message", "replace", "up 1", "down 1", "end"},
-       "an empty toggle shows its message and goes on"},
-  };
-  for (const auto& c : kCases) {
+  tree_->FindKindNode(DeclKind::Class)->lines = testing::kCallsClassLines;
+  tree_->FindKindNode(DeclKind::FileHeader)->lines = testing::kCallsHeaderLines;
+  for (const auto& c : testing::EditorCallsPerCommand()) {
     SCOPED_TRACE(c.why);
     RecordingSelection selection;
     selection.selected = c.selected;

@@ -64,12 +64,13 @@ TEST_F(IniFileTest, ErrorsAndIntegers) {
     EXPECT_EQ(c.value, value);
   }
   std::string out;
-  EXPECT_FALSE(ini.GetValue(out, "nope", "a"));
-  EXPECT_EQ(kKeyNotFound, ini.lastError);
-  EXPECT_FALSE(ini.GetValue(out, "n", "nope"));
-  EXPECT_EQ(kValueNotFound, ini.lastError);
-  EXPECT_TRUE(ini.GetValue(out, "n", "a"));
-  EXPECT_EQ(kValueNotFound, ini.lastError);  // a success leaves it
+  std::string error;
+  EXPECT_FALSE(ini.GetValue(out, "nope", "a", &error));
+  EXPECT_EQ(kKeyNotFound, error);
+  EXPECT_FALSE(ini.GetValue(out, "n", "nope", &error));
+  EXPECT_EQ(kValueNotFound, error);
+  EXPECT_TRUE(ini.GetValue(out, "n", "a", &error));
+  EXPECT_EQ(kValueNotFound, error);  // a success leaves it
   EXPECT_FALSE(ini.SetValue("n", "new", "v", false));
   EXPECT_FALSE(ini.SetValue("new", "k", "v", false));
   EXPECT_TRUE(ini.SetIntValue("n", "new", -12, true));
@@ -77,11 +78,13 @@ TEST_F(IniFileTest, ErrorsAndIntegers) {
   EXPECT_EQ("-12", out);
 
   ini.path = "/nonexistent-dir/x.ini";
-  EXPECT_FALSE(ini.Read());
-  EXPECT_EQ(kUnableToOpen, ini.lastError);
+  std::string systemError;
+  EXPECT_FALSE(ini.Read(&error, &systemError));
+  EXPECT_EQ(kUnableToOpen, error);
+  EXPECT_NE(std::string::npos, systemError.find("/nonexistent-dir/x.ini")) << systemError;
   EXPECT_TRUE(ini.missing);
   EXPECT_EQ(0, ini.FindSection("n"));  // content kept after a failed read
-  EXPECT_FALSE(ini.Write());
+  EXPECT_FALSE(ini.Write(nullptr));
 }
 
 TEST_F(IniFileTest, WriteReadWriteIsStable) {
@@ -97,6 +100,11 @@ TEST_F(IniFileTest, CodePage936FilesAreHeldInUtf8) {
   IniFile ini({}, testing::Converter());
   // 0x81 0x80 is one character; its key is found by its UTF-8 spelling.
   ASSERT_TRUE(ini.LoadBytes("[s]\r\n\x81\x80=v\r\n"));
+  std::string error;
+  // A byte-order mark in front of bytes that are not UTF-8.
+  EXPECT_FALSE(ini.LoadBytes("\xEF\xBB\xBF[s]\r\nk=\x81\x80\r\n", &error));
+  EXPECT_EQ(kUnableToConvert, error);
+  EXPECT_EQ(FileEncoding::kGbk, ini.encoding) << "the content read before stays";
   EXPECT_EQ(FileEncoding::kGbk, ini.encoding);
   std::string out;
   EXPECT_TRUE(ini.GetValue(out, "s", testing::Converter().GbkToUtf8("\x81\x80").value()));

@@ -11,9 +11,20 @@
 #include <string_view>
 #include <vector>
 
-#include "quillmark/ui.h"
+#include "quillmark/ui/about.h"
+#include "quillmark/ui/dialog_templates.h"
+#include "quillmark/ui/hyperlink.h"
+#include "quillmark/ui/settings_presenter.h"
+#include "quillmark/version.h"
 
 namespace quillmark::ui::testing {
+
+// The about dialog's version line for the version CMake builds, from its
+// numbers: major, a dot, minor and patch run together.
+inline std::string ProjectVersionLine() {
+  return "版    本:   " + std::to_string(QUILLMARK_VERSION_MAJOR) + "." +
+         std::to_string(QUILLMARK_VERSION_MINOR) + std::to_string(QUILLMARK_VERSION_PATCH);
+}
 
 // Template lines of some kinds and the two user strings, as a file holds them.
 struct FakeFile {

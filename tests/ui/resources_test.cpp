@@ -6,7 +6,9 @@
 #include <regex>
 #include <sstream>
 
-#include "quillmark/ui.h"
+#include "presenter_test_support.h"
+#include "quillmark/ui/about.h"
+#include "quillmark/ui/dialog_templates.h"
 
 namespace quillmark::ui {
 namespace {
@@ -35,8 +37,8 @@ std::string Trim(const std::string& s) {
   return a == std::string::npos ? "" : s.substr(a, b - a + 1);
 }
 
-// One control statement: a quoted text, an id, then the first four plain
-// numbers are the position and size.
+// One control statement: a quoted text (the version macro after it is part of
+// it), an id, then the first four plain numbers are the position and size.
 ParsedControl ParseControl(const std::string& statement) {
   ParsedControl control;
   const std::size_t open = statement.find('"');
@@ -45,6 +47,7 @@ ParsedControl ParseControl(const std::string& statement) {
   std::vector<std::string> tokens;
   std::stringstream rest(statement.substr(close + 1));
   for (std::string token; std::getline(rest, token, ',');) tokens.push_back(Trim(token));
+  if (tokens.at(0) == "QUILLMARK_VERSION_ABOUT") control.text += QUILLMARK_VERSION_ABOUT;
   const std::string& id = tokens.at(1);
   control.id = id == "IDOK" ? 1 : id == "IDCANCEL" ? 2 : std::stoi(id);
   for (std::size_t i = 2; i + 3 < tokens.size(); ++i) {
@@ -113,6 +116,20 @@ TEST(DialogResourcesTest, ScriptMatchesTheTemplateTable) {
       EXPECT_EQ(got.hidden, !want.visible);
     }
   }
+}
+
+// Both views show the version the project is built as.
+TEST(DialogResourcesTest, AboutVersionIsTheProjectVersion) {
+  EXPECT_EQ(testing::ProjectVersionLine(), about::kVersion);
+  const std::vector<ParsedDialog> dialogs = ParseScript(QUILLMARK_DIALOGS_RC);
+  ASSERT_EQ(dialogs.size(), 2u);
+  int found = 0;
+  for (const ParsedControl& control : dialogs[1].controls) {
+    if (!control.text.starts_with("版    本:")) continue;
+    EXPECT_EQ(testing::ProjectVersionLine(), control.text);
+    ++found;
+  }
+  EXPECT_EQ(1, found);
 }
 
 }  // namespace

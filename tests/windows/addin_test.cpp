@@ -4,6 +4,7 @@
 // graphics driver, where message boxes block as on Windows.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <fstream>
 #include <functional>
@@ -12,16 +13,27 @@
 #include <thread>
 
 #include "addin/interfaces.h"
+#include "quillmark/settings.h"
 #include "quillmark/wide.h"
+#include "quillmark/win32_platform.h"
 #include "standin_ide.h"
+#include "tests/editor_calls_table.h"
 
 namespace quillmark {
 namespace {
 
 using addin::IDSAddIn;
 using standin::Ide;
-using win32::NarrowOrEmpty;
-using win32::WidenOrEmpty;
+
+// The tests' own texts are valid: a failed conversion is a fault of the test,
+// raised (and reported by the test's runner) rather than taken for "".
+std::wstring Wide(std::string_view utf8) {
+  return win32::Widen(utf8).value();
+}
+
+std::string Utf8(std::wstring_view utf16) {
+  return win32::Narrow(utf16).value();
+}
 
 std::wstring Env(const wchar_t* name) {
   wchar_t value[4096];
@@ -50,7 +62,7 @@ void WriteBytes(const std::wstring& path, const std::string& bytes) {
 }
 
 std::string ToGbk(const std::string& utf8) {
-  const std::wstring wide = WidenOrEmpty(utf8);
+  const std::wstring wide = Wide(utf8);
   if (wide.empty()) return "";
   const int n = WideCharToMultiByte(936, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
                                     nullptr, nullptr);
@@ -65,7 +77,7 @@ std::string FromGbk(const std::string& gbk) {
   const int n = MultiByteToWideChar(936, 0, gbk.data(), static_cast<int>(gbk.size()), nullptr, 0);
   std::wstring wide(static_cast<std::size_t>(n), L'\0');
   MultiByteToWideChar(936, 0, gbk.data(), static_cast<int>(gbk.size()), wide.data(), n);
-  return NarrowOrEmpty(wide);
+  return Utf8(wide);
 }
 
 // Finds the process's message boxes, records text and caption, presses OK.
@@ -537,7 +549,7 @@ TEST_F(AddInTest, CommandsGiveTheSameBlocksAsOnLinux) {
     GetLocalTime(&now);
     const std::string date = std::to_string(now.wYear) + "年" + std::to_string(now.wMonth) + "月" +
                              std::to_string(now.wDay) + "日";
-    const std::string dir = NarrowOrEmpty(Env(L"QM_CASES"));
+    const std::string dir = Utf8(Env(L"QM_CASES"));
     const std::vector<GoldenCase> cases = ReadCases(dir);
     ASSERT_GE(cases.size(), 15u);
     std::string previous;
@@ -718,7 +730,7 @@ TEST_F(AddInTest, SettingsFileNextToTheModule) {
     ModuleCopy module(c.folder, L"QUILLMARK.dll");
     ASSERT_TRUE(module.registered);
     const std::wstring profile = module.folder() + L"\\Comment_" + c.logon + L".ini";
-    const std::string author = ToGbk(NarrowOrEmpty(c.logon));
+    const std::string author = ToGbk(Utf8(c.logon));
 
     Ide ide;
     IDSAddIn* addIn = CreateAddIn();
@@ -727,7 +739,7 @@ TEST_F(AddInTest, SettingsFileNextToTheModule) {
     const std::string created = ReadBytes(profile);
     const std::string head = ToGbk("[类声明注释]\r\nCommentLineCount=11\r\n");
     EXPECT_EQ(0u, created.rfind(head, 0)) << created.substr(0, 40);
-    const std::string user = ToGbk("[用户信息]\r\nAuthorName=" + NarrowOrEmpty(c.logon) + "\r\n");
+    const std::string user = ToGbk("[用户信息]\r\nAuthorName=" + Utf8(c.logon) + "\r\n");
     EXPECT_NE(std::string::npos, created.find(user));
 
     // Someone edits the file meanwhile; the settings dialog changes the
@@ -798,7 +810,7 @@ TEST_F(AddInTest, SettingsWrittenOnlyWhenChangedAndFailuresShown) {
     ide.commands = nullptr;
     const std::vector<MessageWatcher::Box> boxes = watcher_.Take();
     if (c.message == nullptr) {
-      EXPECT_TRUE(boxes.empty()) << NarrowOrEmpty(boxes.empty() ? L"" : boxes[0].text);
+      EXPECT_TRUE(boxes.empty()) << Utf8(boxes.empty() ? L"" : boxes[0].text);
       EXPECT_EQ(before, ReadBytes(profile)) << "nothing written";
       continue;
     }
@@ -837,6 +849,109 @@ TEST_F(AddInTest, TeardownFailuresAreShownNotRaised) {
     EXPECT_EQ(L"internal error: saving the settings: test fault at save", boxes[0].text);
   }
   EXPECT_EQ(S_OK, module.canUnload()) << "nothing leaked";
+}
+
+// What the command object's making or a command raises past the core's own
+// guard is shown and the IDE gets a failure: no connection, a failed call.
+TEST_F(AddInTest, CreationAndCommandFailuresAreShownAndReturned) {
+  if (Env(L"QM_FAULT_DLL").empty()) GTEST_SKIP() << "no module with test faults";
+  // A folder of its own: the copy an earlier test loaded stays loaded.
+  ModuleCopy module(L"faults-create", L"QUILLMARK.dll", L"QM_FAULT_DLL");
+  ASSERT_TRUE(module.registered);
+  {
+    Ide ide;
+    IDSAddIn* addIn = CreateAddIn();
+    VARIANT_BOOL connected = VARIANT_TRUE;
+    SetEnvironmentVariableW(L"QM_FAULT", L"create");
+    EXPECT_EQ(S_OK, addIn->OnConnection(ide.application(), VARIANT_TRUE, 1, &connected));
+    SetEnvironmentVariableW(L"QM_FAULT", nullptr);
+    EXPECT_EQ(VARIANT_FALSE, connected);
+    EXPECT_EQ(nullptr, ide.commands) << "nothing handed to the IDE";
+    const std::vector<MessageWatcher::Box> boxes = watcher_.Take();
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ(L"internal error: creating the command object: test fault at create", boxes[0].text);
+    addIn->Release();
+  }
+  {
+    Ide ide;
+    IDSAddIn* addIn = CreateAddIn();
+    VARIANT_BOOL connected = VARIANT_FALSE;
+    ASSERT_EQ(S_OK, addIn->OnConnection(ide.application(), VARIANT_TRUE, 1, &connected));
+    ASSERT_EQ(VARIANT_TRUE, connected);
+    MemoryDocument doc("class CFoo\r\n", "a.h", CodePage::kUtf8);
+    ide.Open(&doc);
+    SetEnvironmentVariableW(L"QM_FAULT", L"command");
+    EXPECT_TRUE(FAILED(RunCommand(ide.commands, L"QuillmarkClassOrFunction")));
+    SetEnvironmentVariableW(L"QM_FAULT", nullptr);
+    std::vector<MessageWatcher::Box> boxes = watcher_.Take();
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ(L"internal error: running the command: test fault at command", boxes[0].text);
+    EXPECT_EQ("class CFoo\r\n", doc.Text()) << "nothing changed";
+    ide.Open(nullptr);
+    addIn->OnDisconnection(VARIANT_FALSE);
+    addIn->Release();
+    ide.commands->Release();
+    ide.commands = nullptr;
+    boxes = watcher_.Take();
+    EXPECT_TRUE(boxes.empty()) << Utf8(boxes.empty() ? L"" : boxes[0].text);
+  }
+  EXPECT_EQ(S_OK, module.canUnload()) << "nothing leaked";
+}
+
+// The object-model calls each command makes through the add-in: the text
+// read, then the same moves, text puts and messages, in the same order, as
+// the engine's own table of editor calls holds.
+TEST_F(AddInTest, ObjectModelCallsPerCommand) {
+  ModuleCopy module(L"recording", L"QUILLMARK.dll");
+  ASSERT_TRUE(module.registered);
+  // The rows' templates, in the settings file the add-in loads when it connects.
+  {
+    const win32::Cp936Converter converter;
+    TemplateTree tree(std::string("standin"));
+    tree.FindKindNode(DeclKind::Class)->lines = testing::kCallsClassLines;
+    tree.FindKindNode(DeclKind::FileHeader)->lines = testing::kCallsHeaderLines;
+    std::string error;
+    ASSERT_TRUE(
+        SaveSettingsAs(tree, Utf8(module.folder() + L"\\Comment_standin.ini"), converter, &error))
+        << error;
+  }
+  Ide ide;
+  standin::CallLog calls;
+  ide.selectionCalls = &calls;
+  watcher_.OnDialog([&calls](HWND) { calls.Add("message"); });
+  IDSAddIn* addIn = CreateAddIn();
+  VARIANT_BOOL connected = VARIANT_FALSE;
+  ASSERT_EQ(S_OK, addIn->OnConnection(ide.application(), VARIANT_FALSE, 1, &connected));
+  ASSERT_EQ(VARIANT_TRUE, connected);
+  for (const testing::EditorCallsRow& row : testing::EditorCallsPerCommand()) {
+    SCOPED_TRACE(row.why);
+    // The row's text selected from the start of a document that goes on after it.
+    const std::string selected = row.selected;
+    MemoryDocument doc(selected + "\r\nint y;\r\n", "a.h", CodePage::kUtf8);
+    const std::size_t lastBreak = selected.rfind("\r\n");
+    const int lines = static_cast<int>(std::count(selected.begin(), selected.end(), '\n'));
+    const int column = static_cast<int>(selected.size() -
+                                        (lastBreak == std::string::npos ? 0 : lastBreak + 2) + 1);
+    doc.Select({1, 1}, {lines + 1, column});
+    ASSERT_EQ(selected, doc.GetSelectedText());
+    ide.Open(&doc);
+    const wchar_t* method = row.command == EngineCommand::kComment  ? L"QuillmarkClassOrFunction"
+                            : row.command == EngineCommand::kHeader ? L"CommentFileNote"
+                                                                    : L"CommentDeleteText";
+    EXPECT_EQ(S_OK, RunCommand(ide.commands, method));
+    // The header never reads the selection: it goes to the top wherever the caret is.
+    std::vector<std::string> expected;
+    if (row.command != EngineCommand::kHeader) expected.push_back("text");
+    expected.insert(expected.end(), row.calls.begin(), row.calls.end());
+    EXPECT_EQ(expected, calls.Take());
+    watcher_.Take();
+    ide.Open(nullptr);
+  }
+  watcher_.OnDialog(nullptr);
+  addIn->OnDisconnection(VARIANT_FALSE);
+  addIn->Release();
+  ide.commands->Release();
+  ide.commands = nullptr;
 }
 
 }  // namespace

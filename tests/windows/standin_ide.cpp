@@ -202,17 +202,23 @@ Object* Ide::MakeSelection(MemoryDocument* doc) {
   selection->Member(L"Text", [this, doc](WORD flags, const Arguments& args, VARIANT* result) {
     if ((flags & DISPATCH_PROPERTYPUT) != 0) {
       if (args.size() != 1) return DISP_E_BADPARAMCOUNT;
-      doc->ReplaceSelection(win32::NarrowOrEmpty(args.String(0)));
+      const std::optional<std::string> text = win32::Narrow(args.String(0));
+      if (!text) return E_INVALIDARG;
+      Record("replace");
+      doc->ReplaceSelection(*text);
       return S_OK;
     }
     if (!Reads(flags)) return DISP_E_MEMBERNOTFOUND;
     if (failSelectionText) return E_FAIL;
+    Record("text");
     if (selectionTextUnits) return ReturnString(result, *selectionTextUnits);
-    return ReturnString(result, win32::WidenOrEmpty(doc->GetSelectedText()));
+    const std::optional<std::wstring> text = win32::Widen(doc->GetSelectedText());
+    return text ? ReturnString(result, *text) : E_FAIL;
   });
-  const auto lines = [doc](bool up) {
-    return [doc, up](WORD, const Arguments& args, VARIANT*) {
+  const auto lines = [this, doc](bool up) {
+    return [this, doc, up](WORD, const Arguments& args, VARIANT*) {
       if (args.size() != 2 || args.Long(0) != kMove) return DISP_E_BADPARAMCOUNT;
+      Record((up ? "up " : "down ") + std::to_string(args.Long(1)));
       if (up) {
         doc->MoveUpLines(static_cast<int>(args.Long(1)));
       } else {
@@ -223,19 +229,22 @@ Object* Ide::MakeSelection(MemoryDocument* doc) {
   };
   selection->Member(L"LineUp", lines(true));
   selection->Member(L"LineDown", lines(false));
-  selection->Member(L"StartOfLine", [doc](WORD, const Arguments& args, VARIANT*) {
+  selection->Member(L"StartOfLine", [this, doc](WORD, const Arguments& args, VARIANT*) {
     if (args.size() != 2 || args.Long(0) != kFirstColumn || args.Long(1) != kMove)
       return DISP_E_BADPARAMCOUNT;
+    Record("start");
     doc->MoveToLineStart();
     return S_OK;
   });
-  selection->Member(L"EndOfLine", [doc](WORD, const Arguments& args, VARIANT*) {
+  selection->Member(L"EndOfLine", [this, doc](WORD, const Arguments& args, VARIANT*) {
     if (args.size() != 1 || args.Long(0) != kMove) return DISP_E_BADPARAMCOUNT;
+    Record("end");
     doc->MoveToLineEnd();
     return S_OK;
   });
-  selection->Member(L"StartOfDocument", [doc](WORD, const Arguments& args, VARIANT*) {
+  selection->Member(L"StartOfDocument", [this, doc](WORD, const Arguments& args, VARIANT*) {
     if (args.size() != 1 || args.Long(0) != kMove) return DISP_E_BADPARAMCOUNT;
+    Record("top");
     doc->MoveToDocumentStart();
     return S_OK;
   });
@@ -260,7 +269,9 @@ Ide::Ide(bool withDebugger, bool answersApplication) : application_(new Object()
       return Reads(f) ? ReturnString(r, type) : DISP_E_MEMBERNOTFOUND;
     });
     document->Member(L"Name", [this, doc](WORD f, const Arguments&, VARIANT* r) {
-      return Reads(f) ? ReturnString(r, win32::WidenOrEmpty(doc->Name())) : DISP_E_MEMBERNOTFOUND;
+      if (!Reads(f)) return DISP_E_MEMBERNOTFOUND;
+      const std::optional<std::wstring> name = win32::Widen(doc->Name());
+      return name ? ReturnString(r, *name) : E_FAIL;
     });
     document->Member(L"Selection", [this, doc](WORD f, const Arguments&, VARIANT* r) {
       return Reads(f) ? ReturnObject(r, MakeSelection(doc)) : DISP_E_MEMBERNOTFOUND;

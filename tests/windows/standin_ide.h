@@ -10,8 +10,10 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "quillmark/memory_editor.h"
@@ -89,6 +91,23 @@ struct ButtonCall {
   long cookie;
 };
 
+// Calls a test watches, in order, from any thread.
+class CallLog {
+ public:
+  void Add(std::string call) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    calls_.push_back(std::move(call));
+  }
+  std::vector<std::string> Take() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return std::exchange(calls_, {});
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::string> calls_;
+};
+
 // The IDE: holds at most one open document and an optional project.
 class Ide {
  public:
@@ -117,6 +136,10 @@ class Ide {
   // read made as a property get alone is answered "member not found".
   bool propertiesAsMethods = false;
   HRESULT setAddInInfoResult = S_OK;
+  // When set, the selection's calls go here, named as the engine names the
+  // editor's calls ("up N", "down N", "start", "end", "top", "replace" for
+  // the text put) and "text" for the text read.
+  CallLog* selectionCalls = nullptr;
 
   // Whether a read made with `flags` reaches a property of this object model.
   bool Reads(WORD flags) const {
@@ -125,6 +148,9 @@ class Ide {
 
  private:
   Object* MakeSelection(MemoryDocument* doc);
+  void Record(std::string call) {
+    if (selectionCalls != nullptr) selectionCalls->Add(std::move(call));
+  }
 
   Object* application_;
   Object* debugger_ = nullptr;

@@ -1,6 +1,6 @@
 // The Qt 6 Widgets views of the settings and about dialogs: the controls of
 // templates 130 and 129 laid out in dialog units of the dialog font, showing
-// what the presenters of quillmark/ui.h decide.
+// what the presenters of quillmark/ui/ decide.
 #pragma once
 
 #include <QDialog>
@@ -10,7 +10,10 @@
 
 #include <memory>
 
-#include "quillmark/ui.h"
+#include "quillmark/ui/about.h"
+#include "quillmark/ui/dialog_templates.h"
+#include "quillmark/ui/hyperlink.h"
+#include "quillmark/ui/settings_presenter.h"
 
 class QLineEdit;
 class QPlainTextEdit;

@@ -1,7 +1,8 @@
 // The hyperlink's colours, states and ways of opening its address.
 #include <cstdio>
 
-#include "quillmark/ui.h"
+#include "quillmark/code_page.h"
+#include "quillmark/ui/hyperlink.h"
 
 namespace quillmark::ui {
 namespace {

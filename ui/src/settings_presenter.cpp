@@ -1,7 +1,7 @@
 // The settings dialog's rules: kind tree, style edit, property rows, load,
 // save and closing.
+#include "quillmark/ui/settings_presenter.h"
 #include "quillmark/settings.h"
-#include "quillmark/ui.h"
 
 namespace quillmark::ui {
 namespace {

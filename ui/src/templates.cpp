@@ -1,6 +1,9 @@
 // Dialog templates 130 (settings) and 129 (about) as data, and the dialog-unit
 // conversion the views lay them out with.
-#include "quillmark/ui.h"
+#include "quillmark/ui/about.h"
+#include "quillmark/ui/dialog_templates.h"
+#include "quillmark/ui/geometry.h"
+#include "quillmark/ui/settings_presenter.h"
 
 namespace quillmark::ui {
 namespace {

@@ -1,7 +1,7 @@
 // The settings dialog's model over a TemplateTree and the settings store: the
 // one place that knows how the store is called.
 #include "quillmark/settings.h"
-#include "quillmark/ui.h"
+#include "quillmark/ui/settings_model.h"
 
 namespace quillmark::ui {
 namespace {

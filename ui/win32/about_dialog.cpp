@@ -27,8 +27,9 @@ void HyperLinkControl::Attach(HWND control) {
   hwnd_ = control;
   LinkState& state = link_.state;
   const std::wstring text = WindowText(hwnd_);
-  if (state.url.empty()) state.url = Narrow(text);
-  if (text.empty()) SetWindowTextW(hwnd_, Widen(state.url).c_str());
+  // A text with no UTF-8 form gives no address; the dialog sets one anyway.
+  if (state.url.empty()) state.url = quillmark::win32::Narrow(text).value_or(std::string());
+  if (text.empty()) SetWindowTextW(hwnd_, Shown(state.url).c_str());
 
   if (auto font = reinterpret_cast<HFONT>(SendMessageW(hwnd_, WM_GETFONT, 0, 0))) {
     LOGFONTW description = {};
@@ -47,7 +48,7 @@ void HyperLinkControl::Attach(HWND control) {
                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
                              reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(hwnd_, GWLP_HINSTANCE)),
                              nullptr);
-  std::wstring tip = Widen(state.url);
+  std::wstring tip = Shown(state.url);
   TTTOOLINFOW tool = {};
   tool.cbSize = kToolInfoSize;
   tool.hwnd = hwnd_;
@@ -64,7 +65,7 @@ void HyperLinkControl::SetURL(const std::string& url) {
   if (hwnd_ == nullptr) return;
   ShowWindow(hwnd_, SW_HIDE);
   PositionWindow();
-  std::wstring tip = Widen(url);
+  std::wstring tip = Shown(url);
   TTTOOLINFOW tool = {};
   tool.cbSize = kToolInfoSize;
   tool.hwnd = hwnd_;
@@ -193,7 +194,7 @@ bool AboutDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_
   switch (message) {
     case WM_INITDIALOG:
       link_.Attach(GetDlgItem(hwnd_, kIdLink));
-      SetDlgItemTextW(hwnd_, kIdAuthorLine, Widen(about::kAuthorAtStart).c_str());
+      SetDlgItemTextW(hwnd_, kIdAuthorLine, Shown(about::kAuthorAtStart).c_str());
       link_.SetURL(about::kUrl);
       result = TRUE;  // the system chooses the focus
       return true;

@@ -16,7 +16,7 @@ Rect FromRect(const RECT& r) {
 void InsertItems(HWND tree, const std::vector<KindTreeItem>& items, HTREEITEM parent) {
   HTREEITEM after = TVI_FIRST;
   for (const KindTreeItem& item : items) {
-    std::wstring text = Widen(item.text);
+    std::wstring text = Shown(item.text);
     TVINSERTSTRUCTW insert = {};
     insert.hParent = parent;
     insert.hInsertAfter = after;
@@ -122,7 +122,14 @@ LRESULT CALLBACK SettingsDialog::ListProc(HWND hwnd, UINT message, WPARAM wParam
                                           UINT_PTR, DWORD_PTR data) {
   auto* dialog = reinterpret_cast<SettingsDialog*>(data);
   if (message == WM_COMMAND && LOWORD(wParam) == kIdInPlaceEdit && HIWORD(wParam) == EN_CHANGE) {
-    dialog->presenter_.OnInPlaceEditChanged(Narrow(WindowText(dialog->inPlace_)));
+    // Text with an unpaired surrogate has no UTF-8 form: it is refused
+    // audibly and the value stays what it was until the text is fixed.
+    if (const std::optional<std::string> text =
+            quillmark::win32::Narrow(WindowText(dialog->inPlace_))) {
+      dialog->presenter_.OnInPlaceEditChanged(*text);
+    } else {
+      MessageBeep(MB_ICONEXCLAMATION);
+    }
     InvalidateRect(hwnd, nullptr, TRUE);
     return 0;
   }
@@ -141,7 +148,7 @@ void SettingsDialog::DrawRow(const DRAWITEMSTRUCT& item) {
   SetBkMode(item.hDC, TRANSPARENT);
   for (std::size_t i = 0; i < cells.size(); ++i) {
     RECT cell = {cells[i].left, cells[i].top, cells[i].right, cells[i].bottom};
-    std::wstring text = Widen(*texts[i]);
+    std::wstring text = Shown(*texts[i]);
     DrawTextW(item.hDC, text.c_str(), static_cast<int>(text.size()), &cell,
               DT_CENTER | DT_VCENTER | DT_SINGLELINE);
     DrawEdge(item.hDC, &cell, EDGE_ETCHED, BF_RIGHT | BF_BOTTOM);
@@ -158,7 +165,7 @@ void SettingsDialog::RowSelectionChanged() {
 }
 
 void SettingsDialog::SetCaption(const std::string& caption) {
-  SetWindowTextW(hwnd_, Widen(caption).c_str());
+  SetWindowTextW(hwnd_, Shown(caption).c_str());
 }
 
 void SettingsDialog::ShowKindTree(const std::vector<KindTreeItem>& items) {
@@ -174,15 +181,21 @@ void SettingsDialog::ShowRows() {
 }
 
 std::string SettingsDialog::StyleText() {
-  return Narrow(WindowText(style_));
+  if (std::optional<std::string> text = quillmark::win32::Narrow(WindowText(style_)))
+    return std::move(*text);
+  // Text with an unpaired surrogate has no UTF-8 form: refused audibly, the
+  // kind keeps the lines it had.
+  MessageBeep(MB_ICONEXCLAMATION);
+  const TemplateNode* node = presenter_.CurrentNode();
+  return node == nullptr ? std::string() : JoinTemplateLines(node->lines);
 }
 
 void SettingsDialog::SetStyleText(const std::string& text) {
-  SetWindowTextW(style_, Widen(text).c_str());
+  SetWindowTextW(style_, Shown(text).c_str());
 }
 
 void SettingsDialog::PlaceInPlaceEdit(Rect where, const std::string& text) {
-  const std::wstring wide = Widen(text);
+  const std::wstring wide = Shown(text);
   if (inPlace_ == nullptr) {
     inPlace_ = CreateWindowExW(
         0, L"EDIT", wide.c_str(), WS_CHILD | WS_VISIBLE | WS_BORDER | ES_CENTER | ES_AUTOHSCROLL,

@@ -1,5 +1,5 @@
-// The window system's parts of the dialogs on Windows: UTF-8/UTF-16, the
-// dialog base, file dialogs, shell and registry.
+// The window system's parts of the dialogs on Windows: the dialog base, file
+// dialogs, shell and registry.
 #include "win32_views.h"
 
 #include <commdlg.h>
@@ -9,23 +9,11 @@
 
 namespace quillmark::ui::win32 {
 
-std::wstring Widen(std::string_view utf8) {
-  if (utf8.empty()) return {};
-  const int length =
-      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
-  return wide;
-}
+using quillmark::win32::Narrow;
+using quillmark::win32::Widen;
 
-std::string Narrow(std::wstring_view utf16) {
-  if (utf16.empty()) return {};
-  const int length = WideCharToMultiByte(CP_UTF8, 0, utf16.data(), static_cast<int>(utf16.size()),
-                                         nullptr, 0, nullptr, nullptr);
-  std::string narrow(static_cast<std::size_t>(length), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, utf16.data(), static_cast<int>(utf16.size()), narrow.data(),
-                      length, nullptr, nullptr);
-  return narrow;
+std::wstring Shown(std::string_view utf8) {
+  return *quillmark::win32::Widen(utf8, quillmark::win32::InvalidText::kReplace);
 }
 
 std::wstring WindowText(HWND hwnd) {
@@ -76,14 +64,16 @@ std::optional<std::string> Win32FileChooser::ChooseFileToSave(const FileDialogOp
 
 std::optional<std::string> Win32FileChooser::Choose(const FileDialogOptions& options, bool save) {
   // The filter's "|" separators become the NULs the dialog wants.
-  std::wstring filter = Widen(options.filter);
+  std::wstring filter = Shown(options.filter);
   for (wchar_t& c : filter)
     if (c == L'|') c = L'\0';
-  std::wstring directory = Widen(options.initialDirectory);
+  // A starting place or name that cannot be converted is left out: the
+  // dialog then starts where the system chooses.
+  const std::wstring directory = Widen(options.initialDirectory).value_or(std::wstring());
   std::vector<wchar_t> file(32768, L'\0');
-  const std::wstring initial = Widen(options.initialFile);
+  const std::wstring initial = Widen(options.initialFile).value_or(std::wstring());
   initial.copy(file.data(), file.size() - 1);
-  const std::wstring extension = Widen(options.defaultExtension);
+  const std::wstring extension = Shown(options.defaultExtension);
 
   OPENFILENAMEW request = {};
   request.lStructSize = sizeof request;
@@ -98,28 +88,11 @@ std::optional<std::string> Win32FileChooser::Choose(const FileDialogOptions& opt
   if (options.overwritePrompt) request.Flags |= OFN_OVERWRITEPROMPT;
   const BOOL chosen = save ? GetSaveFileNameW(&request) : GetOpenFileNameW(&request);
   if (!chosen) return std::nullopt;
-  return Narrow(file.data());
-}
-
-int Win32LinkShell::ShellOpen(const std::string& address, int show) {
-  const HINSTANCE result =
-      ShellExecuteW(nullptr, L"open", Widen(address).c_str(), nullptr, nullptr, show);
-  return static_cast<int>(reinterpret_cast<INT_PTR>(result));
-}
-
-std::optional<std::string> Win32LinkShell::ReadClassesRootValue(const std::string& key) {
-  HKEY handle = nullptr;
-  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, Widen(key).c_str(), 0, KEY_QUERY_VALUE, &handle) !=
-      ERROR_SUCCESS)
-    return std::nullopt;
-  std::vector<wchar_t> value(520, L'\0');
-  DWORD bytes = static_cast<DWORD>((value.size() - 1) * sizeof(wchar_t));
-  DWORD type = 0;
-  const LONG status = RegQueryValueExW(handle, nullptr, nullptr, &type,
-                                       reinterpret_cast<BYTE*>(value.data()), &bytes);
-  RegCloseKey(handle);
-  if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return std::nullopt;
-  return Narrow(value.data());
+  // A name holding an unpaired surrogate has no UTF-8 form: the choice is
+  // refused audibly rather than taken for another file.
+  std::optional<std::string> path = Narrow(file.data());
+  if (!path) MessageBeep(MB_ICONEXCLAMATION);
+  return path;
 }
 
 namespace {
@@ -155,14 +128,38 @@ int StartFailureCode(DWORD error) {
 
 }  // namespace
 
+int Win32LinkShell::ShellOpen(const std::string& address, int show) {
+  const std::optional<std::wstring> wide = Widen(address);
+  if (!wide) return StartFailureCode(ERROR_NO_UNICODE_TRANSLATION);
+  const HINSTANCE result = ShellExecuteW(nullptr, L"open", wide->c_str(), nullptr, nullptr, show);
+  return static_cast<int>(reinterpret_cast<INT_PTR>(result));
+}
+
+std::optional<std::string> Win32LinkShell::ReadClassesRootValue(const std::string& key) {
+  const std::optional<std::wstring> wideKey = Widen(key);
+  HKEY handle = nullptr;
+  if (!wideKey || RegOpenKeyExW(HKEY_CLASSES_ROOT, wideKey->c_str(), 0, KEY_QUERY_VALUE, &handle) !=
+                      ERROR_SUCCESS)
+    return std::nullopt;
+  std::vector<wchar_t> value(520, L'\0');
+  DWORD bytes = static_cast<DWORD>((value.size() - 1) * sizeof(wchar_t));
+  DWORD type = 0;
+  const LONG status = RegQueryValueExW(handle, nullptr, nullptr, &type,
+                                       reinterpret_cast<BYTE*>(value.data()), &bytes);
+  RegCloseKey(handle);
+  if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return std::nullopt;
+  return Narrow(value.data());
+}
+
 int Win32LinkShell::StartProgram(const std::string& commandLine, int show) {
-  std::wstring line = Widen(commandLine);
+  std::optional<std::wstring> line = Widen(commandLine);
+  if (!line) return StartFailureCode(ERROR_NO_UNICODE_TRANSLATION);
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = static_cast<WORD>(show);
   PROCESS_INFORMATION process = {};
-  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+  if (!CreateProcessW(nullptr, line->data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                       &process)) {
     return StartFailureCode(GetLastError());
   }

@@ -1,5 +1,5 @@
 // The Win32 views of the settings and about dialogs: dialog templates 130 and
-// 129 from the module's resources, wired to the presenters of quillmark/ui.h.
+// 129 from the module's resources, wired to the presenters of quillmark/ui/.
 #pragma once
 
 #include <windows.h>
@@ -9,12 +9,19 @@
 #include <string>
 #include <string_view>
 
-#include "quillmark/ui.h"
+#include "quillmark/ui/about.h"
+#include "quillmark/ui/dialog_templates.h"
+#include "quillmark/ui/hyperlink.h"
+#include "quillmark/ui/settings_presenter.h"
+#include "quillmark/wide.h"
 
 namespace quillmark::ui::win32 {
 
-std::wstring Widen(std::string_view utf8);
-std::string Narrow(std::wstring_view utf16);
+// Text the dialogs only show: captions, tree items, rows, tooltips. What they
+// show comes from the settings and the core, always valid UTF-8; were a text
+// not, a character shown as U+FFFD beats a control left blank, and nothing
+// shown is read back as it stands (see StyleText and the in-place edit).
+std::wstring Shown(std::string_view utf8);
 // A window's or control's text.
 std::wstring WindowText(HWND hwnd);
 

@@ -35,24 +35,36 @@ class IniFile {
   IniFile(std::string path, const TextConverter& converter)
       : path(std::move(path)), converter_(&converter) {}
 
-  // Replaces the content by the file's; on failure the content is unchanged.
-  bool Read();
+  // Replaces the content by the file's; on failure the content is unchanged,
+  // `error` gets the store's short text (kUnableToOpen, kUnableToConvert) and
+  // `systemError` why the operating system refused, naming the file, or ""
+  // when it did not refuse.
+  [[nodiscard]] bool Read(std::string* error, std::string* systemError = nullptr);
   // Writes the content, replacing the file atomically, with CR LF line ends.
   // After a Read, refuses when someone else changed the file meanwhile.
-  bool Write();
+  // Failures as Read's.
+  [[nodiscard]] bool Write(std::string* error, std::string* systemError = nullptr);
 
-  bool GetValue(std::string& out, std::string_view section, std::string_view key);
-  bool SetValue(std::string_view section, std::string_view key, std::string_view value,
-                bool create);
-  bool GetIntValue(int& out, std::string_view section, std::string_view key);
-  bool SetIntValue(std::string_view section, std::string_view key, int value, bool create);
+  // False, `out` emptied and `error` set to kKeyNotFound (no such section) or
+  // kValueNotFound (no such key), when there is no value; a success leaves
+  // `error` alone.
+  [[nodiscard]] bool GetValue(std::string& out, std::string_view section, std::string_view key,
+                              std::string* error = nullptr);
+  // Without `create`, false when the section or key does not exist.
+  [[nodiscard]] bool SetValue(std::string_view section, std::string_view key,
+                              std::string_view value, bool create);
+  [[nodiscard]] bool GetIntValue(int& out, std::string_view section, std::string_view key,
+                                 std::string* error = nullptr);
+  [[nodiscard]] bool SetIntValue(std::string_view section, std::string_view key, int value,
+                                 bool create);
   int FindSection(std::string_view name) const;
   int FindKey(int section, std::string_view key) const;
   void Clear();
 
   // What Read does with the file's bytes: find their encoding, convert them to
-  // UTF-8 and parse them. False when they cannot be converted.
-  bool LoadBytes(std::string_view bytes);
+  // UTF-8 and parse them. False, with kUnableToConvert, when they cannot be
+  // converted.
+  [[nodiscard]] bool LoadBytes(std::string_view bytes, std::string* error = nullptr);
   // The line rules of Read on UTF-8 text; a CR before a line's LF is part of the break.
   void Parse(std::string_view text);
   // The content in the store's own layout: each section with keys, its keys,
@@ -68,8 +80,6 @@ class IniFile {
   bool RemoveKey(std::string_view section, std::string_view key);
 
   std::string path;
-  std::string lastError;        // the store's own short texts below
-  std::string lastSystemError;  // why the operating system refused, when it did
   std::vector<SectionData> sections;
   std::vector<std::string> sectionNames;
   FileEncoding encoding = FileEncoding::kGbk;  // found by Read, used by Write
@@ -105,8 +115,8 @@ bool HoldsSettings(const IniFile& file);
 
 // "Comment_<logon>.ini" in the platform's profile directory, or `fallbackName`
 // there when the logon name cannot be read. False when there is no directory.
-bool GetProfilePath(const Platform& platform, std::string_view fallbackName, std::string& path,
-                    std::string* error);
+[[nodiscard]] bool GetProfilePath(const Platform& platform, std::string_view fallbackName,
+                                  std::string& path, std::string* error);
 
 // Reads the template lines and user information from `path` into the tree.
 // With `createIfMissing`, a missing (or zero-byte) file is created from the
@@ -115,15 +125,16 @@ bool GetProfilePath(const Platform& platform, std::string_view fallbackName, std
 struct QuillmarkOptions;
 // With `options`, the "[Quillmark]" section is read from the same file
 // (a bad value goes to `options->problem`, not to the load's result).
-bool LoadSettings(TemplateTree& tree, const std::string& path, const TextConverter& converter,
-                  bool createIfMissing, std::string* error, QuillmarkOptions* options = nullptr);
+[[nodiscard]] bool LoadSettings(TemplateTree& tree, const std::string& path,
+                                const TextConverter& converter, bool createIfMissing,
+                                std::string* error, QuillmarkOptions* options = nullptr);
 // Writes the tree into the existing file at `path`, keeping its other sections
 // and keys; false, and nothing written, when it cannot be read.
-bool SaveSettings(const TemplateTree& tree, const std::string& path, const TextConverter& converter,
-                  std::string* error);
+[[nodiscard]] bool SaveSettings(const TemplateTree& tree, const std::string& path,
+                                const TextConverter& converter, std::string* error);
 // The settings dialog's "save as": a file with only this tree's settings.
-bool SaveSettingsAs(const TemplateTree& tree, const std::string& path,
-                    const TextConverter& converter, std::string* error);
+[[nodiscard]] bool SaveSettingsAs(const TemplateTree& tree, const std::string& path,
+                                  const TextConverter& converter, std::string* error);
 // Everything LoadSettings reads, as one comparable text: equal snapshots mean
 // there is nothing to save.
 std::string SettingsSnapshot(const TemplateTree& tree);
@@ -153,10 +164,11 @@ struct QuillmarkOptions {
 // section or key leaves the defaults. False, with the reason, when the file
 // cannot be read or a value is not one the key takes ("syntax" or "keywords");
 // `options` then holds what could be read.
-bool ReadQuillmarkOptions(const std::string& path, const TextConverter& converter,
-                          QuillmarkOptions* options, std::string* error);
+[[nodiscard]] bool ReadQuillmarkOptions(const std::string& path, const TextConverter& converter,
+                                        QuillmarkOptions* options, std::string* error);
 // The same from a file already read.
-bool ReadQuillmarkOptions(IniFile& file, QuillmarkOptions* options, std::string* error);
+[[nodiscard]] bool ReadQuillmarkOptions(IniFile& file, QuillmarkOptions* options,
+                                        std::string* error);
 // "syntax" or "keywords"; nothing for anything else.
 std::optional<ParserMode> ParseParserMode(std::string_view text);
 

@@ -170,6 +170,13 @@ class DialogsTest : public QObject {
     QCOMPARE(link->toolTip(), QString("mailto:qm@example.org"));
     QCOMPARE(about.findChild<QLabel*>("control1014")->text(),
              QString::fromUtf8("作    者:   QM  "));
+    int versions = 0;
+    for (const QLabel* label : about.findChildren<QLabel*>()) {
+      if (!label->text().startsWith(QString::fromUtf8("版    本:"))) continue;
+      QCOMPARE(label->text().toStdString(), testing::ProjectVersionLine());
+      ++versions;
+    }
+    QCOMPARE(versions, 1);
     QCOMPARE(link->cursor().shape(), Qt::PointingHandCursor);
 
     shell.result = 31;

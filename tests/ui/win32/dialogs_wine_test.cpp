@@ -19,6 +19,11 @@
 namespace quillmark::ui::win32 {
 namespace {
 
+// The test's own texts are valid UTF-8.
+std::wstring Widen(std::string_view utf8) {
+  return quillmark::win32::Widen(utf8).value();
+}
+
 struct Checks {
   int failures = 0;
   void Expect(bool ok, const char* what) {
@@ -322,6 +327,15 @@ void RunAbout(HINSTANCE instance, const std::string& out, Checks& checks) {
   Driver driver([&](HWND dlg) {
     checks.Expect(Text(dlg) == Widen("关于墨翎"), "about caption");
     checks.Expect(Text(GetDlgItem(dlg, kIdAuthorLine)) == Widen("作    者:   QM  "), "author line");
+    int versions = 0;
+    for (HWND child = GetWindow(dlg, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+      if (Text(child).rfind(Widen("版    本:"), 0) != 0) continue;
+      checks.Expect(Text(child) == Widen(testing::ProjectVersionLine()),
+                    "the version is the one CMake builds");
+      ++versions;
+    }
+    checks.Expect(versions == 1, "one version line");
     HWND link = GetDlgItem(dlg, kIdLink);
     checks.Expect(Text(link) == L"qm@example.org", "the link shows the bare address");
     checks.Expect(Capture(link, false).Has(0, 0, 255), "the link is blue");

@@ -16,10 +16,12 @@ for tool in "$cxx" "$windres" xvfb-run; do
 done
 [ -n "$wine" ] || { echo "skipped: wine not installed"; exit 0; }
 
+# The version header the configured build generates.
+cmake -DOUT="$out/generated" -P "$root/cmake/version_header.cmake"
 flags=(-std=c++20 -O0 -Wall -Wextra -Werror -DUNICODE -D_UNICODE
        -I"$root/ui/include" -I"$root/engine/include" -I"$root/engine/src"
        -I"$root/settings/include" -I"$root/port/include" -I"$root/ui/win32"
-       -I"$root/platform/win32/include")
+       -I"$root/platform/win32/include" -I"$out/generated")
 mkdir -p "$out/obj"
 objects=()
 for source in "$root"/engine/src/*.cpp "$root"/engine/src/generators/*.cpp \
@@ -28,12 +30,13 @@ for source in "$root"/engine/src/*.cpp "$root"/engine/src/generators/*.cpp \
               "$root"/tests/ui/win32/dialogs_wine_test.cpp; do
   object="$out/obj/$(echo "${source#"$root"/}" | tr / _).o"
   if [ ! -e "$object" ] || [ "$source" -nt "$object" ] || \
-     [ -n "$(find "$root/ui/include" "$root/ui/win32" -newer "$object" -name '*.h')" ]; then
+     [ -n "$(find "$root/ui/include" "$root/ui/win32" "$root/platform/win32/include" \
+               "$out/generated" -newer "$object" -name '*.h')" ]; then
     "$cxx" "${flags[@]}" -c "$source" -o "$object"
   fi
   objects+=("$object")
 done
-"$windres" -I "$root/resources/dialogs" "$root/resources/dialogs/dialogs.rc" -O coff \
+"$windres" -I "$root/resources/dialogs" -I "$out/generated" "$root/resources/dialogs/dialogs.rc" -O coff \
   -o "$out/obj/dialogs.res.o"
 "$cxx" -static -static-libgcc -static-libstdc++ -o "$out/dialogs_wine_test.exe" \
   "${objects[@]}" "$out/obj/dialogs.res.o" -lcomctl32 -lcomdlg32 -lshell32 -ladvapi32 \

@@ -32,8 +32,12 @@ class Win32Platform final : public Platform {
   Cp936Converter converter_;
 };
 
-// The module's full path in UTF-8, read with the wide API (the ANSI one
-// garbles characters outside the ANSI code page); nothing on failure.
-std::optional<std::string> ModulePath(HMODULE module);
+// The module's full path, the one reader of it: the wide API (the ANSI one
+// garbles characters outside the ANSI code page) with a buffer grown past
+// MAX_PATH until the whole path fits; nothing on failure, the system's
+// error then in GetLastError.
+[[nodiscard]] std::optional<std::wstring> ModuleFileName(HMODULE module);
+// The same path in UTF-8; nothing also when it has no UTF-8 form.
+[[nodiscard]] std::optional<std::string> ModulePath(HMODULE module);
 
 }  // namespace quillmark::win32
