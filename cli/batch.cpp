@@ -31,7 +31,10 @@ CLI::App* AddBatchCommand(CLI::App& app, BatchOptions& options) {
   CLI::App* batch = app.add_subcommand(
       "batch",
       "Comment every declaration without a comment above it in the files and directories "
-      "(C and C++ sources and headers; .gitignored paths skipped), with the syntax parser");
+      "(C and C++ sources and headers; .gitignored paths skipped), with the syntax parser. "
+      "One block per function and macro: in a .c or .cpp file a function's definition gets it "
+      "and its prototypes earlier in the file are skipped; a macro defined in several #if "
+      "branches gets it above its first definition");
   batch->add_option("PATH", options.paths, "Files or directories")->required();
   batch->add_option("--kinds", options.kinds,
                     "Comma-separated: class, struct, union, enum, function, member, macro, "
@@ -115,6 +118,9 @@ FileOutcome ProcessFile(const std::string& path, const BatchJob& job,
     outcome.error = path + ": " + why;
     return outcome;
   }
+  // One block for each thing: a function's definition rather than its prototype
+  // in a source file, a macro's first definition.
+  syntax::KeepOneDeclarationEach(&found, IsImplementationFile(path));
   std::erase_if(found, [](const syntax::FoundDeclaration& f) { return f.commented; });
   // One block per line: two declarations that start on one line share it.
   std::sort(found.begin(), found.end(),
