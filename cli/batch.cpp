@@ -87,7 +87,8 @@ std::optional<KindMask> ParseKinds(std::string_view text, std::string* error) {
 struct FileOutcome {
   std::string error;  // not empty: the file failed and was left alone
   int commented = 0;
-  std::string report;  // --dry-run lines or the --diff text
+  std::string report;            // --dry-run lines or the --diff text
+  bool lineCommentsInC = false;  // a block for a .c file holds "//" comments
 };
 
 struct BatchJob {
@@ -160,6 +161,9 @@ FileOutcome ProcessFile(const std::string& path, const BatchJob& job,
     return outcome;
   }
   outcome.commented = static_cast<int>(plan.edits.size());
+  outcome.lineCommentsInC =
+      path.ends_with(".c") && std::any_of(plan.edits.begin(), plan.edits.end(),
+                                          [](const Edit& e) { return HasLineComment(e.text); });
   if (job.options.dryRun) {
     for (std::size_t i = 0; i < plan.edits.size(); ++i)
       outcome.report += path + ":" + std::to_string(plan.lines[i]) + ": " +
@@ -279,6 +283,14 @@ int RunBatch(const BatchOptions& options, const std::optional<std::string>& sett
     std::fputc('\n', stderr);
   }
 
+  // C89 code built with -pedantic breaks on "//" comments: said once, before
+  // anything is written.
+  const bool preview = options.dryRun || options.diff;
+  if (preview && std::any_of(outcomes.begin(), outcomes.end(),
+                             [](const FileOutcome& o) { return o.lineCommentsInC; }))
+    std::cerr << "quillmark: warning: these blocks put // comments into .c files, which C89 "
+                 "(-std=c89 -pedantic) rejects; for C89 code, use the /* */ templates of "
+                 "examples/c89-settings.ini (or the English c89-settings-en.ini) with --settings\n";
   int failed = static_cast<int>(bad.size());
   for (const FileOutcome& outcome : outcomes) {
     std::cout << outcome.report;

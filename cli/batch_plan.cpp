@@ -42,6 +42,19 @@ bool PlanFile(std::string_view text, const LineTable& lines, std::string_view li
   return true;
 }
 
+bool HasLineComment(std::string_view text) {
+  bool inBlock = false;
+  for (std::size_t i = 0; i + 1 < text.size(); ++i) {
+    const std::string_view pair = text.substr(i, 2);
+    if (!inBlock && pair == "//") return true;
+    if (pair == (inBlock ? "*/" : "/*")) {
+      inBlock = !inBlock;
+      ++i;
+    }
+  }
+  return false;
+}
+
 std::vector<LineInsertion> InsertionsOf(const FilePlan& plan, std::string_view lineBreak) {
   std::vector<LineInsertion> insertions;
   for (std::size_t i = 0; i < plan.edits.size(); ++i) {

@@ -37,6 +37,10 @@ struct FilePlan {
                             const TemplateTree& tree, const CommentContext& context, FilePlan* plan,
                             std::string* error);
 
+// True when `text` holds a line comment ("//" outside any "/* */" comment): a
+// block of such lines breaks C89 code built with -pedantic.
+bool HasLineComment(std::string_view text);
+
 // The plan's insertions as lines for the diff, each line ending in `lineBreak`.
 std::vector<LineInsertion> InsertionsOf(const FilePlan& plan, std::string_view lineBreak);
 

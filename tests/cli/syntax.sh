@@ -43,6 +43,8 @@ check "no fallback, no report" test ! -s "$top/err"
 "$bin" --settings "$settings" --parser syntax comment "$top/m.cpp" --line 11 --output "$top/syntax.out" >/dev/null
 "$bin" --settings "$settings" comment "$top/m.cpp" --line 11 --output "$top/keywords.out" >/dev/null
 differ() { ! cmp -s "$1" "$2"; }
+not() { ! "$@"; }
+not_grep() { ! grep -q "$@"; }
 check "the modes differ on enum class" differ "$top/syntax.out" "$top/keywords.out"
 cp "$settings" "$top/syntax.ini"
 printf '[Quillmark]\r\nParser=syntax\r\n' >>"$top/syntax.ini"
@@ -160,6 +162,54 @@ repeat 'a =' 40000 >>"$top/chained.c"
 check "comment on a file too deep for the parser does not crash" test $? -lt 128
 "$bin" --settings "$settings" batch "$top/faulty" --kinds class,nonsense >/dev/null 2>"$top/err"
 check "an unknown kind is a usage error" test $? = 2
+
+# One block per function and macro in a .c file, and the /* */ template sets for
+# C89 code: each loads clean, writes its blocks byte for byte, and the result
+# compiles as C89 with -pedantic where the // blocks do not.
+c89=$here/syntax/c89 examples=$here/../../examples
+for set in zh en; do
+  ini=$examples/c89-settings.ini
+  [ "$set" = en ] && ini=$examples/c89-settings-en.ini
+  "$bin" settings --check "$ini" >"$top/out" 2>&1
+  check "$set: the C89 settings file checks clean" test $? = 0 -a ! -s "$top/out"
+  cp "$ini" "$top/c89.ini"
+  cp "$c89/proto.c" "$top/proto.c"
+  "$bin" --settings "$top/c89.ini" batch "$top/proto.c" >/dev/null 2>"$top/err"
+  check "$set: C89 blocks written" cmp -s "$c89/expected/proto.$set.c" "$top/proto.c"
+  check "$set: no // warning with /* */ templates" not_grep "warning" "$top/err"
+  check "$set: the settings file is left as it was" cmp -s "$ini" "$top/c89.ini"
+  cp "$top/proto.c" "$top/once.c"
+  "$bin" --settings "$top/c89.ini" batch "$top/proto.c" >/dev/null 2>&1
+  check "$set: a second run changes nothing" cmp -s "$top/once.c" "$top/proto.c"
+  if command -v gcc >/dev/null; then
+    check "$set: the blocks compile as C89" \
+      gcc -std=c89 -pedantic -Werror -Wall -c "$top/proto.c" -o "$top/proto.o"
+  else
+    echo "SKIP $set: compiling as C89 (no gcc installed)"
+  fi
+done
+cp "$c89/proto.c" "$top/proto.c"
+cp "$c89/proto.c" "$top/other.c"
+cp "$c89/proto.c" "$top/proto.h"
+"$bin" --settings "$settings" batch "$top/proto.c" "$top/other.c" "$top/proto.h" --dry-run \
+  >"$top/dry" 2>"$top/err"
+check "the // warning, once per run" test "$(grep -c 'warning: these blocks put // comments into .c files' "$top/err")" = 1
+check "the warning names the C89 settings file" grep -q "examples/c89-settings.ini" "$top/err"
+check "a .c file: definitions, not prototypes; a macro at its first definition" \
+  test "$(grep '/proto.c:' "$top/dry" | sed 's/.*proto.c://' | tr '\n' ';')" = \
+  "8: macro with parameters UNUSED;13: struct range;15: function total;20: function clamp;25: function count;"
+check "a header keeps its prototypes" grep -q "proto.h:4: function clamp" "$top/dry"
+"$bin" --settings "$settings" batch "$top/proto.h" --dry-run >/dev/null 2>"$top/err"
+check "no // warning without .c files" not_grep "warning" "$top/err"
+"$bin" --settings "$settings" batch "$top/proto.c" >/dev/null 2>&1
+if command -v gcc >/dev/null; then
+  check "the // blocks do break C89" not gcc -std=c89 -pedantic -Werror -c "$top/proto.c" -o "$top/proto.o" 2>/dev/null
+fi
+# Blocks on a prototype and its definition, as earlier versions wrote them, stay.
+"$bin" --settings "$settings" comment "$top/proto.c" --line 4 >/dev/null
+cp "$top/proto.c" "$top/both.c"
+"$bin" --settings "$settings" batch "$top/proto.c" >/dev/null 2>"$top/err"
+check "blocks on both a prototype and its definition stay as they are" cmp -s "$top/both.c" "$top/proto.c"
 
 echo "syntax: $fail failed"
 [ "$fail" = 0 ]
