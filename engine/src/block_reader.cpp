@@ -600,11 +600,14 @@ BlockShape ReadBlockAbove(std::string_view text, const LineTable& lines, int dec
   if (last < 1) return BlockShape::kNone;
   const std::string_view lastText = Trim(LineAt(text, lines, last));
   const bool comment = lastText.starts_with("//") || lastText.ends_with("*/");
+  std::vector<std::string> captures;
+  std::string suffix;
+  // A block ends with its template's last line.
+  if (!MatchLine(LineAt(text, lines, last), pattern.lines.back(), pattern.page, &captures, &suffix))
+    return comment ? BlockShape::kForeign : BlockShape::kNone;
   // The user's own lines may sit between template lines; a block this much
   // longer than its template is not one.
   constexpr int kMostUserLines = 200;
-  std::vector<std::string> captures;
-  std::string suffix;
   for (int first = last - count + 1; first >= 1 && first >= last - count + 1 - kMostUserLines;
        --first) {
     const std::string_view line = LineAt(text, lines, first);
