@@ -21,6 +21,7 @@
 #include "source_file.h"
 #include "unified_diff.h"
 #ifdef QUILLMARK_HAVE_SYNTAX
+#include "quillmark/block_check.h"
 #include "quillmark/syntax.h"
 #include "quillmark/syntax_fields.h"
 #endif
@@ -44,6 +45,14 @@ CLI::App* AddBatchCommand(CLI::App& app, BatchOptions& options) {
                               "Print PATH:LINE: kind name of what would be commented");
   auto* diff = batch->add_flag("--diff", options.diff, "Print a unified diff instead of writing");
   dry->excludes(diff);
+  auto* refresh =
+      batch->add_flag("--refresh", options.refresh,
+                      "Also refresh stale blocks: write the fields that no longer agree with their "
+                      "declarations again, keeping author, date and everything typed");
+  batch
+      ->add_flag("--no-new", options.noNew,
+                 "With --refresh: only refresh, comment no declaration that has no block")
+      ->needs(refresh);
   batch->add_option("--jobs,-j", options.jobs, "Files processed at once (default: one per core)");
   batch->add_option("--encoding", options.encoding, "auto (default), utf-8 or gbk")
       ->check(CLI::IsMember({"auto", "utf-8", "gbk"}));
@@ -89,6 +98,7 @@ struct FileOutcome {
   int commented = 0;
   std::string report;            // --dry-run lines or the --diff text
   bool lineCommentsInC = false;  // a block for a .c file holds "//" comments
+  int refreshed = 0;             // stale blocks written again
 };
 
 struct BatchJob {
@@ -99,6 +109,29 @@ struct BatchJob {
   EncodingChoice encoding;
   LocalDate today;
 };
+
+// The declarations of the file that get a new block, bottom to top, one per
+// line. False, with the reason, when the file cannot be parsed.
+bool FindUncommented(const std::string& path, std::string_view utf8, const BatchJob& job,
+                     syntax::DeclarationParser& parser,
+                     std::vector<syntax::FoundDeclaration>* found, std::string* why) {
+  if (!parser.FindDeclarations(utf8, syntax::FindOptions{job.kinds, true}, found, why))
+    return false;
+  // One block for each thing: a function's definition rather than its prototype
+  // in a source file, a macro's first definition.
+  syntax::KeepOneDeclarationEach(found, IsImplementationFile(path));
+  std::erase_if(*found, [](const syntax::FoundDeclaration& f) { return f.commented; });
+  // One block per line: two declarations that start on one line share it.
+  std::sort(found->begin(), found->end(),
+            [](const auto& a, const auto& b) { return a.line > b.line; });
+  found->erase(std::unique(found->begin(), found->end(),
+                           [](const auto& a, const auto& b) { return a.line == b.line; }),
+               found->end());
+  return true;
+}
+
+// A --dry-run line, and the line it is about for sorting them.
+using ReportLine = std::pair<int, std::string>;
 
 FileOutcome ProcessFile(const std::string& path, const BatchJob& job,
                         syntax::DeclarationParser& parser) {
@@ -113,23 +146,14 @@ FileOutcome ProcessFile(const std::string& path, const BatchJob& job,
     outcome.error = path + " cannot be read as GBK text";
     return outcome;
   }
+  const bool refresh = job.options.refresh;
   std::vector<syntax::FoundDeclaration> found;
   std::string why;
-  if (!parser.FindDeclarations(*utf8, syntax::FindOptions{job.kinds, true}, &found, &why)) {
+  if (!(refresh && job.options.noNew) && !FindUncommented(path, *utf8, job, parser, &found, &why)) {
     outcome.error = path + ": " + why;
     return outcome;
   }
-  // One block for each thing: a function's definition rather than its prototype
-  // in a source file, a macro's first definition.
-  syntax::KeepOneDeclarationEach(&found, IsImplementationFile(path));
-  std::erase_if(found, [](const syntax::FoundDeclaration& f) { return f.commented; });
-  // One block per line: two declarations that start on one line share it.
-  std::sort(found.begin(), found.end(),
-            [](const auto& a, const auto& b) { return a.line > b.line; });
-  found.erase(std::unique(found.begin(), found.end(),
-                          [](const auto& a, const auto& b) { return a.line == b.line; }),
-              found.end());
-  if (found.empty()) return outcome;
+  if (found.empty() && !refresh) return outcome;
 
   bool replacedInNames = false;
   const std::string name = EncodeLossy(BaseName(path), file->codePage, converter, &replacedInNames);
@@ -143,6 +167,27 @@ FileOutcome ProcessFile(const std::string& path, const BatchJob& job,
   context.user = &job.tree.userInfo;
   context.projectName = [&project] { return project; };
   context.documentName = [&name] { return name; };
+
+  // Stale blocks: the lines of their fields written again.
+  std::vector<Edit> edits;
+  std::vector<ReportLine> report;
+  if (refresh) {
+    CheckOptions check;
+    check.kinds = job.kinds;
+    std::vector<BlockFinding> findings;
+    if (!CheckDocument(file->text, job.tree, context, check, parser, &findings, &why)) {
+      outcome.error = path + ": " + why;
+      return outcome;
+    }
+    for (BlockFinding& finding : findings) {
+      if (finding.state != BlockFinding::State::kStale) continue;
+      ++outcome.refreshed;
+      report.emplace_back(finding.declaration.line,
+                          path + ":" + std::to_string(finding.declaration.line) + ": refresh " +
+                              std::string(KindName(finding.kind)) + " " + finding.subject + "\n");
+      for (Edit& edit : finding.refresh) edits.push_back(std::move(edit));
+    }
+  }
 
   // Bottom to top, as the blocks were always put in: the first failure from
   // the bottom is the one reported.
@@ -166,18 +211,40 @@ FileOutcome ProcessFile(const std::string& path, const BatchJob& job,
                                           [](const Edit& e) { return HasLineComment(e.text); });
   if (job.options.dryRun) {
     for (std::size_t i = 0; i < plan.edits.size(); ++i)
-      outcome.report += path + ":" + std::to_string(plan.lines[i]) + ": " +
-                        std::string(KindName(plan.kinds[i])) + " " + names[plan.lines[i]] + "\n";
+      report.emplace_back(plan.lines[i], path + ":" + std::to_string(plan.lines[i]) + ": " +
+                                             std::string(KindName(plan.kinds[i])) + " " +
+                                             names[plan.lines[i]] + "\n");
+    std::stable_sort(report.begin(), report.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (const ReportLine& line : report) outcome.report += line.second;
     return outcome;
   }
-  if (job.options.diff) {
+  if (outcome.commented + outcome.refreshed == 0) return outcome;
+  if (job.options.diff && edits.empty()) {
     outcome.report = InsertionDiff(path, file->text, InsertionsOf(plan, lineBreak));
     return outcome;
   }
-  if (outcome.commented == 0) return outcome;
-  if (!ReplaceFileAtomically(path, SourceBytes(file->bom, ApplyEdits(file->text, plan.edits)),
+  // A refresh rewrites lines of a block, a new block goes in above a
+  // declaration without one: they never meet, which is checked all the same.
+  for (Edit& edit : plan.edits) edits.push_back(std::move(edit));
+  std::stable_sort(edits.begin(), edits.end(),
+                   [](const Edit& a, const Edit& b) { return a.from < b.from; });
+  for (std::size_t k = 1; k < edits.size(); ++k) {
+    if (edits[k].from < edits[k - 1].to) {
+      outcome = FileOutcome{};
+      outcome.error = path + ":" + std::to_string(lines.PositionAt(edits[k].from).line) +
+                      ": a new block would go inside a refreshed one";
+      return outcome;
+    }
+  }
+  if (job.options.diff) {
+    outcome.report = InsertionDiff(path, file->text, LineChangesOf(file->text, lines, edits));
+    return outcome;
+  }
+  if (!ReplaceFileAtomically(path, SourceBytes(file->bom, ApplyEdits(file->text, edits)),
                              &outcome.error, &file->identity)) {
     outcome.commented = 0;
+    outcome.refreshed = 0;
     if (outcome.error.find(path) == std::string::npos) outcome.error = path + ": " + outcome.error;
   }
   return outcome;
@@ -193,13 +260,15 @@ void NoteInterruptedBatch() {
   ReportInterruptedBatch(filesDone.load(), filesTotal.load());
 }
 
-void DrawProgress(std::size_t done, std::size_t total, int commented) {
+// `refreshed` below 0: not a --refresh run, which says nothing of refreshes.
+void DrawProgress(std::size_t done, std::size_t total, int commented, int refreshed) {
   constexpr int kWidth = 30;
   const int filled = total == 0 ? kWidth : static_cast<int>(done * kWidth / total);
   std::fprintf(stderr, "\r[%s%s] %zu/%zu files, %d declarations commented",
                std::string(static_cast<std::size_t>(filled), '#').c_str(),
                std::string(static_cast<std::size_t>(kWidth - filled), ' ').c_str(), done, total,
                commented);
+  if (refreshed >= 0) std::fprintf(stderr, ", %d blocks refreshed", refreshed);
   std::fflush(stderr);
 }
 
@@ -241,7 +310,7 @@ int RunBatch(const BatchOptions& options, const std::optional<std::string>& sett
   filesDone = 0;
   filesTotal = files.size();
   SetInterruptNote(&NoteInterruptedBatch);
-  std::atomic<int> commented{0};
+  std::atomic<int> commented{0}, refreshed{0};
   std::mutex mutex;
   std::condition_variable finished;
   const unsigned threads = std::max(
@@ -256,9 +325,11 @@ int RunBatch(const BatchOptions& options, const std::optional<std::string>& sett
         try {
           outcomes[i] = ProcessFile(files[i], job, parser);
         } catch (const std::exception& e) {
-          outcomes[i] = FileOutcome{files[i] + ": internal error: " + e.what(), 0, {}};
+          outcomes[i] = FileOutcome{};
+          outcomes[i].error = files[i] + ": internal error: " + e.what();
         }
         commented += outcomes[i].commented;
+        refreshed += outcomes[i].refreshed;
         ++filesDone;
         if (++done == files.size()) {
           std::lock_guard lock(mutex);
@@ -269,17 +340,18 @@ int RunBatch(const BatchOptions& options, const std::optional<std::string>& sett
   }
   const bool terminal = ::isatty(2) != 0;
   progressShown = terminal;
+  const auto shownRefreshed = [&] { return options.refresh ? refreshed.load() : -1; };
   {
     std::unique_lock lock(mutex);
     while (done < files.size()) {
-      if (terminal) DrawProgress(done, files.size(), commented);
+      if (terminal) DrawProgress(done, files.size(), commented, shownRefreshed());
       finished.wait_for(lock, std::chrono::milliseconds(100));
     }
   }
   for (std::thread& worker : workers) worker.join();
   SetInterruptNote(nullptr);
   if (terminal) {
-    DrawProgress(done, files.size(), commented);
+    DrawProgress(done, files.size(), commented, shownRefreshed());
     std::fputc('\n', stderr);
   }
 
@@ -301,8 +373,13 @@ int RunBatch(const BatchOptions& options, const std::optional<std::string>& sett
   }
   std::cout.flush();
   const char* verb = options.dryRun ? "to comment" : options.diff ? "in the diff" : "commented";
-  std::cerr << "quillmark: " << files.size() << " files, " << commented << " declarations " << verb
-            << ", " << failed << " failed\n";
+  std::cerr << "quillmark: " << files.size() << " files, " << commented << " declarations " << verb;
+  if (options.refresh)
+    std::cerr << ", " << refreshed << " stale blocks "
+              << (options.dryRun ? "to refresh"
+                  : options.diff ? "in the diff"
+                                 : "refreshed");
+  std::cerr << ", " << failed << " failed\n";
   if (verbose && failed > 0)
     std::cerr << "quillmark: the files that failed were left as they were\n";
   return failed > 0 ? kExitError : kExitOk;

@@ -163,6 +163,50 @@ check "comment on a file too deep for the parser does not crash" test $? -lt 128
 "$bin" --settings "$settings" batch "$top/faulty" --kinds class,nonsense >/dev/null 2>"$top/err"
 check "an unknown kind is a usage error" test $? = 2
 
+# batch --refresh: stale blocks written again (the user's text kept), new
+# declarations commented unless --no-new; --dry-run, --diff and a second run.
+cp -r "$expected" "$top/stale"
+sed -i -e 's/^T Largest(const std::vector<T>& items, U compare = U())$/T Largest(const std::vector<T>\& items, U compare = U(), int limit = 10)/' \
+  -e '/函 数 名 : Largest/,/^template/ s/处理过程 : $/处理过程 : 逐项比较/' "$top/stale/shapes.cpp"
+printf 'int Fresh(int b);\n' >>"$top/stale/shapes.cpp"
+sed -i -e 's/public Surface<int, 2> {\r$/public Surface<int, 2>, public Printable {\r/' \
+  -e 's/void Draw(const Point& at);/void Draw(const Point\& at, int layer);/' "$top/stale/sub/canvas_gbk.h"
+refreshed=$here/syntax/batch/refreshed
+cp -r "$top/stale" "$top/refresh"
+(cd "$top/refresh" && "$bin" --settings "$settings" batch . --refresh --dry-run >"$top/dry" 2>"$top/err")
+check "--refresh --dry-run succeeds" test $? = 0
+check "--refresh --dry-run lists refreshes and new blocks by line" test "$(cat "$top/dry")" = \
+"./shapes.cpp:33: refresh function Largest
+./shapes.cpp:61: function Fresh
+./sub/canvas_gbk.h:53: refresh class Canvas
+./sub/canvas_gbk.h:66: refresh member function Canvas::Draw"
+check "--refresh --dry-run summary" grep -q "2 files, 1 declarations to comment, 3 stale blocks to refresh, 0 failed" "$top/err"
+check "--refresh --dry-run writes nothing" diff -r "$top/stale" "$top/refresh"
+(cd "$top/refresh" && "$bin" --settings "$settings" batch . --refresh --no-new --dry-run >"$top/dry" 2>/dev/null)
+check "--no-new lists no new block" not_grep "Fresh" "$top/dry"
+(cd "$top/refresh" && "$bin" --settings "$settings" batch . --refresh --diff >"$top/diff" 2>/dev/null)
+cp -r "$top/stale" "$top/refresh-patched"
+(cd "$top/refresh-patched" && patch -s -p0 <"$top/diff")
+check "the --refresh diff applies" test $? = 0
+"$bin" --settings "$settings" batch "$top/refresh" --refresh >/dev/null 2>"$top/err"
+check "batch --refresh succeeds" test $? = 0
+check "batch --refresh summary" grep -q "1 declarations commented, 3 stale blocks refreshed" "$top/err"
+if [ "$update" = --update ]; then rm -rf "$refreshed" && cp -r "$top/refresh" "$refreshed"; fi
+check "the refreshed tree" diff -r "$refreshed" "$top/refresh"
+check "the --refresh diff gives the refreshed tree" diff -r "$top/refresh" "$top/refresh-patched"
+check "the user's text survives a refresh" grep -q "处理过程 : 逐项比较" "$top/refresh/shapes.cpp"
+cp -r "$top/refresh" "$top/refresh-once"
+"$bin" --settings "$settings" batch "$top/refresh" --refresh >/dev/null 2>"$top/err"
+check "a second --refresh changes nothing" diff -r "$top/refresh-once" "$top/refresh"
+check "a second --refresh finds nothing" grep -q "0 declarations commented, 0 stale blocks refreshed" "$top/err"
+cp -r "$top/stale" "$top/no-new"
+"$bin" --settings "$settings" batch "$top/no-new" --refresh --no-new >/dev/null 2>"$top/err"
+check "--no-new refreshes" grep -q "0 declarations commented, 3 stale blocks refreshed" "$top/err"
+check "--no-new leaves the undocumented declaration alone" \
+  test "$(tail -2 "$top/no-new/shapes.cpp")" = "$(printf 'static int Counter(int start = 0) { return start; }\nint Fresh(int b);')"
+"$bin" --settings "$settings" batch "$top/no-new" --no-new >/dev/null 2>&1
+check "--no-new without --refresh is a usage error" test $? = 2
+
 # One block per function and macro in a .c file, and the /* */ template sets for
 # C89 code: each loads clean, writes its blocks byte for byte, and the result
 # compiles as C89 with -pedantic where the // blocks do not.
