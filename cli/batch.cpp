@@ -10,6 +10,7 @@
 #include <iostream>
 #include <map>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include "batch_files.h"
@@ -178,11 +179,20 @@ FileOutcome ProcessFile(const std::string& path, const BatchJob& job,
   if (refresh) {
     CheckOptions check;
     check.kinds = job.kinds;
+    check.current = true;
     std::vector<BlockFinding> findings;
     if (!CheckDocument(file->text, job.tree, context, check, parser, &findings, &why)) {
       outcome.error = path + ": " + why;
       return outcome;
     }
+    // A block read back above a declaration (over blank lines, which the
+    // comment test above does not look across) is its block: no second one.
+    std::set<int> withBlocks;
+    for (const BlockFinding& finding : findings)
+      if (finding.blockFirstLine > 0) withBlocks.insert(finding.declaration.line);
+    std::erase_if(found, [&withBlocks](const syntax::FoundDeclaration& f) {
+      return withBlocks.contains(f.line);
+    });
     for (BlockFinding& finding : findings) {
       if (finding.state != BlockFinding::State::kStale) continue;
       ++outcome.refreshed;

@@ -206,6 +206,12 @@ check "--no-new leaves the undocumented declaration alone" \
   test "$(tail -2 "$top/no-new/shapes.cpp")" = "$(printf 'static int Counter(int start = 0) { return start; }\nint Fresh(int b);')"
 "$bin" --settings "$settings" batch "$top/no-new" --no-new >/dev/null 2>&1
 check "--no-new without --refresh is a usage error" test $? = 2
+printf 'int Spaced(int a);\n' >"$top/spaced.cpp"
+"$bin" --settings "$settings" batch "$top/spaced.cpp" >/dev/null 2>&1
+sed -i 's/^int Spaced(int a);$/\nint Spaced(int a, int b);/' "$top/spaced.cpp"
+"$bin" --settings "$settings" batch "$top/spaced.cpp" --refresh --dry-run >"$top/dry" 2>/dev/null
+check "--refresh: a block over a blank line is refreshed, not doubled" \
+  test "$(cat "$top/dry")" = "$top/spaced.cpp:12: refresh function Spaced"
 
 # One block per function and macro in a .c file, and the /* */ template sets for
 # C89 code: each loads clean, writes its blocks byte for byte, and the result
