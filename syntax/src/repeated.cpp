@@ -67,23 +67,28 @@ void DropRepeatedMacros(const std::vector<FoundDeclaration>& found, std::vector<
 // Marks in `drop` the prototypes a later definition in the file stands for,
 // and a definition whose prototype is commented.
 void DropAnnouncedPrototypes(const std::vector<FoundDeclaration>& found, std::vector<bool>& drop) {
-  // The definitions of each kind, name and number of parameters, in file order.
-  using Key = std::tuple<Kind, std::string_view, std::size_t>;
+  // The definitions of each kind, name, number of parameters and innermost
+  // class (scopes that can match share it), in file order.
+  using Key = std::tuple<Kind, std::string_view, std::size_t, std::string>;
+  const auto keyOf = [](const ParsedDeclaration& d, const std::string& scope) {
+    const std::size_t colons = scope.rfind("::");
+    return Key{d.kind, d.name, ParameterCount(d),
+               colons == std::string::npos ? scope : scope.substr(colons + 2)};
+  };
+  std::vector<std::string> scopes(found.size());
   std::map<Key, std::vector<std::size_t> > definitions;
   for (std::size_t i = 0; i < found.size(); ++i) {
-    const ParsedDeclaration& d = found[i].declaration;
-    if (IsFunction(found[i]) && found[i].definition)
-      definitions[Key{d.kind, d.name, ParameterCount(d)}].push_back(i);
+    if (!IsFunction(found[i])) continue;
+    scopes[i] = ScopeWithoutArguments(found[i].declaration.scope);
+    if (found[i].definition) definitions[keyOf(found[i].declaration, scopes[i])].push_back(i);
   }
   for (std::size_t i = 0; i < found.size(); ++i) {
-    const ParsedDeclaration& p = found[i].declaration;
     if (!IsFunction(found[i]) || found[i].definition) continue;
-    const auto same = definitions.find(Key{p.kind, p.name, ParameterCount(p)});
+    const auto same = definitions.find(keyOf(found[i].declaration, scopes[i]));
     if (same == definitions.end()) continue;
-    const std::string scope = ScopeWithoutArguments(p.scope);
     for (auto k = std::upper_bound(same->second.begin(), same->second.end(), i);
          k != same->second.end(); ++k) {
-      if (!SameScope(scope, ScopeWithoutArguments(found[*k].declaration.scope))) continue;
+      if (!SameScope(scopes[i], scopes[*k])) continue;
       if (!found[i].commented) drop[i] = true;
       if (found[i].commented && !found[*k].commented) drop[*k] = true;
       break;
