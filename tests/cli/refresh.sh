@@ -115,6 +115,19 @@ msg=$(q refresh plain.c --line 4 2>&1)
 [ -z "$msg" ] || problem quiet "said '$msg' without --verbose"
 q check plain.c nowhere.c >/dev/null 2>&1
 status "missing file" 2 $?
+q check --kinds bogus plain.c >/dev/null 2>&1
+status "unknown kind" 2 $?
+q check --format xml plain.c >/dev/null 2>&1
+status "unknown format" 2 $?
+# --missing and --verbose: the undocumented and the foreign, in one line each.
+q --verbose check --missing --kinds function plain.c >missing.txt 2>/dev/null
+status "missing and foreign" 1 $?
+printf '%s\n' "plain.c:2:1: warning: comment of 'f' does not follow the template of its kind (function); it is left as it is [foreign]" \
+  "plain.c:4:1: warning: function 'g' has no comment [missing]" >missing.expected
+cmp -s missing.expected missing.txt || problem "missing and foreign" "printed $(cat missing.txt)"
+q check --format json plain.c >empty.json
+status "json, nothing found" 0 $?
+[ "$(cat empty.json)" = "[]" ] || problem "json, nothing found" "printed $(cat empty.json)"
 
 echo "refresh: $pass passed, $fail failed"
 [ "$fail" = 0 ]
