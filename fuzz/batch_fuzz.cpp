@@ -61,6 +61,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<syntax::FoundDeclaration> found;
   std::string why;
   if (!parser.FindDeclarations(*utf8, options, &found, &why)) return 0;
+  // As batch does: one block per function and macro (bit 7 of the third byte:
+  // a source file, where prototypes are left to their definitions).
+  syntax::KeepOneDeclarationEach(&found, (data[2] & 0x80) != 0);
 
   static const TemplateTree tree(std::string("fuzz"));
   MemoryDocument document(text, "f.cpp", page);
