@@ -43,7 +43,9 @@ CLI::App* AddBatchCommand(CLI::App& app, BatchOptions& options) {
                     "param-macro, interface, method, method-impl (default: class, struct, "
                     "union, enum, function, member, param-macro)");
   auto* dry = batch->add_flag("--dry-run", options.dryRun,
-                              "Print PATH:LINE: kind name of what would be commented");
+                              "Print PATH:LINE: kind name of what would be commented (PATH:LINE: "
+                              "refresh kind name with --refresh); warn when // blocks would go "
+                              "into .c files (C89 rejects them)");
   auto* diff = batch->add_flag("--diff", options.diff, "Print a unified diff instead of writing");
   dry->excludes(diff);
   auto* refresh =
