@@ -117,13 +117,9 @@ struct BatchJob {
   LocalDate today;
 };
 
-// The declarations of the file that get a new block, bottom to top, one per
-// line. False, with the reason, when the file cannot be parsed.
-bool FindUncommented(const std::string& path, std::string_view utf8, const BatchJob& job,
-                     syntax::DeclarationParser& parser,
-                     std::vector<syntax::FoundDeclaration>* found, std::string* why) {
-  if (!parser.FindDeclarations(utf8, syntax::FindOptions{job.kinds, true}, found, why))
-    return false;
+// Leaves of the file's declarations those that get a new block, bottom to
+// top, one per line.
+void SelectUncommented(const std::string& path, std::vector<syntax::FoundDeclaration>* found) {
   // One block for each thing: a function's definition rather than its prototype
   // in a source file, a macro's first definition.
   syntax::KeepOneDeclarationEach(found, IsImplementationFile(path));
@@ -134,7 +130,6 @@ bool FindUncommented(const std::string& path, std::string_view utf8, const Batch
   found->erase(std::unique(found->begin(), found->end(),
                            [](const auto& a, const auto& b) { return a.line == b.line; }),
                found->end());
-  return true;
 }
 
 // A --dry-run line, and the line it is about for sorting them.
@@ -156,11 +151,14 @@ FileOutcome ProcessFile(const std::string& path, const BatchJob& job,
   const bool refresh = job.options.refresh;
   std::vector<syntax::FoundDeclaration> found;
   std::string why;
-  if (!(refresh && job.options.noNew) && !FindUncommented(path, *utf8, job, parser, &found, &why)) {
+  if (!parser.FindDeclarations(*utf8, syntax::FindOptions{job.kinds, true}, &found, &why)) {
     outcome.error = path + ": " + why;
     return outcome;
   }
-  if (found.empty() && !refresh) return outcome;
+  if (!refresh) {
+    SelectUncommented(path, &found);
+    if (found.empty()) return outcome;
+  }
 
   bool replacedInNames = false;
   const std::string name = EncodeLossy(BaseName(path), file->codePage, converter, &replacedInNames);
@@ -179,22 +177,28 @@ FileOutcome ProcessFile(const std::string& path, const BatchJob& job,
   std::vector<Edit> edits;
   std::vector<ReportLine> report;
   if (refresh) {
+    // The declarations just found, read back against their blocks: one parse.
     CheckOptions check;
     check.kinds = job.kinds;
     check.current = true;
     std::vector<BlockFinding> findings;
-    if (!CheckDocument(file->text, job.tree, context, check, parser, &findings, &why)) {
-      outcome.error = path + ": " + why;
+    if (!CheckFound(file->text, *utf8, found, job.tree, context, check, &findings)) {
+      outcome.error = path + " cannot be read as GBK text";
       return outcome;
     }
-    // A block read back above a declaration (over blank lines, which the
-    // comment test above does not look across) is its block: no second one.
-    std::set<int> withBlocks;
-    for (const BlockFinding& finding : findings)
-      if (finding.blockFirstLine > 0) withBlocks.insert(finding.declaration.line);
-    std::erase_if(found, [&withBlocks](const syntax::FoundDeclaration& f) {
-      return withBlocks.contains(f.line);
-    });
+    if (job.options.noNew) {
+      found.clear();
+    } else {
+      SelectUncommented(path, &found);
+      // A block read back above a declaration (over blank lines, which the
+      // comment test above does not look across) is its block: no second one.
+      std::set<int> withBlocks;
+      for (const BlockFinding& finding : findings)
+        if (finding.blockFirstLine > 0) withBlocks.insert(finding.declaration.line);
+      std::erase_if(found, [&withBlocks](const syntax::FoundDeclaration& f) {
+        return withBlocks.contains(f.line);
+      });
+    }
     for (BlockFinding& finding : findings) {
       if (finding.state != BlockFinding::State::kStale) continue;
       ++outcome.refreshed;
@@ -391,7 +395,7 @@ int RunBatch(const BatchOptions& options, const std::optional<std::string>& sett
   const char* verb = options.dryRun ? "to comment" : options.diff ? "in the diff" : "commented";
   std::cerr << "quillmark: " << files.size() << " files, " << commented << " declarations " << verb;
   if (options.refresh)
-    std::cerr << ", " << refreshed << " stale blocks "
+    std::cerr << ", " << refreshed << " blocks "
               << (options.dryRun ? "to refresh"
                   : options.diff ? "in the diff"
                                  : "refreshed");

@@ -72,7 +72,9 @@ FileFindings CheckFile(const std::string& path, const TemplateTree& tree,
   context.page = file->codePage;
   context.converter = &platform.Converter();
   context.user = &tree.userInfo;
-  if (!CheckDocument(file->text, tree, context, options, parser, &result.findings, &result.error))
+  CheckOptions forFile = options;
+  forFile.sourceFile = IsImplementationFile(path);
+  if (!CheckDocument(file->text, tree, context, forFile, parser, &result.findings, &result.error))
     result.error = path + ": " + result.error;
   return result;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 #include <optional>
+#include <set>
 
 #include "quillmark/syntax_fields.h"
 
@@ -105,15 +106,32 @@ bool CheckDocument(std::string_view text, const TemplateTree& tree, const Commen
   std::vector<syntax::FoundDeclaration> found;
   syntax::FindOptions find{options.kinds, true, options.parseTimeLimit};
   if (!parser.FindDeclarations(utf8, find, &found, error)) return false;
-  // One block per line, as batch writes them: the first declaration of a line.
-  found.erase(std::unique(found.begin(), found.end(),
-                          [](const auto& a, const auto& b) { return a.line == b.line; }),
-              found.end());
+  return CheckFound(text, utf8, found, tree, context, options, findings);
+}
 
+bool CheckFound(std::string_view text, std::string_view utf8,
+                const std::vector<syntax::FoundDeclaration>& all, const TemplateTree& tree,
+                const CommentContext& context, const CheckOptions& options,
+                std::vector<BlockFinding>* findings) {
+  findings->clear();
+  const bool converted = context.page != CodePage::kUtf8;
+  if (converted && context.converter == nullptr) return false;
   const LineTable lines(text);
   const std::string lineBreak = FirstLineBreak(text);
   Patterns patterns(tree, context);
-  for (const syntax::FoundDeclaration& f : found) {
+  // The lines of the declarations batch would comment: one block for each
+  // function and macro, not one for each of its declarations.
+  std::set<int> wanted;
+  if (options.missing) {
+    std::vector<syntax::FoundDeclaration> kept = all;
+    syntax::KeepOneDeclarationEach(&kept, options.sourceFile);
+    for (const syntax::FoundDeclaration& f : kept) wanted.insert(f.line);
+  }
+  int previousLine = 0;
+  for (const syntax::FoundDeclaration& f : all) {
+    // One block per line, as batch writes them: the first declaration of a line.
+    if (f.line == previousLine) continue;
+    previousLine = f.line;
     BlockFinding finding;
     finding.kind = f.declaration.kind;
     finding.subject = SubjectOf(f.declaration);
@@ -123,10 +141,12 @@ bool CheckDocument(std::string_view text, const TemplateTree& tree, const Commen
     if (!FieldValuesOf(syntax::ToFields(f.declaration), context, &syntaxValues, nullptr)) continue;
     const BlockPattern* pattern = patterns.Of(f.declaration.kind);
     ReadBlock block;
-    BlockShape shape = pattern != nullptr ? ReadBlockAbove(text, lines, f.line, *pattern, &block)
+    // Above the declaration, or between its template head and the rest of it.
+    const int anchor = BlockAnchorLine(text, lines, f.line);
+    BlockShape shape = pattern != nullptr ? ReadBlockAbove(text, lines, anchor, *pattern, &block)
                                           : BlockShape::kForeign;
     if (shape == BlockShape::kNone && !f.commented) {
-      if (!options.missing) continue;
+      if (!options.missing || !wanted.contains(f.line)) continue;
       finding.state = BlockFinding::State::kMissing;
       findings->push_back(std::move(finding));
       continue;
@@ -155,7 +175,7 @@ bool CheckDocument(std::string_view text, const TemplateTree& tree, const Commen
       // A block the keyword mode wrote for the kind it recognised.
       if (const BlockPattern* other = patterns.Of(keywordReading()->first)) {
         ReadBlock otherBlock;
-        if (ReadBlockAbove(text, lines, f.line, *other, &otherBlock) == BlockShape::kMatched) {
+        if (ReadBlockAbove(text, lines, anchor, *other, &otherBlock) == BlockShape::kMatched) {
           pattern = other;
           block = std::move(otherBlock);
           shape = BlockShape::kMatched;

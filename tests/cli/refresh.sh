@@ -129,5 +129,26 @@ q check --format json plain.c >empty.json
 status "json, nothing found" 0 $?
 [ "$(cat empty.json)" = "[]" ] || problem "json, nothing found" "printed $(cat empty.json)"
 
+# batch --refresh: stale blocks refreshed in the same pass as new ones go in.
+mkdir tree && cp "$dir/data/shapes_stale.cpp" tree/a.cpp && printf 'int Fresh(int a);\n' >>tree/a.cpp
+(cd tree && q batch --refresh --dry-run . >../dry.txt 2>../dry.err)
+status "batch --refresh --dry-run" 0 $?
+same refresh_batch_dry_run.txt dry.txt
+grep -q "1 files, 1 declarations to comment, 2 blocks to refresh, 0 failed" dry.err ||
+  problem "batch --refresh --dry-run" "said $(cat dry.err)"
+q batch --refresh --no-new tree >/dev/null 2>&1
+status "batch --refresh --no-new" 0 $?
+same refresh_batch_no_new tree/a.cpp
+q batch --refresh tree >/dev/null 2>batch.err
+grep -q "1 files, 1 declarations commented, 0 blocks refreshed, 0 failed" batch.err ||
+  problem "batch --refresh" "said $(cat batch.err)"
+q check --missing tree >/dev/null 2>&1
+status "check --missing after batch --refresh" 0 $?
+cp tree/a.cpp once.cpp
+q batch --refresh tree >/dev/null 2>&1
+cmp -s once.cpp tree/a.cpp || problem "batch --refresh" "a second run changed the file"
+q batch --no-new tree >/dev/null 2>&1
+status "--no-new without --refresh" 2 $?
+
 echo "refresh: $pass passed, $fail failed"
 [ "$fail" = 0 ]

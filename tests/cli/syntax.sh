@@ -180,7 +180,7 @@ check "--refresh --dry-run lists refreshes and new blocks by line" test "$(cat "
 ./shapes.cpp:61: function Fresh
 ./sub/canvas_gbk.h:53: refresh class Canvas
 ./sub/canvas_gbk.h:66: refresh member function Canvas::Draw"
-check "--refresh --dry-run summary" grep -q "2 files, 1 declarations to comment, 3 stale blocks to refresh, 0 failed" "$top/err"
+check "--refresh --dry-run summary" grep -q "2 files, 1 declarations to comment, 3 blocks to refresh, 0 failed" "$top/err"
 check "--refresh --dry-run writes nothing" diff -r "$top/stale" "$top/refresh"
 (cd "$top/refresh" && "$bin" --settings "$settings" batch . --refresh --no-new --dry-run >"$top/dry" 2>/dev/null)
 check "--no-new lists no new block" not_grep "Fresh" "$top/dry"
@@ -190,7 +190,7 @@ cp -r "$top/stale" "$top/refresh-patched"
 check "the --refresh diff applies" test $? = 0
 "$bin" --settings "$settings" batch "$top/refresh" --refresh >/dev/null 2>"$top/err"
 check "batch --refresh succeeds" test $? = 0
-check "batch --refresh summary" grep -q "1 declarations commented, 3 stale blocks refreshed" "$top/err"
+check "batch --refresh summary" grep -q "1 declarations commented, 3 blocks refreshed" "$top/err"
 if [ "$update" = --update ]; then rm -rf "$refreshed" && cp -r "$top/refresh" "$refreshed"; fi
 check "the refreshed tree" diff -r "$refreshed" "$top/refresh"
 check "the --refresh diff gives the refreshed tree" diff -r "$top/refresh" "$top/refresh-patched"
@@ -198,10 +198,10 @@ check "the user's text survives a refresh" grep -q "处理过程 : 逐项比较"
 cp -r "$top/refresh" "$top/refresh-once"
 "$bin" --settings "$settings" batch "$top/refresh" --refresh >/dev/null 2>"$top/err"
 check "a second --refresh changes nothing" diff -r "$top/refresh-once" "$top/refresh"
-check "a second --refresh finds nothing" grep -q "0 declarations commented, 0 stale blocks refreshed" "$top/err"
+check "a second --refresh finds nothing" grep -q "0 declarations commented, 0 blocks refreshed" "$top/err"
 cp -r "$top/stale" "$top/no-new"
 "$bin" --settings "$settings" batch "$top/no-new" --refresh --no-new >/dev/null 2>"$top/err"
-check "--no-new refreshes" grep -q "0 declarations commented, 3 stale blocks refreshed" "$top/err"
+check "--no-new refreshes" grep -q "0 declarations commented, 3 blocks refreshed" "$top/err"
 check "--no-new leaves the undocumented declaration alone" \
   test "$(tail -2 "$top/no-new/shapes.cpp")" = "$(printf 'static int Counter(int start = 0) { return start; }\nint Fresh(int b);')"
 "$bin" --settings "$settings" batch "$top/no-new" --no-new >/dev/null 2>&1
