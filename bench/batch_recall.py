@@ -8,7 +8,11 @@ of each file that batch comments by default: named class, struct, union and enum
 definitions, functions and member functions (in and out of class bodies, friends
 defined in a class, = default and = delete members included) and macros with
 parameters, each without a comment of its own (-fparse-all-comments: any comment
-directly above counts). Batch's --dry-run lines are matched to them by name and
+directly above counts; a function's comment on any of its declarations). As batch
+gives each thing one block, a function's prototype in a .c or .cpp file that its
+definition follows in the file is left to the definition, and a macro defined more
+than once (in #if branches) counts once, at its first #define, documented when any
+of its #defines is. Batch's --dry-run lines are matched to them by name and
 line. Prints per file and in total:
   recall    = undocumented declarations batch reports / undocumented declarations
   precision = batch reports that are a declaration clang sees / batch reports
@@ -70,6 +74,7 @@ def clang_declarations(path, flags):
     tu = index.parse(path, args=lang + flags + ["-fparse-all-comments", "-ferror-limit=0"],
                      options=opts)
     real = os.path.realpath(path)
+    source_file = os.path.splitext(path)[1] in (".c", ".cc", ".cpp", ".cxx", ".c++", ".C")
     found = {}
 
     def in_file(c):
@@ -86,6 +91,11 @@ def clang_declarations(path, flags):
             return
         found[key] = {"kind": kind, "name": name, "first": min(first, line), "line": line,
                       "documented": c.raw_comment is not None}
+        if kind == "function" and source_file and not c.is_definition():
+            definition = c.get_definition()
+            if definition is not None and in_file(definition) and \
+                    definition.location.line > line:
+                found[key]["announces"] = True
 
     def walk(cursor):
         for c in cursor.get_children():
@@ -128,11 +138,25 @@ def clang_declarations(path, flags):
     # A macro's comment: the line above its #define ends a comment.
     with open(path, encoding="utf-8", errors="replace") as f:
         lines = f.read().split("\n")
+    def commented_above(number):
+        above = lines[number - 2].strip() if number >= 2 else ""
+        return above.startswith("//") or above.endswith("*/")
+
+    decls = []
+    macros = set()
     for d in found.values():
-        if d["kind"] == "macro" and d["first"] >= 2:
-            above = lines[d["first"] - 2].strip()
-            d["documented"] = above.startswith("//") or above.endswith("*/")
-    return list(found.values()), len(errors), skipped_lines(tu, path)
+        if d.get("announces"):
+            continue
+        if d["kind"] == "macro":
+            if d["name"] in macros:
+                continue
+            macros.add(d["name"])
+            define = re.compile(r"^\s*#\s*define\s+" + re.escape(d["name"]) + r"\b")
+            defines = [i + 1 for i, text in enumerate(lines) if define.match(text)] or [d["first"]]
+            d["first"] = d["line"] = defines[0]
+            d["documented"] = any(commented_above(n) for n in defines)
+        decls.append(d)
+    return decls, len(errors), skipped_lines(tu, path)
 
 
 BATCH_LINE = re.compile(r"^(.*):(\d+): (class|struct|union|enum|function|member function|"

@@ -10,6 +10,7 @@
 #include <iostream>
 #include <map>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include "batch_files.h"
@@ -21,6 +22,7 @@
 #include "source_file.h"
 #include "unified_diff.h"
 #ifdef QUILLMARK_HAVE_SYNTAX
+#include "quillmark/block_check.h"
 #include "quillmark/syntax.h"
 #include "quillmark/syntax_fields.h"
 #endif
@@ -31,16 +33,29 @@ CLI::App* AddBatchCommand(CLI::App& app, BatchOptions& options) {
   CLI::App* batch = app.add_subcommand(
       "batch",
       "Comment every declaration without a comment above it in the files and directories "
-      "(C and C++ sources and headers; .gitignored paths skipped), with the syntax parser");
+      "(C and C++ sources and headers; .gitignored paths skipped), with the syntax parser. "
+      "One block per function and macro: in a .c or .cpp file a function's definition gets it "
+      "and its prototypes earlier in the file are skipped; a macro defined in several #if "
+      "branches gets it above its first definition");
   batch->add_option("PATH", options.paths, "Files or directories")->required();
   batch->add_option("--kinds", options.kinds,
                     "Comma-separated: class, struct, union, enum, function, member, macro, "
                     "param-macro, interface, method, method-impl (default: class, struct, "
                     "union, enum, function, member, param-macro)");
   auto* dry = batch->add_flag("--dry-run", options.dryRun,
-                              "Print PATH:LINE: kind name of what would be commented");
+                              "Print PATH:LINE: kind name of what would be commented (PATH:LINE: "
+                              "refresh kind name with --refresh); warn when // blocks would go "
+                              "into .c files (C89 rejects them)");
   auto* diff = batch->add_flag("--diff", options.diff, "Print a unified diff instead of writing");
   dry->excludes(diff);
+  auto* refresh =
+      batch->add_flag("--refresh", options.refresh,
+                      "Also refresh stale blocks: write the fields that no longer agree with their "
+                      "declarations again, keeping author, date and everything typed");
+  batch
+      ->add_flag("--no-new", options.noNew,
+                 "With --refresh: only refresh, comment no declaration that has no block")
+      ->needs(refresh);
   batch->add_option("--jobs,-j", options.jobs, "Files processed at once (default: one per core)");
   batch->add_option("--encoding", options.encoding, "auto (default), utf-8 or gbk")
       ->check(CLI::IsMember({"auto", "utf-8", "gbk"}));
@@ -59,6 +74,8 @@ int RunBatch(const BatchOptions&, const std::optional<std::string>&, bool, const
 namespace {
 
 using syntax::KindMask;
+
+}  // namespace
 
 std::optional<KindMask> ParseKinds(std::string_view text, std::string* error) {
   if (text.empty()) return syntax::kDefaultBatchKinds;
@@ -81,11 +98,15 @@ std::optional<KindMask> ParseKinds(std::string_view text, std::string* error) {
   return mask;
 }
 
+namespace {
+
 struct FileOutcome {
   std::string error;  // not empty: the file failed and was left alone
   int commented = 0;
-  std::string report;   // --dry-run lines or the --diff text
-  std::string warning;  // not empty: part of the file was not read
+  std::string report;            // --dry-run lines or the --diff text
+  std::string warning;           // not empty: part of the file was not read
+  bool lineCommentsInC = false;  // a block for a .c file holds "//" comments
+  int refreshed = 0;             // stale blocks written again
 };
 
 struct BatchJob {
@@ -96,6 +117,24 @@ struct BatchJob {
   EncodingChoice encoding;
   LocalDate today;
 };
+
+// Leaves of the file's declarations those that get a new block, bottom to
+// top, one per line.
+void SelectUncommented(const std::string& path, std::vector<syntax::FoundDeclaration>* found) {
+  // One block for each thing: a function's definition rather than its prototype
+  // in a source file, a macro's first definition.
+  syntax::KeepOneDeclarationEach(found, IsImplementationFile(path));
+  std::erase_if(*found, [](const syntax::FoundDeclaration& f) { return f.commented; });
+  // One block per line: two declarations that start on one line share it.
+  std::sort(found->begin(), found->end(),
+            [](const auto& a, const auto& b) { return a.line > b.line; });
+  found->erase(std::unique(found->begin(), found->end(),
+                           [](const auto& a, const auto& b) { return a.line == b.line; }),
+               found->end());
+}
+
+// A --dry-run line, and the line it is about for sorting them.
+using ReportLine = std::pair<int, std::string>;
 
 FileOutcome ProcessFile(const std::string& path, const BatchJob& job,
                         syntax::DeclarationParser& parser) {
@@ -110,6 +149,7 @@ FileOutcome ProcessFile(const std::string& path, const BatchJob& job,
     outcome.error = path + " cannot be read as GBK text";
     return outcome;
   }
+  const bool refresh = job.options.refresh;
   std::vector<syntax::FoundDeclaration> found;
   std::string why;
   syntax::UnreadRegion unread;
@@ -123,14 +163,10 @@ FileOutcome ProcessFile(const std::string& path, const BatchJob& job,
                       ": warning: the C++ parser could not read lines " +
                       std::to_string(unread.firstLine) + " to " + std::to_string(unread.lastLine) +
                       "; nothing there was commented";
-  std::erase_if(found, [](const syntax::FoundDeclaration& f) { return f.commented; });
-  // One block per line: two declarations that start on one line share it.
-  std::sort(found.begin(), found.end(),
-            [](const auto& a, const auto& b) { return a.line > b.line; });
-  found.erase(std::unique(found.begin(), found.end(),
-                          [](const auto& a, const auto& b) { return a.line == b.line; }),
-              found.end());
-  if (found.empty()) return outcome;
+  if (!refresh) {
+    SelectUncommented(path, &found);
+    if (found.empty()) return outcome;
+  }
 
   bool replacedInNames = false;
   const std::string name = EncodeLossy(BaseName(path), file->codePage, converter, &replacedInNames);
@@ -144,6 +180,42 @@ FileOutcome ProcessFile(const std::string& path, const BatchJob& job,
   context.user = &job.tree.userInfo;
   context.projectName = [&project] { return project; };
   context.documentName = [&name] { return name; };
+
+  // Stale blocks: the lines of their fields written again.
+  std::vector<Edit> edits;
+  std::vector<ReportLine> report;
+  if (refresh) {
+    // The declarations just found, read back against their blocks: one parse.
+    CheckOptions check;
+    check.kinds = job.kinds;
+    check.current = true;
+    std::vector<BlockFinding> findings;
+    if (!CheckFound(file->text, *utf8, found, job.tree, context, check, &findings)) {
+      outcome.error = path + " cannot be read as GBK text";
+      return outcome;
+    }
+    if (job.options.noNew) {
+      found.clear();
+    } else {
+      SelectUncommented(path, &found);
+      // A block read back above a declaration (over blank lines, which the
+      // comment test above does not look across) is its block: no second one.
+      std::set<int> withBlocks;
+      for (const BlockFinding& finding : findings)
+        if (finding.blockFirstLine > 0) withBlocks.insert(finding.declaration.line);
+      std::erase_if(found, [&withBlocks](const syntax::FoundDeclaration& f) {
+        return withBlocks.contains(f.line);
+      });
+    }
+    for (BlockFinding& finding : findings) {
+      if (finding.state != BlockFinding::State::kStale) continue;
+      ++outcome.refreshed;
+      report.emplace_back(finding.declaration.line,
+                          path + ":" + std::to_string(finding.declaration.line) + ": refresh " +
+                              std::string(KindName(finding.kind)) + " " + finding.subject + "\n");
+      for (Edit& edit : finding.refresh) edits.push_back(std::move(edit));
+    }
+  }
 
   // Bottom to top, as the blocks were always put in: the first failure from
   // the bottom is the one reported.
@@ -162,20 +234,45 @@ FileOutcome ProcessFile(const std::string& path, const BatchJob& job,
     return outcome;
   }
   outcome.commented = static_cast<int>(plan.edits.size());
+  outcome.lineCommentsInC =
+      path.ends_with(".c") && std::any_of(plan.edits.begin(), plan.edits.end(),
+                                          [](const Edit& e) { return HasLineComment(e.text); });
   if (job.options.dryRun) {
     for (std::size_t i = 0; i < plan.edits.size(); ++i)
-      outcome.report += path + ":" + std::to_string(plan.lines[i]) + ": " +
-                        std::string(KindName(plan.kinds[i])) + " " + names[plan.lines[i]] + "\n";
+      report.emplace_back(plan.lines[i], path + ":" + std::to_string(plan.lines[i]) + ": " +
+                                             std::string(KindName(plan.kinds[i])) + " " +
+                                             names[plan.lines[i]] + "\n");
+    std::stable_sort(report.begin(), report.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (const ReportLine& line : report) outcome.report += line.second;
     return outcome;
   }
-  if (job.options.diff) {
+  if (outcome.commented + outcome.refreshed == 0) return outcome;
+  if (job.options.diff && edits.empty()) {
     outcome.report = InsertionDiff(path, file->text, InsertionsOf(plan, lineBreak));
     return outcome;
   }
-  if (outcome.commented == 0) return outcome;
-  if (!ReplaceFileAtomically(path, SourceBytes(file->bom, ApplyEdits(file->text, plan.edits)),
+  // A refresh rewrites lines of a block, a new block goes in above a
+  // declaration without one: they never meet, which is checked all the same.
+  for (Edit& edit : plan.edits) edits.push_back(std::move(edit));
+  std::stable_sort(edits.begin(), edits.end(),
+                   [](const Edit& a, const Edit& b) { return a.from < b.from; });
+  for (std::size_t k = 1; k < edits.size(); ++k) {
+    if (edits[k].from < edits[k - 1].to) {
+      outcome = FileOutcome{};
+      outcome.error = path + ":" + std::to_string(lines.PositionAt(edits[k].from).line) +
+                      ": a new block would go inside a refreshed one";
+      return outcome;
+    }
+  }
+  if (job.options.diff) {
+    outcome.report = InsertionDiff(path, file->text, LineChangesOf(file->text, lines, edits));
+    return outcome;
+  }
+  if (!ReplaceFileAtomically(path, SourceBytes(file->bom, ApplyEdits(file->text, edits)),
                              &outcome.error, &file->identity)) {
     outcome.commented = 0;
+    outcome.refreshed = 0;
     if (outcome.error.find(path) == std::string::npos) outcome.error = path + ": " + outcome.error;
   }
   return outcome;
@@ -191,13 +288,15 @@ void NoteInterruptedBatch() {
   ReportInterruptedBatch(filesDone.load(), filesTotal.load());
 }
 
-void DrawProgress(std::size_t done, std::size_t total, int commented) {
+// `refreshed` below 0: not a --refresh run, which says nothing of refreshes.
+void DrawProgress(std::size_t done, std::size_t total, int commented, int refreshed) {
   constexpr int kWidth = 30;
   const int filled = total == 0 ? kWidth : static_cast<int>(done * kWidth / total);
   std::fprintf(stderr, "\r[%s%s] %zu/%zu files, %d declarations commented",
                std::string(static_cast<std::size_t>(filled), '#').c_str(),
                std::string(static_cast<std::size_t>(kWidth - filled), ' ').c_str(), done, total,
                commented);
+  if (refreshed >= 0) std::fprintf(stderr, ", %d blocks refreshed", refreshed);
   std::fflush(stderr);
 }
 
@@ -239,7 +338,7 @@ int RunBatch(const BatchOptions& options, const std::optional<std::string>& sett
   filesDone = 0;
   filesTotal = files.size();
   SetInterruptNote(&NoteInterruptedBatch);
-  std::atomic<int> commented{0};
+  std::atomic<int> commented{0}, refreshed{0};
   std::mutex mutex;
   std::condition_variable finished;
   const unsigned threads = std::max(
@@ -254,9 +353,11 @@ int RunBatch(const BatchOptions& options, const std::optional<std::string>& sett
         try {
           outcomes[i] = ProcessFile(files[i], job, parser);
         } catch (const std::exception& e) {
-          outcomes[i] = FileOutcome{files[i] + ": internal error: " + e.what(), 0, {}, {}};
+          outcomes[i] = FileOutcome{};
+          outcomes[i].error = files[i] + ": internal error: " + e.what();
         }
         commented += outcomes[i].commented;
+        refreshed += outcomes[i].refreshed;
         ++filesDone;
         if (++done == files.size()) {
           std::lock_guard lock(mutex);
@@ -267,20 +368,29 @@ int RunBatch(const BatchOptions& options, const std::optional<std::string>& sett
   }
   const bool terminal = ::isatty(2) != 0;
   progressShown = terminal;
+  const auto shownRefreshed = [&] { return options.refresh ? refreshed.load() : -1; };
   {
     std::unique_lock lock(mutex);
     while (done < files.size()) {
-      if (terminal) DrawProgress(done, files.size(), commented);
+      if (terminal) DrawProgress(done, files.size(), commented, shownRefreshed());
       finished.wait_for(lock, std::chrono::milliseconds(100));
     }
   }
   for (std::thread& worker : workers) worker.join();
   SetInterruptNote(nullptr);
   if (terminal) {
-    DrawProgress(done, files.size(), commented);
+    DrawProgress(done, files.size(), commented, shownRefreshed());
     std::fputc('\n', stderr);
   }
 
+  // C89 code built with -pedantic breaks on "//" comments: said once, before
+  // anything is written.
+  const bool preview = options.dryRun || options.diff;
+  if (preview && std::any_of(outcomes.begin(), outcomes.end(),
+                             [](const FileOutcome& o) { return o.lineCommentsInC; }))
+    std::cerr << "quillmark: warning: these blocks put // comments into .c files, which C89 "
+                 "(-std=c89 -pedantic) rejects; for C89 code, use the /* */ templates of "
+                 "examples/c89-settings.ini (or the English c89-settings-en.ini) with --settings\n";
   int failed = static_cast<int>(bad.size());
   for (const FileOutcome& outcome : outcomes) {
     std::cout << outcome.report;
@@ -292,8 +402,13 @@ int RunBatch(const BatchOptions& options, const std::optional<std::string>& sett
   }
   std::cout.flush();
   const char* verb = options.dryRun ? "to comment" : options.diff ? "in the diff" : "commented";
-  std::cerr << "quillmark: " << files.size() << " files, " << commented << " declarations " << verb
-            << ", " << failed << " failed\n";
+  std::cerr << "quillmark: " << files.size() << " files, " << commented << " declarations " << verb;
+  if (options.refresh)
+    std::cerr << ", " << refreshed << " blocks "
+              << (options.dryRun ? "to refresh"
+                  : options.diff ? "in the diff"
+                                 : "refreshed");
+  std::cerr << ", " << failed << " failed\n";
   if (verbose && failed > 0)
     std::cerr << "quillmark: the files that failed were left as they were\n";
   return failed > 0 ? kExitError : kExitOk;

@@ -22,6 +22,12 @@ bool IsSourceName(const fs::path& path) {
 
 }  // namespace
 
+bool IsImplementationFile(const std::string& path) {
+  static constexpr std::string_view kExtensions[] = {".c", ".cc", ".cpp", ".cxx", ".c++", ".C"};
+  const std::string ext = fs::path(path).extension().string();
+  return std::find(std::begin(kExtensions), std::end(kExtensions), ext) != std::end(kExtensions);
+}
+
 // The files to work on, sorted, each once; paths that cannot be used go to `bad`.
 std::vector<std::string> CollectFiles(const std::vector<std::string>& paths,
                                       std::vector<std::pair<std::string, std::string> >& bad) {

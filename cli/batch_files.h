@@ -13,4 +13,8 @@ namespace quillmark::cli {
 std::vector<std::string> CollectFiles(const std::vector<std::string>& paths,
                                       std::vector<std::pair<std::string, std::string> >& bad);
 
+// True for a C or C++ source file (.c, .cpp, ...), false for a header: where a
+// function's definition, not its prototype, gets the block.
+bool IsImplementationFile(const std::string& path);
+
 }  // namespace quillmark::cli

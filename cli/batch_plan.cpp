@@ -42,6 +42,81 @@ bool PlanFile(std::string_view text, const LineTable& lines, std::string_view li
   return true;
 }
 
+bool HasLineComment(std::string_view text) {
+  bool inBlock = false;
+  for (std::size_t i = 0; i + 1 < text.size(); ++i) {
+    const std::string_view pair = text.substr(i, 2);
+    if (!inBlock && pair == "//") return true;
+    if (pair == (inBlock ? "*/" : "/*")) {
+      inBlock = !inBlock;
+      ++i;
+    }
+  }
+  return false;
+}
+
+namespace {
+
+bool IsBreak(char c) {
+  return c == '\n' || c == '\r';
+}
+
+std::vector<std::string> SplitKeepingBreaks(std::string_view text) {
+  std::vector<std::string> split;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\n' || (text[i] == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n'))) {
+      split.emplace_back(text.substr(start, i + 1 - start));
+      start = i + 1;
+    }
+  }
+  if (start < text.size()) split.emplace_back(text.substr(start));
+  return split;
+}
+
+}  // namespace
+
+std::vector<LineInsertion> LineChangesOf(std::string_view text, const LineTable& lines,
+                                         const std::vector<Edit>& edits) {
+  const auto lineOf = [&lines](std::size_t offset) { return lines.PositionAt(offset).line; };
+  // Just past the line break of the line holding `offset`.
+  const auto afterLine = [&](std::size_t offset) {
+    const int line = lineOf(offset);
+    return lines.LineStart(line) + lines.LineLength(line) + lines.LineBreakLength(line);
+  };
+  // `offset` itself when a line starts there, else just past its line.
+  const auto lineEnd = [&](std::size_t offset) {
+    if (offset >= text.size() || lines.LineStart(lineOf(offset)) == offset) return offset;
+    return afterLine(offset);
+  };
+  std::vector<LineInsertion> changes;
+  for (std::size_t i = 0; i < edits.size();) {
+    const int first = lineOf(edits[i].from);
+    const std::size_t start = lines.LineStart(first);
+    std::string now(text.substr(start, edits[i].from - start));
+    now += edits[i].text;
+    std::size_t pos = edits[i].to, end = lineEnd(edits[i].to);
+    std::size_t j = i + 1;
+    for (;;) {
+      for (; j < edits.size() && edits[j].from < end; ++j) {
+        now += text.substr(pos, edits[j].from - pos);
+        now += edits[j].text;
+        pos = edits[j].to;
+        end = std::max(end, lineEnd(edits[j].to));
+      }
+      // New text that does not end its line takes the next line in.
+      const char last = end > pos ? text[end - 1] : (now.empty() ? '\n' : now.back());
+      if (IsBreak(last) || end >= text.size()) break;
+      end = afterLine(end);
+    }
+    now += text.substr(pos, end - pos);
+    const int removed = end > start ? lineOf(end - 1) - first + 1 : 0;
+    changes.push_back({first, SplitKeepingBreaks(now), removed});
+    i = j;
+  }
+  return changes;
+}
+
 std::vector<LineInsertion> InsertionsOf(const FilePlan& plan, std::string_view lineBreak) {
   std::vector<LineInsertion> insertions;
   for (std::size_t i = 0; i < plan.edits.size(); ++i) {

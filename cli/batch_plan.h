@@ -37,6 +37,16 @@ struct FilePlan {
                             const TemplateTree& tree, const CommentContext& context, FilePlan* plan,
                             std::string* error);
 
+// True when `text` holds a line comment ("//" outside any "/* */" comment): a
+// block of such lines breaks C89 code built with -pedantic.
+bool HasLineComment(std::string_view text);
+
+// Edits (sorted, not overlapping) as whole-line changes for the diff: each run
+// of original lines the edits touch, replaced by the lines it reads as after
+// them, line breaks kept byte for byte.
+std::vector<LineInsertion> LineChangesOf(std::string_view text, const LineTable& lines,
+                                         const std::vector<Edit>& edits);
+
 // The plan's insertions as lines for the diff, each line ending in `lineBreak`.
 std::vector<LineInsertion> InsertionsOf(const FilePlan& plan, std::string_view lineBreak);
 

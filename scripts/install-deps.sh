@@ -9,7 +9,7 @@ build=(g++ cmake ninja-build libcli11-dev libtree-sitter-dev)
 tests=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-dev qt6-base-dev
        fonts-wqy-microhei vim neovim man-db bash-completion dpkg-dev file
        nlohmann-json3-dev python3 git patch time xvfb xauth strace
-       emacs-nox elpa-eglot clangd)
+       emacs-nox elpa-eglot clangd pre-commit)
 packages=("${build[@]}")
 [ "${1:-all}" = build ] || packages+=("${tests[@]}")
 missing=()

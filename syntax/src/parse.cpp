@@ -899,6 +899,19 @@ bool DefinesFunction(TSNode n) {
   return Is(n, "function_definition");
 }
 
+// True when `n`, under template heads and a friend, defines a function: a
+// body, "= default" or "= delete".
+bool IsFunctionDefinition(TSNode n) {
+  while (Is(n, "template_declaration") || Is(n, "friend_declaration"))
+    n = Named(n, NamedCount(n) - 1);
+  if (Is(n, "function_definition")) return true;
+  for (uint32_t i = 0; i < NamedCount(n); ++i) {
+    const TSNode c = Named(n, i);
+    if (Is(c, "default_method_clause") || Is(c, "delete_method_clause")) return true;
+  }
+  return false;
+}
+
 // Visits the declarations of a tree with a work list of its own, so nesting
 // costs memory, not stack.
 struct Walk {
@@ -927,6 +940,7 @@ struct Walk {
     f.declaration = decl;
     f.begin = ts_node_start_byte(outer);
     f.end = ts_node_end_byte(outer);
+    f.definition = IsFunctionDefinition(outer);
     out->push_back(std::move(f));
   }
 

@@ -43,6 +43,8 @@ check "no fallback, no report" test ! -s "$top/err"
 "$bin" --settings "$settings" --parser syntax comment "$top/m.cpp" --line 11 --output "$top/syntax.out" >/dev/null
 "$bin" --settings "$settings" --parser keywords comment "$top/m.cpp" --line 11 --output "$top/keywords.out" >/dev/null
 differ() { ! cmp -s "$1" "$2"; }
+not() { ! "$@"; }
+not_grep() { ! grep -q "$@"; }
 check "the modes differ on enum class" differ "$top/syntax.out" "$top/keywords.out"
 cp "$settings" "$top/syntax.ini"
 printf '[Quillmark]\r\nParser=syntax\r\n' >>"$top/syntax.ini"
@@ -170,6 +172,104 @@ repeat 'a =' 40000 >>"$top/chained.c"
 check "comment on a file too deep for the parser does not crash" test $? -lt 128
 "$bin" --settings "$settings" batch "$top/faulty" --kinds class,nonsense >/dev/null 2>"$top/err"
 check "an unknown kind is a usage error" test $? = 2
+
+# batch --refresh: stale blocks written again (the user's text kept), new
+# declarations commented unless --no-new; --dry-run, --diff and a second run.
+cp -r "$expected" "$top/stale"
+sed -i -e 's/^T Largest(const std::vector<T>& items, U compare = U())$/T Largest(const std::vector<T>\& items, U compare = U(), int limit = 10)/' \
+  -e '/函 数 名 : Largest/,/^template/ s/处理过程 : $/处理过程 : 逐项比较/' "$top/stale/shapes.cpp"
+printf 'int Fresh(int b);\n' >>"$top/stale/shapes.cpp"
+sed -i -e 's/public Surface<int, 2> {\r$/public Surface<int, 2>, public Printable {\r/' \
+  -e 's/void Draw(const Point& at);/void Draw(const Point\& at, int layer);/' "$top/stale/sub/canvas_gbk.h"
+refreshed=$here/syntax/batch/refreshed
+cp -r "$top/stale" "$top/refresh"
+(cd "$top/refresh" && "$bin" --settings "$settings" batch . --refresh --dry-run >"$top/dry" 2>"$top/err")
+check "--refresh --dry-run succeeds" test $? = 0
+check "--refresh --dry-run lists refreshes and new blocks by line" test "$(cat "$top/dry")" = \
+"./shapes.cpp:33: refresh function Largest
+./shapes.cpp:61: function Fresh
+./sub/canvas_gbk.h:53: refresh class Canvas
+./sub/canvas_gbk.h:66: refresh member function Canvas::Draw"
+check "--refresh --dry-run summary" grep -q "2 files, 1 declarations to comment, 3 blocks to refresh, 0 failed" "$top/err"
+check "--refresh --dry-run writes nothing" diff -r "$top/stale" "$top/refresh"
+(cd "$top/refresh" && "$bin" --settings "$settings" batch . --refresh --no-new --dry-run >"$top/dry" 2>/dev/null)
+check "--no-new lists no new block" not_grep "Fresh" "$top/dry"
+(cd "$top/refresh" && "$bin" --settings "$settings" batch . --refresh --diff >"$top/diff" 2>/dev/null)
+cp -r "$top/stale" "$top/refresh-patched"
+(cd "$top/refresh-patched" && patch -s -p0 <"$top/diff")
+check "the --refresh diff applies" test $? = 0
+"$bin" --settings "$settings" batch "$top/refresh" --refresh >/dev/null 2>"$top/err"
+check "batch --refresh succeeds" test $? = 0
+check "batch --refresh summary" grep -q "1 declarations commented, 3 blocks refreshed" "$top/err"
+if [ "$update" = --update ]; then rm -rf "$refreshed" && cp -r "$top/refresh" "$refreshed"; fi
+check "the refreshed tree" diff -r "$refreshed" "$top/refresh"
+check "the --refresh diff gives the refreshed tree" diff -r "$top/refresh" "$top/refresh-patched"
+check "the user's text survives a refresh" grep -q "处理过程 : 逐项比较" "$top/refresh/shapes.cpp"
+cp -r "$top/refresh" "$top/refresh-once"
+"$bin" --settings "$settings" batch "$top/refresh" --refresh >/dev/null 2>"$top/err"
+check "a second --refresh changes nothing" diff -r "$top/refresh-once" "$top/refresh"
+check "a second --refresh finds nothing" grep -q "0 declarations commented, 0 blocks refreshed" "$top/err"
+cp -r "$top/stale" "$top/no-new"
+"$bin" --settings "$settings" batch "$top/no-new" --refresh --no-new >/dev/null 2>"$top/err"
+check "--no-new refreshes" grep -q "0 declarations commented, 3 blocks refreshed" "$top/err"
+check "--no-new leaves the undocumented declaration alone" \
+  test "$(tail -2 "$top/no-new/shapes.cpp")" = "$(printf 'static int Counter(int start = 0) { return start; }\nint Fresh(int b);')"
+"$bin" --settings "$settings" batch "$top/no-new" --no-new >/dev/null 2>&1
+check "--no-new without --refresh is a usage error" test $? = 2
+printf 'int Spaced(int a);\n' >"$top/spaced.cpp"
+"$bin" --settings "$settings" batch "$top/spaced.cpp" >/dev/null 2>&1
+sed -i 's/^int Spaced(int a);$/\nint Spaced(int a, int b);/' "$top/spaced.cpp"
+"$bin" --settings "$settings" batch "$top/spaced.cpp" --refresh --dry-run >"$top/dry" 2>/dev/null
+check "--refresh: a block over a blank line is refreshed, not doubled" \
+  test "$(cat "$top/dry")" = "$top/spaced.cpp:12: refresh function Spaced"
+
+# One block per function and macro in a .c file, and the /* */ template sets for
+# C89 code: each loads clean, writes its blocks byte for byte, and the result
+# compiles as C89 with -pedantic where the // blocks do not.
+c89=$here/syntax/c89 examples=$here/../../examples
+for set in zh en; do
+  ini=$examples/c89-settings.ini
+  [ "$set" = en ] && ini=$examples/c89-settings-en.ini
+  "$bin" settings --check "$ini" >"$top/out" 2>&1
+  check "$set: the C89 settings file checks clean" test $? = 0 -a ! -s "$top/out"
+  cp "$ini" "$top/c89.ini"
+  cp "$c89/proto.c" "$top/proto.c"
+  "$bin" --settings "$top/c89.ini" batch "$top/proto.c" >/dev/null 2>"$top/err"
+  check "$set: C89 blocks written" cmp -s "$c89/expected/proto.$set.c" "$top/proto.c"
+  check "$set: no // warning with /* */ templates" not_grep "warning" "$top/err"
+  check "$set: the settings file is left as it was" cmp -s "$ini" "$top/c89.ini"
+  cp "$top/proto.c" "$top/once.c"
+  "$bin" --settings "$top/c89.ini" batch "$top/proto.c" >/dev/null 2>&1
+  check "$set: a second run changes nothing" cmp -s "$top/once.c" "$top/proto.c"
+  if command -v gcc >/dev/null; then
+    check "$set: the blocks compile as C89" \
+      gcc -std=c89 -pedantic -Werror -Wall -c "$top/proto.c" -o "$top/proto.o"
+  else
+    echo "SKIP $set: compiling as C89 (no gcc installed)"
+  fi
+done
+cp "$c89/proto.c" "$top/proto.c"
+cp "$c89/proto.c" "$top/other.c"
+cp "$c89/proto.c" "$top/proto.h"
+"$bin" --settings "$settings" batch "$top/proto.c" "$top/other.c" "$top/proto.h" --dry-run \
+  >"$top/dry" 2>"$top/err"
+check "the // warning, once per run" test "$(grep -c 'warning: these blocks put // comments into .c files' "$top/err")" = 1
+check "the warning names the C89 settings file" grep -q "examples/c89-settings.ini" "$top/err"
+check "a .c file: definitions, not prototypes; a macro at its first definition" \
+  test "$(grep '/proto.c:' "$top/dry" | sed 's/.*proto.c://' | tr '\n' ';')" = \
+  "8: macro with parameters UNUSED;13: struct range;15: function total;20: function clamp;25: function count;"
+check "a header keeps its prototypes" grep -q "proto.h:4: function clamp" "$top/dry"
+"$bin" --settings "$settings" batch "$top/proto.h" --dry-run >/dev/null 2>"$top/err"
+check "no // warning without .c files" not_grep "warning" "$top/err"
+"$bin" --settings "$settings" batch "$top/proto.c" >/dev/null 2>&1
+if command -v gcc >/dev/null; then
+  check "the // blocks do break C89" not gcc -std=c89 -pedantic -Werror -c "$top/proto.c" -o "$top/proto.o" 2>/dev/null
+fi
+# Blocks on a prototype and its definition, as earlier versions wrote them, stay.
+"$bin" --settings "$settings" comment "$top/proto.c" --line 4 >/dev/null
+cp "$top/proto.c" "$top/both.c"
+"$bin" --settings "$settings" batch "$top/proto.c" >/dev/null 2>"$top/err"
+check "blocks on both a prototype and its definition stay as they are" cmp -s "$top/both.c" "$top/proto.c"
 
 echo "syntax: $fail failed"
 [ "$fail" = 0 ]

@@ -40,6 +40,18 @@ TEST(UnifiedDiffTest, InsertionHunks) {
        {{2, {"x\r"}}},
        "--- f\n+++ f\n@@ -1,2 +1,3 @@\n a\r+x\r b\r",
        "lone CR line ends count as line ends"},
+      {ten.c_str(),
+       {{5, {"x\n"}, 1}},
+       "--- f\n+++ f\n@@ -2,7 +2,7 @@\n 2\n 3\n 4\n-5\n+x\n 6\n 7\n 8\n",
+       "a replaced line: context below counts from the last line replaced"},
+      {ten.c_str(),
+       {{9, {"b\n"}}, {2, {"a\n"}, 2}},
+       "--- f\n+++ f\n@@ -1,10 +1,10 @@\n 1\n-2\n-3\n+a\n 4\n 5\n 6\n 7\n 8\n+b\n 9\n 10\n",
+       "two lines replaced by one and an insertion, in one hunk"},
+      {ten.c_str(),
+       {{4, {"c\n"}, 1}, {4, {"i\n"}}, {5, {"d\n"}, 1}},
+       "--- f\n+++ f\n@@ -1,8 +1,9 @@\n 1\n 2\n 3\n-4\n+c\n+i\n-5\n+d\n 6\n 7\n 8\n",
+       "a replacement, an insertion at the same line and a replacement of the next"},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.why);

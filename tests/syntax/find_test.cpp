@@ -228,5 +228,116 @@ TEST(FindDeclarations, AParseOverItsTimeGivesUpAndTheParserGoesOn) {
   EXPECT_EQ("f", found[0].declaration.name);
 }
 
+// What is left for blocks after KeepOneDeclarationEach: "LINE NAME", with a "*"
+// after a commented declaration (those are never dropped).
+TEST(FindDeclarations, OneBlockForEachThingDeclaredMoreThanOnce) {
+  const struct {
+    const char* document;
+    bool sourceFile;
+    std::vector<std::string> kept;
+    const char* why;
+  } kCases[] = {
+      {"static int Parse(const char *text);\n"
+       "static int Print(void);\n"
+       "int Parse(const char *text) { return 0; }\n"
+       "int Print(void) { return 1; }\n",
+       true,
+       {"3 Parse", "4 Print"},
+       "a .c file: the definitions, not their prototypes"},
+      {"static int Parse(const char *text);\n"
+       "int Parse(const char *text) { return 0; }\n",
+       false,
+       {"1 Parse", "2 Parse"},
+       "a header keeps its prototypes"},
+      {"int Late(int a) { return a; }\n"
+       "int Late(int a);\n",
+       true,
+       {"1 Late", "2 Late"},
+       "a prototype after the definition announces nothing"},
+      {"int Lone(int a);\n"
+       "int Other(int a) { return a; }\n",
+       true,
+       {"1 Lone", "2 Other"},
+       "a prototype without a definition in the file stays"},
+      {"int Sum(int a);\n"
+       "int Sum(int a, int b);\n"
+       "int Sum(int x) { return x; }\n",
+       true,
+       {"2 Sum", "3 Sum"},
+       "an overload with another number of parameters stays"},
+      {"int Count();\n"
+       "int Count(void) { return 0; }\n",
+       true,
+       {"2 Count"},
+       "(void) and () take the same parameters"},
+      {"/* Parses. */\n"
+       "int Parse(const char *text);\n"
+       "int Parse(const char *text) { return 0; }\n",
+       true,
+       {"2 Parse*"},
+       "a commented prototype: the function has its comment"},
+      {"// Parses.\n"
+       "int Parse(const char *text);\n"
+       "// Parses.\n"
+       "int Parse(const char *text) { return 0; }\n",
+       true,
+       {"2 Parse*", "4 Parse*"},
+       "blocks on both, as an earlier run left them, stay"},
+      {"template <class T> class Box {\n"
+       "  void Put(T item);\n"
+       "};\n"
+       "template <class T> void Box<T>::Put(T item) {}\n",
+       true,
+       {"1 Box", "4 Put"},
+       "a member declared in its class, defined out of line"},
+      {"class Box {\n"
+       "  void Put(int item);\n"
+       "};\n"
+       "void Other::Put(int item) {}\n",
+       true,
+       {"1 Box", "2 Put", "4 Put"},
+       "a definition of another class's member"},
+      {"#if defined(__has_feature)\n"
+       "#  define HAS_FEATURE(x) __has_feature(x)\n"
+       "#else\n"
+       "#  define HAS_FEATURE(x) 0\n"
+       "#endif\n",
+       false,
+       {"2 HAS_FEATURE"},
+       "a macro in each #if branch: its first definition"},
+      {"#ifdef USE_EXCEPTIONS\n"
+       "// Throws.\n"
+       "#  define THROW(x) throw x\n"
+       "#else\n"
+       "#  define THROW(x) abort()\n"
+       "#endif\n",
+       true,
+       {"3 THROW*"},
+       "the second run: the first definition has its block"},
+      {"#ifdef USE_EXCEPTIONS\n"
+       "#  define THROW(x) throw x\n"
+       "#else\n"
+       "/* No exceptions. */\n"
+       "#  define THROW(x) abort()\n"
+       "#endif\n",
+       false,
+       {"5 THROW*"},
+       "a commented later definition: the macro has its comment"},
+  };
+  FindOptions options;
+  options.membersInsideClasses = true;
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.why);
+    std::vector<FoundDeclaration> found;
+    std::string why;
+    ASSERT_TRUE(FindDeclarations(c.document, options, &found, &why)) << why;
+    KeepOneDeclarationEach(&found, c.sourceFile);
+    std::vector<std::string> kept;
+    for (const FoundDeclaration& f : found)
+      kept.push_back(std::to_string(f.line) + " " + f.declaration.name + (f.commented ? "*" : ""));
+    EXPECT_EQ(c.kept, kept);
+  }
+}
+
 }  // namespace
 }  // namespace quillmark::syntax

@@ -117,7 +117,20 @@ struct FoundDeclaration {
   // True when the line directly above `begin` ends a comment ("// ..." or "... */"),
   // or a comment opens the declaration's first line.
   bool commented = false;
+  // A function with its body (or "= default", "= delete"); false for a prototype.
+  bool definition = false;
 };
+
+// Drops from `found` (in document order) the declarations that repeat one a
+// block belongs to, so that each thing declared gets one block:
+// - a macro defined more than once (in each branch of an #if, say) keeps its
+//   first definition;
+// - in a source file (`sourceFile`: .c, .cpp and the like, not headers), a
+//   function's prototypes are left to its definition later in the file (the
+//   first one after them with the same scope, name and number of parameters).
+// Commented declarations are never dropped; when one of a thing's declarations
+// is commented, its uncommented ones all go: the thing has its comment.
+void KeepOneDeclarationEach(std::vector<FoundDeclaration>* found, bool sourceFile);
 
 class DeclarationParser {
  public:
