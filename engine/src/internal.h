@@ -56,6 +56,11 @@ struct SyntaxBlock {
   const TemplateNode* node = nullptr;
   ExpandedBlock block;
 };
+// The context's parser on a selection (in the context's code page), with the
+// document around it where the context has one.
+bool ParseWithSyntax(const std::string& text, const CommentContext& context,
+                     DeclarationFields* fields, std::string* why);
+
 std::optional<SyntaxBlock> CommentWithSyntax(const std::string& text, const TemplateTree& tree,
                                              const CommentContext& context, std::string* why);
 

@@ -90,15 +90,20 @@ bool BuildBlockFromFields(const DeclarationFields& fields, const TemplateNode& n
 
 namespace detail {
 
-std::optional<SyntaxBlock> CommentWithSyntax(const std::string& text, const TemplateTree& tree,
-                                             const CommentContext& context, std::string* why) {
+bool ParseWithSyntax(const std::string& text, const CommentContext& context,
+                     DeclarationFields* fields, std::string* why) {
   const std::optional<std::string> utf8 = SelectionInUtf8(text, context);
   if (!utf8) {
     *why = "the selection cannot be converted to UTF-8";
-    return std::nullopt;
+    return false;
   }
+  return ParseDeclaration(*utf8, context, fields, why);
+}
+
+std::optional<SyntaxBlock> CommentWithSyntax(const std::string& text, const TemplateTree& tree,
+                                             const CommentContext& context, std::string* why) {
   DeclarationFields fields;
-  if (!ParseDeclaration(*utf8, context, &fields, why)) return std::nullopt;
+  if (!ParseWithSyntax(text, context, &fields, why)) return std::nullopt;
   const TemplateNode* node = tree.FindKindNode(fields.kind);
   if (node == nullptr || fields.kind == DeclKind::FileHeader) {
     *why = "the parsed kind has no template";

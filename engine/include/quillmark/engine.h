@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "quillmark/block_reader.h"
 #include "quillmark/code_page.h"
 #include "quillmark/comment_context.h"
 #include "quillmark/declaration_fields.h"

@@ -1,0 +1,103 @@
+// A whole document's blocks checked against its declarations, found as batch
+// finds them.
+#include <gtest/gtest.h>
+
+#include "quillmark/block_check.h"
+#include "quillmark/posix_platform.h"
+
+namespace quillmark {
+namespace {
+
+std::string Lines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\n";
+  return text;
+}
+
+const std::string kRule(63, '/');
+
+std::vector<std::string> FunctionBlock(const std::string& name, const std::string& returns,
+                                       const std::vector<std::string>& params) {
+  std::vector<std::string> block = {kRule,
+                                    "//\t函 数 名 : " + name,
+                                    "//\t函数功能 : ",
+                                    "//\t处理过程 : ",
+                                    "//\t备    注 : ",
+                                    "//\t作    者 : A",
+                                    "//\t时    间 : 2002年9月17日",
+                                    "//\t返 回 值 : " + returns};
+  for (std::size_t k = 0; k < params.size(); ++k)
+    block.push_back((k == 0 ? "//\t参数说明 : " : "//\t\t\t\t") + params[k] +
+                    (k + 1 < params.size() ? "," : ""));
+  if (params.empty()) block.push_back("//\t参数说明 : ");
+  block.push_back(kRule);
+  return block;
+}
+
+std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<std::string>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+TEST(BlockCheckTest, Findings) {
+  const IconvTextConverter converter;
+  TemplateTree tree;
+  CommentContext context;
+  context.converter = &converter;
+  context.user = &tree.userInfo;
+  const struct {
+    std::string text;
+    CheckOptions options;
+    std::vector<std::string> expected;  // "LINE:COLUMN state message"
+    const char* why;
+  } kCases[] = {
+      {Lines(Concat(FunctionBlock("Area", "double", {"double radius"}),
+                    {"double Area(double radius, int precision);"})),
+       {},
+       {"11:1 stale comment of 'Area' is stale: parameters (double radius) now (double radius, "
+        "int precision)"},
+       "a parameter added"},
+      {Lines(Concat(FunctionBlock("Area", "double", {"double radius", " int precision"}),
+                    {"double Area(double radius, int precision);"})),
+       {},
+       {},
+       "written by the keyword mode, with its leading blank: current"},
+      {Lines(Concat(FunctionBlock("Area", "double", {"double radius"}),
+                    {"double Area(double radius);", "", "int Volume(int h);", "// mine",
+                     "int Mass(int g);"})),
+       {.missing = true, .foreign = true},
+       {"13:1 missing function 'Volume' has no comment",
+        "15:1 foreign comment of 'Mass' does not follow the template of its kind (function); it "
+        "is left as it is"},
+       "missing and foreign on request"},
+      {Lines(Concat({"class CShape", "{", "public:"},
+                    Concat(FunctionBlock("Area", "double", {}),
+                           {"    virtual double Area(int precision) const;", "};"}))),
+       {},
+       {"14:5 stale comment of 'CShape::Area' is stale: parameters () now (int precision)"},
+       "a member in its class, written with the free-function template by the keyword mode"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.why);
+    std::vector<BlockFinding> findings;
+    std::string error;
+    ASSERT_TRUE(CheckDocument(c.text, tree, context, c.options, &findings, &error)) << error;
+    std::vector<std::string> got;
+    for (const BlockFinding& f : findings)
+      got.push_back(std::to_string(f.declaration.line) + ":" +
+                    std::to_string(f.declaration.column) + " " + std::string(StateWord(f.state)) +
+                    " " + FindingMessage(f));
+    EXPECT_EQ(c.expected, got);
+    for (const BlockFinding& f : findings) {
+      if (f.state != BlockFinding::State::kStale) continue;
+      // The refresh makes the block current.
+      std::vector<BlockFinding> after;
+      ASSERT_TRUE(
+          CheckDocument(ApplyEdits(c.text, f.refresh), tree, context, c.options, &after, &error));
+      EXPECT_TRUE(after.empty() || after.front().declaration.line != f.declaration.line);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace quillmark
