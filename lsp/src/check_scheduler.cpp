@@ -37,9 +37,8 @@ void CheckScheduler::Run() {
       wake_.wait(lock);
       continue;
     }
-    const auto next = std::min_element(due_.begin(), due_.end(), [](const auto& a, const auto& b) {
-      return a.second < b.second;
-    });
+    const auto next = std::min_element(
+        due_.begin(), due_.end(), [](const auto& a, const auto& b) { return a.second < b.second; });
     if (next->second > std::chrono::steady_clock::now()) {
       wake_.wait_until(lock, next->second);
       continue;

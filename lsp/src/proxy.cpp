@@ -341,8 +341,7 @@ class Proxy : public std::enable_shared_from_this<Proxy> {
   void ServerRequest(Side side, Json message, Outbox& out);
   void ServerCancel(Side side, Json message, Outbox& out);
   void MergeDiagnostics(Side side, const Json& message, std::string_view body, Outbox& out);
-  void SendDiagnostics(const std::string& uri, const Published& published, Side side,
-                       Outbox& out);
+  void SendDiagnostics(const std::string& uri, const Published& published, Side side, Outbox& out);
   void ChildGone(const std::string& how, Outbox& out);
   void StartMerge(Kind kind, const Json& id, const Json& params);
   void MergePart(Side side, const std::string& key, Json response, Outbox& out);
@@ -368,9 +367,9 @@ class Proxy : public std::enable_shared_from_this<Proxy> {
   bool exiting_ = false;
   std::vector<std::string> laterNotices_;  // held until the initialize answer
   std::vector<Json> ourCommands_;
-  std::map<std::string, Merge> merges_;     // by the editor's id, dumped
-  std::map<std::string, Json> forwarded_;   // editor requests the child owes
-  std::map<long long, Outbound> outbound_;  // by our id
+  std::map<std::string, Merge> merges_;           // by the editor's id, dumped
+  std::map<std::string, Json> forwarded_;         // editor requests the child owes
+  std::map<long long, Outbound> outbound_;        // by our id
   std::map<std::string, Published> diagnostics_;  // by the document's URI
   long long nextOutbound_ = 1;
 

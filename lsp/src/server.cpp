@@ -197,8 +197,8 @@ struct Server::State {
   std::unordered_map<std::string, OpenDocument> documents;
   std::map<long long, Pending> pending;
   std::uint64_t lastRevision = 0;
-  std::mutex sendMutex;       // one body at a time to the client
-  std::mutex documentsMutex;  // see the top of the file
+  std::mutex sendMutex;        // one body at a time to the client
+  std::mutex documentsMutex;   // see the top of the file
   std::string lastCheckError;  // the checking thread's, said once
   // Last: it stops, waiting for a check under way, before the rest goes.
   std::unique_ptr<CheckScheduler> checks;
@@ -437,7 +437,7 @@ void Server::State::RunRefresh(const Json& id, const std::string& uri, const Ope
     if (open.checkedRevision != open.revision)
       return Fail(id, kContentModified, "the document is still being checked");
     for (const StaleBlock& block : open.stale)
-      if (block.block == range) edits = block.refresh;
+      if (block.changed == range) edits = block.refresh;
   }
   if (edits.empty()) return Fail(id, kRequestFailed, "no stale block there");
   if (!applyEdit) return Fail(id, kRequestFailed, "the client cannot apply workspace edits");
@@ -533,13 +533,13 @@ void Server::State::CheckDocument(const std::string& uri) {
     blocks.clear();
     // Said once: the same failure comes back with every change.
     if (error != lastCheckError)
-      Notify("window/logMessage",
-             {{"type", kMessageError}, {"message", "quillmark: cannot check " + uri + ": " + error}});
+      Notify("window/logMessage", {{"type", kMessageError},
+                                   {"message", "quillmark: cannot check " + uri + ": " + error}});
   }
   lastCheckError = checked ? std::string() : error;
   Json diagnostics = Json::array();
   for (const StaleBlock& block : blocks)
-    diagnostics.push_back({{"range", RangeToProtocol(snapshot, block.block)},
+    diagnostics.push_back({{"range", RangeToProtocol(snapshot, block.changed)},
                            {"severity", kSeverityWarning},
                            {"source", "quillmark"},
                            {"code", "stale"},

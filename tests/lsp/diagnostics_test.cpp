@@ -46,6 +46,7 @@ class GatedProvider final : public ActionProvider {
       const int end = static_cast<int>(view.document.Line(line).size());
       blocks->push_back({{{line, 0}, {line, end}},
                          {{line + 1, 0}, {line + 1, 0}},
+                         {{line, 0}, {line, end}},
                          "f",
                          "comment of 'f' is stale",
                          {{{{line, column}, {line, column + 5}}, "FRESH"}}});
@@ -111,7 +112,8 @@ class DiagnosticsTest : public ::testing::Test {
   void Open(const std::string& text) {
     Handle({{"method", "textDocument/didOpen"},
             {"params",
-             {{"textDocument", {{"uri", kUri}, {"version", 1}, {"text", text}, {"languageId", "c"}}}}}});
+             {{"textDocument",
+               {{"uri", kUri}, {"version", 1}, {"text", text}, {"languageId", "c"}}}}}});
   }
   void Change(int version, const std::string& text) {
     Handle({{"method", "textDocument/didChange"},
@@ -126,8 +128,9 @@ class DiagnosticsTest : public ::testing::Test {
             {"method", "textDocument/codeAction"},
             {"params",
              {{"textDocument", {{"uri", kUri}}},
-              {"range", {{"start", {{"line", line}, {"character", 0}}},
-                         {"end", {{"line", line}, {"character", 0}}}}},
+              {"range",
+               {{"start", {{"line", line}, {"character", 0}}},
+                {"end", {{"line", line}, {"character", 0}}}}},
               {"context", {{"diagnostics", Json::array()}}}}}});
     const std::lock_guard lock(mutex_);
     for (const Json& message : sent_)
@@ -196,8 +199,9 @@ TEST_F(DiagnosticsTest, StaleBlockPublishedWithItsQuickFix) {
     EXPECT_EQ(actions[0]["kind"], "quickfix");
     EXPECT_EQ(actions[0]["diagnostics"][0], diagnostic);
     EXPECT_EQ(actions[0]["edit"]["changes"][kUri][0],
-              (Json{{"range", {{"start", {{"line", 0}, {"character", 3}}},
-                               {"end", {{"line", 0}, {"character", 8}}}}},
+              (Json{{"range",
+                     {{"start", {{"line", 0}, {"character", 3}}},
+                      {"end", {{"line", 0}, {"character", 8}}}}},
                     {"newText", "FRESH"}}));
   }
 
@@ -245,8 +249,7 @@ TEST_F(DiagnosticsTest, ClosingClearsWhatWasPublished) {
   Settle();
   EXPECT_EQ(Published().size(), 2u);
   int logged = 0;
-  for (const Json& message : sent_)
-    logged += message.value("method", "") == "window/logMessage";
+  for (const Json& message : sent_) logged += message.value("method", "") == "window/logMessage";
   EXPECT_EQ(logged, 1);
 }
 

@@ -42,6 +42,7 @@ struct ActionResult {
 struct StaleBlock {
   ByteRange block;        // the block's lines, from the first's start to the last's end
   ByteRange declaration;  // the declaration's first line
+  ByteRange changed;      // the lines the refresh rewrites, whole: where the warning goes
   std::string subject;    // the declaration's name, as the check names it (UTF-8)
   std::string message;    // what changed, as `quillmark check` says it (UTF-8)
   // What makes the block current (byte positions in the checked document, not
