@@ -60,6 +60,8 @@ namespace {
 
 using syntax::KindMask;
 
+}  // namespace
+
 std::optional<KindMask> ParseKinds(std::string_view text, std::string* error) {
   if (text.empty()) return syntax::kDefaultBatchKinds;
   KindMask mask = 0;
@@ -80,6 +82,8 @@ std::optional<KindMask> ParseKinds(std::string_view text, std::string* error) {
   }
   return mask;
 }
+
+namespace {
 
 struct FileOutcome {
   std::string error;  // not empty: the file failed and was left alone

@@ -9,6 +9,9 @@
 #include <vector>
 
 #include "quillmark/platform.h"
+#ifdef QUILLMARK_HAVE_SYNTAX
+#include "quillmark/syntax.h"
+#endif
 
 namespace quillmark::cli {
 
@@ -20,6 +23,12 @@ struct BatchOptions {
   unsigned jobs = 0;  // 0: one thread per core
   std::string encoding = "auto";
 };
+
+#ifdef QUILLMARK_HAVE_SYNTAX
+// The --kinds value (comma-separated kind words; empty: the default set) as a
+// set of kinds; nothing, and `error` set, for an unknown word.
+std::optional<syntax::KindMask> ParseKinds(std::string_view text, std::string* error);
+#endif
 
 CLI::App* AddBatchCommand(CLI::App& app, BatchOptions& options);
 

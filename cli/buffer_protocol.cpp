@@ -21,7 +21,9 @@ constexpr std::size_t kMaxBufferBytes = std::size_t{1} << 30;
 // What the reply names as recognised: nothing when the command found no
 // declaration; the kind whose template is empty when that stopped it.
 std::string ReplyKind(DocumentCommand command, const DocumentRun& run) {
-  if (run.status == kExitNothing && run.result.outcome != CommentOutcome::kEmptyTemplate) return {};
+  if (run.status == kExitNothing && run.result.outcome != CommentOutcome::kEmptyTemplate &&
+      command != DocumentCommand::kRefresh)
+    return {};
   switch (command) {
     case DocumentCommand::kComment:
       return std::string(KindIdentifier(run.result.kind));
@@ -29,6 +31,8 @@ std::string ReplyKind(DocumentCommand command, const DocumentRun& run) {
       return std::string(KindIdentifier(DeclKind::FileHeader));
     case DocumentCommand::kDelete:
       return "delete";
+    case DocumentCommand::kRefresh:
+      return std::string(KindIdentifier(run.result.kind));
   }
   return {};
 }
@@ -38,6 +42,30 @@ BufferReply Failure(BufferReply reply, int status, std::string message) {
   reply.message = std::move(message);
   return reply;
 }
+
+void AppendOptionalInt(std::string& out, const std::optional<int>& value) {
+  out += value ? std::to_string(*value) : "null";
+}
+
+bool ReadStandardInput(std::string& bytes, std::string& error) {
+  char chunk[1 << 16];
+  for (;;) {
+    const ssize_t n = ::read(STDIN_FILENO, chunk, sizeof chunk);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      error = std::string("cannot read standard input: ") + std::strerror(errno);
+      return false;
+    }
+    if (n == 0) return true;
+    if (bytes.size() + static_cast<std::size_t>(n) >= kMaxBufferBytes) {
+      error = "the buffer on standard input is too large (1 GiB or more)";
+      return false;
+    }
+    bytes.append(chunk, static_cast<std::size_t>(n));
+  }
+}
+
+}  // namespace
 
 void AppendJsonString(std::string& out, std::string_view text) {
   out += '"';
@@ -70,30 +98,6 @@ void AppendJsonString(std::string& out, std::string_view text) {
   }
   out += '"';
 }
-
-void AppendOptionalInt(std::string& out, const std::optional<int>& value) {
-  out += value ? std::to_string(*value) : "null";
-}
-
-bool ReadStandardInput(std::string& bytes, std::string& error) {
-  char chunk[1 << 16];
-  for (;;) {
-    const ssize_t n = ::read(STDIN_FILENO, chunk, sizeof chunk);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      error = std::string("cannot read standard input: ") + std::strerror(errno);
-      return false;
-    }
-    if (n == 0) return true;
-    if (bytes.size() + static_cast<std::size_t>(n) >= kMaxBufferBytes) {
-      error = "the buffer on standard input is too large (1 GiB or more)";
-      return false;
-    }
-    bytes.append(chunk, static_cast<std::size_t>(n));
-  }
-}
-
-}  // namespace
 
 BufferReply EditBuffer(const BufferRequest& request, std::string bytes, const Platform& platform) {
   BufferReply reply;

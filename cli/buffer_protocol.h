@@ -8,6 +8,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "document_command.h"
 #include "quillmark/platform.h"
@@ -44,6 +45,9 @@ struct BufferReply {
 // Runs one command on the bytes of a buffer. Settings are loaded (and saved
 // when they changed) as for a file; nothing else outside the buffer is touched.
 BufferReply EditBuffer(const BufferRequest& request, std::string bytes, const Platform& platform);
+
+// `text` as a JSON string, quotes and escapes included, appended to `out`.
+void AppendJsonString(std::string& out, std::string_view text);
 
 // The reply's header line, without the line feed that ends it.
 std::string FormatJsonHeader(const BufferReply& reply);

@@ -22,6 +22,7 @@ EngineCommand EngineCommandOf(DocumentCommand command) {
     case DocumentCommand::kHeader:
       return EngineCommand::kHeader;
     case DocumentCommand::kDelete:
+    case DocumentCommand::kRefresh:
       break;
   }
   return EngineCommand::kDelete;
@@ -69,13 +70,18 @@ DocumentRun RunOnDocument(const DocumentRequest& request, MemoryDocument& docume
     return run;
   }
   std::unique_ptr<DeclarationFieldsSource> syntax;
-  if (request.command == DocumentCommand::kComment &&
+  if ((request.command == DocumentCommand::kComment ||
+       request.command == DocumentCommand::kRefresh) &&
       !ChooseParser(request.parser, commands, &syntax, &run.message))
     return run;
   commands.SetDeclarationSource(syntax.get());
 
   run.ran = true;
-  TextRun text = commands.Run(EngineCommandOf(request.command), input);
+  RefreshResult refreshed;
+  TextRun text = request.command == DocumentCommand::kRefresh
+                     ? commands.Refresh(input, &refreshed)
+                     : commands.Run(EngineCommandOf(request.command), input);
+  run.changes = std::move(refreshed.changes);
   const CommandPlan& plan = text.result.plan;
   run.result = {plan.outcome, plan.kind, plan.replacedCharacters, plan.syntaxFellBack,
                 plan.syntaxFailure};

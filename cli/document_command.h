@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "exit_status.h"
 #include "quillmark/commands.h"
@@ -15,7 +16,7 @@
 
 namespace quillmark::cli {
 
-enum class DocumentCommand { kComment, kHeader, kDelete };
+enum class DocumentCommand { kComment, kHeader, kDelete, kRefresh };
 
 // Keeps what the commands show and report; with `echo`, also writes each to
 // standard error as it comes, the way a console shows it.
@@ -54,6 +55,8 @@ struct DocumentRun {
   // after "quillmark: "; 3: why nothing was done (English).
   std::string message;
   CommandResult result;
+  // Refresh: what differed in the block (empty otherwise).
+  std::vector<FieldChange> changes;
   // False when the settings changed but could not be written; `settingsError` says why.
   bool settingsSaved = true;
   std::string settingsError;

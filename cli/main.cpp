@@ -15,6 +15,7 @@
 #include "argument_hint.h"
 #include "batch.h"
 #include "buffer_protocol.h"
+#include "check.h"
 #include "dialogs.h"
 #include "document_command.h"
 #include "messages.h"
@@ -136,8 +137,14 @@ int RunDocumentCommand(DocumentCommand command, const Options& options, const Pl
   if (run.status == kExitError) std::cerr << "quillmark: " << run.message << '\n';
   if (!run.settingsSaved) std::cerr << "quillmark: warning: " << run.settingsError << '\n';
   ReportSyntaxFallback(run.result, options.verbose);
-  if (run.status == kExitNothing) std::cerr << "quillmark: " << run.message << '\n';
+  // A current block is what refresh hopes for; it says so only when asked.
+  if (run.status == kExitNothing && (command != DocumentCommand::kRefresh || options.verbose))
+    std::cerr << "quillmark: " << run.message << '\n';
   if (run.status != kExitOk) return run.status;
+  if (options.verbose)
+    for (const FieldChange& change : run.changes)
+      std::cerr << "quillmark: refreshed " << change.field << ": " << change.was << " now "
+                << change.now << '\n';
   if (options.verbose &&
       (run.result.replacedCharacters || (replacedInNames && command == DocumentCommand::kHeader)))
     std::cerr << "quillmark: some characters cannot be written in this file's encoding (GBK) "
@@ -400,6 +407,18 @@ int Main(int argc, char** argv) {
       ->type_name("CMD [ARGS...]");
   BatchOptions batchOptions;
   CLI::App* batch = AddBatchCommand(app, batchOptions);
+  CheckCommandOptions checkOptions;
+  CLI::App* checkCommand = AddCheckCommand(app, checkOptions);
+  CLI::App* refresh = app.add_subcommand(
+      "refresh",
+      "Bring the comment block above the selected declaration up to date: the fields its "
+      "template fills from the declaration (names, class, base classes, parameters, return "
+      "type) are derived again and only the lines that carry them are rewritten; author, "
+      "company, date and everything you typed stay. A block that does not follow its kind's "
+      "template is left alone. Exit 0 refreshed (caret printed), 3 current or no block "
+      "(--verbose says which), 2 error");
+  AddFileOptions(*refresh, options);
+  AddSelectionOptions(*refresh, options);
 
   try {
     app.parse(argc, argv);
@@ -421,8 +440,10 @@ int Main(int argc, char** argv) {
     // The buffer protocol's standard error in text form is the caret alone.
     const bool checking = check->count() > 0;
     const bool quietBuffer = options.file == "-" && options.format != "json" && !options.verbose;
-    if (((comment->parsed() || header->parsed() || remove->parsed()) && !quietBuffer) ||
-        batch->parsed() || (settings->parsed() && !checking && !options.settingsPath)) {
+    if (((comment->parsed() || header->parsed() || remove->parsed() || refresh->parsed()) &&
+         !quietBuffer) ||
+        batch->parsed() || checkCommand->parsed() ||
+        (settings->parsed() && !checking && !options.settingsPath)) {
       const std::string path = !options.loadFrom.empty()
                                    ? options.loadFrom
                                    : SettingsFilePath(options, platform, nullptr);
@@ -431,6 +452,9 @@ int Main(int argc, char** argv) {
     if (comment->parsed()) return RunDocumentCommand(DocumentCommand::kComment, options, platform);
     if (header->parsed()) return RunDocumentCommand(DocumentCommand::kHeader, options, platform);
     if (remove->parsed()) return RunDocumentCommand(DocumentCommand::kDelete, options, platform);
+    if (refresh->parsed()) return RunDocumentCommand(DocumentCommand::kRefresh, options, platform);
+    if (checkCommand->parsed())
+      return RunCheck(checkOptions, SettingsOverride(options), options.verbose, platform);
     if (batch->parsed())
       return RunBatch(batchOptions, SettingsOverride(options), options.verbose, platform);
     if (about->parsed()) return RunDialogs("about", "");

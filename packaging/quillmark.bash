@@ -37,7 +37,7 @@ _quillmark() {
   local i subcommand=""
   for ((i = 1; i < cword; i++)); do
     case ${words[i]} in
-      comment | header | delete | settings | about | lsp | batch)
+      comment | header | delete | settings | about | lsp | batch | refresh | check)
         subcommand=${words[i]}
         break
         ;;
@@ -51,10 +51,10 @@ _quillmark() {
       if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W '--settings --verbose --parser --help --version' -- "$cur"))
       else
-        COMPREPLY=($(compgen -W 'comment header delete settings about lsp batch' -- "$cur"))
+        COMPREPLY=($(compgen -W 'comment header delete settings about lsp batch refresh check' -- "$cur"))
       fi
       ;;
-    comment | delete)
+    comment | delete | refresh)
       if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W "--line --lines --select $file_options --help" -- "$cur"))
       else
@@ -77,6 +77,13 @@ _quillmark() {
     batch)
       if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W '--kinds --dry-run --diff --jobs --encoding --help' -- "$cur"))
+      else
+        _filedir
+      fi
+      ;;
+    check)
+      if [[ $cur == -* ]]; then
+        COMPREPLY=($(compgen -W '--missing --kinds --format --jobs --encoding --help' -- "$cur"))
       else
         _filedir
       fi

@@ -168,14 +168,19 @@ std::vector<BlockPattern::Piece> PiecesOf(std::string_view line) {
   return pieces;
 }
 
-// Matches one document line against a pattern line: the fixed texts must
-// stand in order; a slot takes what lies up to the next fixed text (the rest
-// of the line when it is last). A line whose trailing blanks an editor
-// stripped still matches. What follows the last fixed text is the user's.
-bool MatchLine(std::string_view line, const std::vector<BlockPattern::Piece>& pieces, CodePage page,
-               std::vector<std::string>* captures, std::string* suffix) {
-  captures->clear();
+// Matches a template line against the document from line `at` (no further
+// than `last`): the fixed texts must stand in order; a slot takes what lies up
+// to the next fixed text (the rest of the line when it is last). A list goes
+// on over continuation lines while its line holds a comma and the next fixed
+// text is not on it; the rest of the template line follows on its last line.
+// A line whose trailing blanks an editor stripped still matches. What follows
+// the last fixed text is the user's.
+bool MatchLine(std::string_view text, const LineTable& lines, int at, int last,
+               const std::vector<BlockPattern::Piece>& pieces, CodePage page, ReadLine* out) {
+  ReadLine read{at, at, {}, {}, {}};
+  std::string_view line = LineAt(text, lines, at);
   std::size_t pos = 0;
+  bool listSeen = false;
   for (std::size_t k = 0; k < pieces.size(); ++k) {
     const BlockPattern::Piece& piece = pieces[k];
     if (piece.slot == 0) {
@@ -192,40 +197,46 @@ bool MatchLine(std::string_view line, const std::vector<BlockPattern::Piece>& pi
       }
       return false;
     }
+    const std::string& next =
+        k + 1 < pieces.size() && pieces[k + 1].slot == 0 ? pieces[k + 1].text : std::string();
+    const bool list = IsListSlot(piece.slot) && !listSeen;
+    listSeen = listSeen || list;
+    while (list && read.last < last) {
+      const std::string_view rest = line.substr(pos);
+      const std::string_view following = LineAt(text, lines, read.last + 1);
+      if (!following.starts_with(kContinuation) || rest.find(',') == std::string_view::npos ||
+          (!next.empty() && FindSubstring(rest, next, page) >= 0))
+        break;
+      read.listLines.emplace_back(rest);
+      ++read.last;
+      line = following;
+      pos = kContinuation.size();
+    }
+    std::string capture;
     if (k + 1 == pieces.size()) {
-      captures->emplace_back(line.substr(pos));
+      capture = line.substr(pos);
       pos = line.size();
-      continue;
-    }
-    const std::string& next = pieces[k + 1].slot == 0 ? pieces[k + 1].text : std::string();
-    if (next.empty()) {
-      captures->emplace_back();  // two slots side by side: the later one takes the text
-      continue;
-    }
-    const int at = FindSubstring(line, next, page, static_cast<int>(pos));
-    if (at < 0) {
+    } else if (next.empty()) {
+      // Two slots side by side: the later one takes the text.
+    } else if (const int found = FindSubstring(line, next, page, static_cast<int>(pos));
+               found >= 0) {
+      capture = line.substr(pos, static_cast<std::size_t>(found) - pos);
+      pos = static_cast<std::size_t>(found);
+    } else {
       // The next fixed text may have lost its trailing blanks at the line's end.
       const std::string_view trimmed = TrimRight(next);
-      if (trimmed.size() < next.size() && !trimmed.empty() && k + 2 == pieces.size() &&
-          line.ends_with(trimmed) && line.size() - trimmed.size() >= pos) {
-        captures->emplace_back(line.substr(pos, line.size() - trimmed.size() - pos));
-        pos = line.size() - trimmed.size();
-        continue;
-      }
-      return false;
+      if (trimmed.size() == next.size() || trimmed.empty() || k + 2 != pieces.size() ||
+          !line.ends_with(trimmed) || line.size() - trimmed.size() < pos)
+        return false;
+      capture = line.substr(pos, line.size() - trimmed.size() - pos);
+      pos = line.size() - trimmed.size();
     }
-    captures->emplace_back(line.substr(pos, static_cast<std::size_t>(at) - pos));
-    pos = static_cast<std::size_t>(at);
+    if (list) read.listLines.push_back(capture);
+    read.captures.push_back(list ? read.listLines.front() : std::move(capture));
   }
-  *suffix = std::string(line.substr(pos));
+  read.suffix = std::string(line.substr(pos));
+  *out = std::move(read);
   return true;
-}
-
-// Whether a list line goes on: the item ends in a comma (perhaps followed by
-// the user's words) and the next line has the continuation prefix.
-bool ListGoesOn(std::string_view captured, std::string_view nextLine) {
-  if (!nextLine.starts_with(kContinuation)) return false;
-  return captured.find(',') != std::string_view::npos;
 }
 
 bool MatchBlock(std::string_view text, const LineTable& lines, int first, int last,
@@ -235,26 +246,14 @@ bool MatchBlock(std::string_view text, const LineTable& lines, int first, int la
   block.lastLine = last;
   std::size_t t = 0;
   int i = first;
-  std::vector<std::string> captures;
-  std::string suffix;
+  ReadLine read;
   while (t < pattern.lines.size()) {
     if (i > last) return false;
-    const std::vector<BlockPattern::Piece>& pieces = pattern.lines[t];
-    if (!MatchLine(LineAt(text, lines, i), pieces, page, &captures, &suffix)) {
+    if (!MatchLine(text, lines, i, last, pattern.lines[t], page, &read)) {
       // A line of the user's own between template lines; none before the first.
       if (t == 0) return false;
       ++i;
       continue;
-    }
-    ReadLine read{i, i, captures, {}, suffix};
-    if (!pieces.empty() && IsListSlot(pieces.back().slot)) {
-      std::string_view current = captures.back();
-      read.listLines.emplace_back(current);
-      while (read.last < last && ListGoesOn(current, LineAt(text, lines, read.last + 1))) {
-        ++read.last;
-        current = LineAt(text, lines, read.last).substr(kContinuation.size());
-        read.listLines.emplace_back(current);
-      }
     }
     i = read.last + 1;
     block.lines.push_back(std::move(read));
@@ -377,7 +376,7 @@ std::vector<BlockFieldValue> FieldsOf(const ReadBlock& block, const BlockPattern
         lists.reserve(readings.size());
         for (const FieldValues& reading : readings) lists.push_back(ListValue(reading, slot));
         for (std::vector<std::string>& list : lists) expected.push_back(&list);
-        if (last) {
+        if (!line.listLines.empty()) {
           field.items = ListItems(line, expected);
         } else {
           for (std::string& item : SplitList(text)) field.items.push_back({std::move(item), {}});
@@ -453,7 +452,7 @@ std::vector<std::string> RenderLine(const std::vector<BlockPattern::Piece>& piec
     } else if (!IsListSlot(piece.slot)) {
       out.back() += SingleValue(now, piece.slot);
       if (last) out.back() += SplitNote(captured, {SingleValue(now, piece.slot)}).note;
-    } else if (!last) {
+    } else if (read.listLines.empty()) {
       out.back() += JoinItems(ListValue(now, piece.slot)).value;
     } else {
       const std::vector<std::string>& items = ListValue(now, piece.slot);
@@ -600,10 +599,9 @@ BlockShape ReadBlockAbove(std::string_view text, const LineTable& lines, int dec
   if (last < 1) return BlockShape::kNone;
   const std::string_view lastText = Trim(LineAt(text, lines, last));
   const bool comment = lastText.starts_with("//") || lastText.ends_with("*/");
-  std::vector<std::string> captures;
-  std::string suffix;
+  ReadLine read;
   // A block ends with its template's last line.
-  if (!MatchLine(LineAt(text, lines, last), pattern.lines.back(), pattern.page, &captures, &suffix))
+  if (!MatchLine(text, lines, last, last, pattern.lines.back(), pattern.page, &read))
     return comment ? BlockShape::kForeign : BlockShape::kNone;
   // The user's own lines may sit between template lines; a block this much
   // longer than its template is not one.
@@ -612,7 +610,7 @@ BlockShape ReadBlockAbove(std::string_view text, const LineTable& lines, int dec
        --first) {
     const std::string_view line = LineAt(text, lines, first);
     if (IsBlankLine(line) && !pattern.lines.front().empty()) break;
-    if (!MatchLine(line, pattern.lines.front(), pattern.page, &captures, &suffix)) continue;
+    if (!MatchLine(text, lines, first, last, pattern.lines.front(), pattern.page, &read)) continue;
     if (MatchBlock(text, lines, first, last, pattern, pattern.page, out))
       return BlockShape::kMatched;
   }
@@ -665,9 +663,11 @@ std::vector<Edit> RefreshEdits(std::string_view text, const LineTable& lines,
       continue;
     const ReadLine& read = block.lines[t];
     std::vector<ValueAndNote> oldList;
-    if (!pieces.empty() && IsListSlot(pieces.back().slot)) {
-      std::vector<std::string> list = ListValue(now, pieces.back().slot);
-      oldList = ListItems(read, {&list});
+    const auto list = std::find_if(pieces.begin(), pieces.end(),
+                                   [](const BlockPattern::Piece& p) { return IsListSlot(p.slot); });
+    if (list != pieces.end()) {
+      std::vector<std::string> items = ListValue(now, list->slot);
+      oldList = ListItems(read, {&items});
     }
     const std::vector<std::string> rendered = RenderLine(pieces, read, now, oldList);
     std::string put;

@@ -166,6 +166,49 @@ void Commands::ToggleDeletedLines(TextSelection& selection) {
               ui_);
 }
 
+CommentContext Commands::ContextFor(const TextDocumentInput& document) const {
+  CommentContext context;
+  context.page = document.page;
+  context.converter = &platform_.Converter();
+  context.today = platform_.Today();
+  context.user = &templateTree_.userInfo;
+  context.projectName = [&document] { return document.projectName.value_or(std::string()); };
+  context.documentName = [&document] { return document.name; };
+  context.declarations = declarations_;
+  return context;
+}
+
+TextRun Commands::Refresh(const TextDocumentInput& document, RefreshResult* details) {
+  TextRun run;
+  RefreshResult refreshed;
+  try {
+    std::optional<LineTable> ownLines;
+    if (document.lines == nullptr) ownLines.emplace(document.text);
+    const LineTable& lines = document.lines != nullptr ? *document.lines : *ownLines;
+    const std::string lineBreak = FirstLineBreak(document.text);
+    refreshed = RefreshCommand({document.text, &lines, lineBreak, document.anchor, document.caret},
+                               templateTree_, ContextFor(document));
+  } catch (const std::bad_alloc&) {
+    run.message = "internal error: out of memory";
+    return run;
+  } catch (const std::exception& e) {
+    run.message = std::string("internal error: ") + e.what();
+    return run;
+  }
+  run.result.plan.kind = refreshed.kind;
+  if (refreshed.outcome == RefreshOutcome::kRefreshed) {
+    run.status = RunStatus::kDone;
+    run.result.plan.outcome = CommentOutcome::kInserted;
+    run.result.edits = refreshed.edits;
+    run.result.caret = refreshed.caret;
+  } else {
+    run.status = RunStatus::kNothing;
+    run.message = std::string(RefreshOutcomeText(refreshed.outcome)) + "; nothing changed";
+  }
+  if (details != nullptr) *details = std::move(refreshed);
+  return run;
+}
+
 TextRun Commands::Run(EngineCommand command, const TextDocumentInput& document) {
   TextRun run;
   try {
@@ -173,17 +216,9 @@ TextRun Commands::Run(EngineCommand command, const TextDocumentInput& document) 
     if (document.lines == nullptr) ownLines.emplace(document.text);
     const LineTable& lines = document.lines != nullptr ? *document.lines : *ownLines;
     const std::string lineBreak = FirstLineBreak(document.text);
-    CommentContext context;
-    context.page = document.page;
-    context.converter = &platform_.Converter();
-    context.today = platform_.Today();
-    context.user = &templateTree_.userInfo;
-    context.projectName = [&document] { return document.projectName.value_or(std::string()); };
-    context.documentName = [&document] { return document.name; };
-    context.declarations = declarations_;
     run.result =
         RunCommand(command, {document.text, &lines, lineBreak, document.anchor, document.caret},
-                   templateTree_, context);
+                   templateTree_, ContextFor(document));
   } catch (const std::bad_alloc&) {
     run.message = "internal error: out of memory";
     return run;

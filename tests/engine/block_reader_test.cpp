@@ -225,3 +225,44 @@ TEST_F(BlockReaderTest, GbkDocument) {
 
 }  // namespace
 }  // namespace quillmark
+
+namespace quillmark {
+namespace {
+
+// A template of the user's own: fields beside kept values on one line, the
+// caret marker in the middle of a line, a one-line list.
+TEST_F(BlockReaderTest, TemplatesOfTheUsersOwn) {
+  tree_.FindKindNode(DeclKind::Function)->lines = {
+      "/* %Function% in %CurrentFileName% by %Author% of %Company%, %Time%",
+      " * why: %CaretPos% (end)",
+      " * takes (%FunctionParam%) gives %ReturnValue%",
+      " */"};
+  const struct {
+    std::string before;
+    RefreshOutcome outcome;
+    std::string after;
+    const char* why;
+  } kCases[] = {
+      {"/* Area in old.cpp by Li of ACME, 1999年1月2日\n * why: 算面积 (end)\n"
+       " * takes (double r) gives double\n */\nint Size(double r, int p);\n",
+       RefreshOutcome::kRefreshed,
+       "/* Size in old.cpp by Li of ACME, 1999年1月2日\n * why: 算面积 (end)\n"
+       " * takes (double r,\n//\t\t\t\t int p) gives int\n */\nint Size(double r, int p);\n",
+       "file name, author, company and date as written; the list goes on over lines"},
+      {"/* Size in old.cpp by Li of ACME, 1999年1月2日\n * why: 算面积 (end) 又及\n"
+       " * takes (double r,\n//\t\t\t\t int p) gives int  整数\n */\nint Size(double r, int p);\n",
+       RefreshOutcome::kCurrent, "", "current, words after the last fixed text"},
+      {"/* Size in old.cpp by Li of ACME, 1999年1月2日\n * why: 算面积\n"
+       " * takes (double r) gives int\n */\nint Size(double r, int p);\n",
+       RefreshOutcome::kForeign, "", "the fixed text after the caret marker is gone"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.why);
+    const RefreshResult result = Refresh(c.before, LineOf(c.before, "int Size"));
+    EXPECT_EQ(c.outcome, result.outcome);
+    EXPECT_EQ(c.after.empty() ? c.before : c.after, ApplyEdits(c.before, result.edits));
+  }
+}
+
+}  // namespace
+}  // namespace quillmark

@@ -111,11 +111,16 @@ class Commands {
   // `document`, with these settings and this parser, as edits and a caret.
   // Nothing here touches an editor, a file or the settings file.
   TextRun Run(EngineCommand command, const TextDocumentInput& document);
+  // The refresh command the same way: kDone with the edits when the block
+  // above the declaration was stale, kNothing (and why) otherwise. `details`
+  // (if given) receives what the engine found.
+  TextRun Refresh(const TextDocumentInput& document, RefreshResult* details = nullptr);
 
   TemplateTree& templateTree() { return templateTree_; }
   const Platform& platform() const { return platform_; }
 
  private:
+  CommentContext ContextFor(const TextDocumentInput& document) const;
   CommandResult RunCommentCommand(EngineCommand command, const char* noDocumentMessage);
   template <typename Work>
   bool Guarded(Work&& work);
