@@ -508,9 +508,24 @@ class CommentActions final : public ActionProvider {
     if (!CheckDocument(document.Text(), commands.templateTree(), context, {}, *parser_, &findings,
                        error))
       return false;
-    for (const BlockFinding& finding : findings)
-      if (finding.state == BlockFinding::State::kStale)
-        blocks->push_back(ToStaleBlock(document, finding));
+    std::optional<LineTable> lines;
+    for (BlockFinding& finding : findings) {
+      if (finding.state != BlockFinding::State::kStale) continue;
+      // The fix is what `refresh --line N` writes, in the client's parser mode;
+      // the check's own edits where that finds nothing to do.
+      if (!lines) lines.emplace(document.Text());
+      const int line = finding.declaration.line;
+      TextDocumentInput input{document.Text(),
+                              CodePage::kUtf8,
+                              &*lines,
+                              {line, static_cast<int>(document.Line(line - 1).size()) + 1},
+                              {line, 1},
+                              name,
+                              project};
+      if (TextRun run = commands.Refresh(input); run.status == RunStatus::kDone)
+        finding.refresh = std::move(run.result.edits);
+      blocks->push_back(ToStaleBlock(document, finding));
+    }
     return true;
 #else
     (void)view;
