@@ -515,13 +515,14 @@ class CommentActions final : public ActionProvider {
       // the check's own edits where that finds nothing to do.
       if (!lines) lines.emplace(document.Text());
       const int line = finding.declaration.line;
-      TextDocumentInput input{document.Text(),
-                              CodePage::kUtf8,
-                              &*lines,
-                              {line, static_cast<int>(document.Line(line - 1).size()) + 1},
-                              {line, 1},
-                              name,
-                              project};
+      // The declaration's whole line, as --line takes it.
+      TextDocumentInput input;
+      input.text = document.Text();
+      input.lines = &*lines;
+      input.anchor = {line, static_cast<int>(document.Line(line - 1).size()) + 1};
+      input.caret = {line, 1};
+      input.name = name;
+      input.projectName = project;
       if (TextRun run = commands.Refresh(input); run.status == RunStatus::kDone)
         finding.refresh = std::move(run.result.edits);
       blocks->push_back(ToStaleBlock(document, finding));
