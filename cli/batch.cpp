@@ -21,6 +21,7 @@
 #include "source_file.h"
 #include "unified_diff.h"
 #ifdef QUILLMARK_HAVE_SYNTAX
+#include "quillmark/block_check.h"
 #include "quillmark/syntax.h"
 #include "quillmark/syntax_fields.h"
 #endif
@@ -41,6 +42,13 @@ CLI::App* AddBatchCommand(CLI::App& app, BatchOptions& options) {
                               "Print PATH:LINE: kind name of what would be commented");
   auto* diff = batch->add_flag("--diff", options.diff, "Print a unified diff instead of writing");
   dry->excludes(diff);
+  auto* refresh = batch->add_flag(
+      "--refresh", options.refresh,
+      "Also bring every stale comment block up to date, as `quillmark refresh` does (the "
+      "blocks `quillmark check` reports); --dry-run lists them as PATH:LINE: refresh kind name");
+  batch->add_flag("--no-new", options.noNew, "With --refresh: refresh only, comment nothing new")
+      ->needs(refresh);
+  refresh->excludes(diff);
   batch->add_option("--jobs,-j", options.jobs, "Files processed at once (default: one per core)");
   batch->add_option("--encoding", options.encoding, "auto (default), utf-8 or gbk")
       ->check(CLI::IsMember({"auto", "utf-8", "gbk"}));
@@ -89,6 +97,7 @@ struct FileOutcome {
   std::string error;  // not empty: the file failed and was left alone
   int commented = 0;
   std::string report;  // --dry-run lines or the --diff text
+  int refreshed = 0;
 };
 
 struct BatchJob {
@@ -119,14 +128,29 @@ FileOutcome ProcessFile(const std::string& path, const BatchJob& job,
     outcome.error = path + ": " + why;
     return outcome;
   }
-  std::erase_if(found, [](const syntax::FoundDeclaration& f) { return f.commented; });
+  std::vector<BlockFinding> stale;
+  if (job.options.refresh) {
+    CommentContext reading;
+    reading.page = file->codePage;
+    reading.converter = &converter;
+    reading.user = &job.tree.userInfo;
+    CheckOptions check;
+    check.kinds = job.kinds;
+    if (!CheckFound(file->text, *utf8, found, job.tree, reading, check, &stale)) {
+      outcome.error = path + " cannot be read as GBK text";
+      return outcome;
+    }
+  }
+  std::erase_if(found, [&job](const syntax::FoundDeclaration& f) {
+    return f.commented || job.options.noNew;
+  });
   // One block per line: two declarations that start on one line share it.
   std::sort(found.begin(), found.end(),
             [](const auto& a, const auto& b) { return a.line > b.line; });
   found.erase(std::unique(found.begin(), found.end(),
                           [](const auto& a, const auto& b) { return a.line == b.line; }),
               found.end());
-  if (found.empty()) return outcome;
+  if (found.empty() && stale.empty()) return outcome;
 
   bool replacedInNames = false;
   const std::string name = EncodeLossy(BaseName(path), file->codePage, converter, &replacedInNames);
@@ -158,20 +182,32 @@ FileOutcome ProcessFile(const std::string& path, const BatchJob& job,
     return outcome;
   }
   outcome.commented = static_cast<int>(plan.edits.size());
+  outcome.refreshed = static_cast<int>(stale.size());
   if (job.options.dryRun) {
     for (std::size_t i = 0; i < plan.edits.size(); ++i)
       outcome.report += path + ":" + std::to_string(plan.lines[i]) + ": " +
                         std::string(KindName(plan.kinds[i])) + " " + names[plan.lines[i]] + "\n";
+    for (const BlockFinding& finding : stale)
+      outcome.report += path + ":" + std::to_string(finding.declaration.line) + ": refresh " +
+                        std::string(KindName(finding.kind)) + " " + finding.subject + "\n";
     return outcome;
   }
   if (job.options.diff) {
     outcome.report = InsertionDiff(path, file->text, InsertionsOf(plan, lineBreak));
     return outcome;
   }
-  if (outcome.commented == 0) return outcome;
-  if (!ReplaceFileAtomically(path, SourceBytes(file->bom, ApplyEdits(file->text, plan.edits)),
+  if (outcome.commented == 0 && outcome.refreshed == 0) return outcome;
+  // The refreshes rewrite lines inside blocks, the insertions go in at the
+  // starts of declarations without one: the two never overlap.
+  std::vector<Edit> edits = std::move(plan.edits);
+  for (BlockFinding& finding : stale)
+    for (Edit& edit : finding.refresh) edits.push_back(std::move(edit));
+  std::stable_sort(edits.begin(), edits.end(),
+                   [](const Edit& a, const Edit& b) { return a.from < b.from; });
+  if (!ReplaceFileAtomically(path, SourceBytes(file->bom, ApplyEdits(file->text, edits)),
                              &outcome.error, &file->identity)) {
     outcome.commented = 0;
+    outcome.refreshed = 0;
     if (outcome.error.find(path) == std::string::npos) outcome.error = path + ": " + outcome.error;
   }
   return outcome;
@@ -235,7 +271,7 @@ int RunBatch(const BatchOptions& options, const std::optional<std::string>& sett
   filesDone = 0;
   filesTotal = files.size();
   SetInterruptNote(&NoteInterruptedBatch);
-  std::atomic<int> commented{0};
+  std::atomic<int> commented{0}, refreshed{0};
   std::mutex mutex;
   std::condition_variable finished;
   const unsigned threads = std::max(
@@ -253,6 +289,7 @@ int RunBatch(const BatchOptions& options, const std::optional<std::string>& sett
           outcomes[i] = FileOutcome{files[i] + ": internal error: " + e.what(), 0, {}};
         }
         commented += outcomes[i].commented;
+        refreshed += outcomes[i].refreshed;
         ++filesDone;
         if (++done == files.size()) {
           std::lock_guard lock(mutex);
@@ -287,8 +324,10 @@ int RunBatch(const BatchOptions& options, const std::optional<std::string>& sett
   }
   std::cout.flush();
   const char* verb = options.dryRun ? "to comment" : options.diff ? "in the diff" : "commented";
-  std::cerr << "quillmark: " << files.size() << " files, " << commented << " declarations " << verb
-            << ", " << failed << " failed\n";
+  std::cerr << "quillmark: " << files.size() << " files, " << commented << " declarations " << verb;
+  if (options.refresh)
+    std::cerr << ", " << refreshed << " blocks " << (options.dryRun ? "to refresh" : "refreshed");
+  std::cerr << ", " << failed << " failed\n";
   if (verbose && failed > 0)
     std::cerr << "quillmark: the files that failed were left as they were\n";
   return failed > 0 ? kExitError : kExitOk;

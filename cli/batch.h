@@ -20,7 +20,9 @@ struct BatchOptions {
   std::string kinds;  // comma-separated kind names; empty: the default set
   bool dryRun = false;
   bool diff = false;
-  unsigned jobs = 0;  // 0: one thread per core
+  bool refresh = false;  // also bring stale blocks up to date
+  bool noNew = false;    // with refresh: comment nothing new
+  unsigned jobs = 0;     // 0: one thread per core
   std::string encoding = "auto";
 };
 

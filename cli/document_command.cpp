@@ -70,9 +70,16 @@ DocumentRun RunOnDocument(const DocumentRequest& request, MemoryDocument& docume
     return run;
   }
   std::unique_ptr<DeclarationFieldsSource> syntax;
+  // Refresh reads the declaration as check does, with the syntax parser where
+  // this build has it, unless --parser keywords says otherwise; a block the
+  // keyword mode wrote still reads as current.
+  const std::string parser = request.command == DocumentCommand::kRefresh &&
+                                     request.parser.empty() && SyntaxParserBuiltIn()
+                                 ? std::string("syntax")
+                                 : request.parser;
   if ((request.command == DocumentCommand::kComment ||
        request.command == DocumentCommand::kRefresh) &&
-      !ChooseParser(request.parser, commands, &syntax, &run.message))
+      !ChooseParser(parser, commands, &syntax, &run.message))
     return run;
   commands.SetDeclarationSource(syntax.get());
 

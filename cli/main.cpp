@@ -413,7 +413,8 @@ int Main(int argc, char** argv) {
       "refresh",
       "Bring the comment block above the selected declaration up to date: the fields its "
       "template fills from the declaration (names, class, base classes, parameters, return "
-      "type) are derived again and only the lines that carry them are rewritten; author, "
+      "type) are derived again, with the syntax parser unless --parser keywords, and only the "
+      "lines that carry them are rewritten; author, "
       "company, date and everything you typed stay. A block that does not follow its kind's "
       "template is left alone. Exit 0 refreshed (caret printed), 3 current or no block "
       "(--verbose says which), 2 error");

@@ -1,6 +1,8 @@
 // The batch road: a whole document through the syntax parser's declaration
 // finder, the blocks of the default templates built from what it found and
-// inserted bottom to top, as batch does for one file. Input layout:
+// inserted bottom to top, as batch does for one file; then the check road over
+// the input and the result, where every block batch wrote reads back current.
+// Input layout:
 //   byte 0: bit 0 the document's code page (1: 936), bit 1 members inside
 //           classes, bits 2-7 pick kinds (with the default set)
 //   byte 1: how often the opener repeats: below 0xF0 as written, else
@@ -13,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "quillmark/block_check.h"
 #include "quillmark/engine.h"
 #include "quillmark/memory_editor.h"
 #include "quillmark/posix_platform.h"
@@ -89,5 +92,46 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     grown += document.Text().size() - before;
   }
   if (document.Text().size() != text.size() + grown) std::abort();
+
+  CheckOptions check;
+  check.kinds = options.kinds;
+  check.parseTimeLimit = options.parseTimeLimit;
+  check.foreign = true;
+  std::vector<BlockFinding> findings;
+  if (!CheckDocument(text, tree, context, check, parser, &findings, &why)) return 0;
+  for (const BlockFinding& finding : findings) {
+    if (finding.state != BlockFinding::State::kStale) continue;
+    // A stale block's refresh edits stay inside the document, in order.
+    std::size_t end = 0;
+    for (const Edit& edit : finding.refresh) {
+      if (edit.from < end || edit.to < edit.from || edit.to > text.size()) std::abort();
+      end = edit.to;
+    }
+  }
+  if (grown == 0) return 0;
+  // Only where the parser reads the declarations alike with the blocks in:
+  // on broken text the comments may move its error recovery.
+  std::optional<std::string> result = gbk ? DecodeToUtf8(document.Text(), page, converter)
+                                          : std::optional<std::string>(document.Text());
+  std::vector<syntax::FoundDeclaration> again;
+  if (!result || !parser.FindDeclarations(*result, options, &again, &why)) return 0;
+  const auto fieldsOf = [](const std::vector<syntax::FoundDeclaration>& list) {
+    std::vector<std::string> out;
+    for (const syntax::FoundDeclaration& f : list) {
+      const DeclarationFields d = syntax::ToFields(f.declaration);
+      std::string all = std::to_string(static_cast<int>(d.kind)) + "|" + d.name + "|" + d.scope +
+                        "|" + d.returnType;
+      for (const std::string& b : d.bases) all += "|b" + b;
+      for (const std::string& p : d.parameters) all += "|p" + p;
+      for (const std::string& p : d.macroParameters) all += "|m" + p;
+      out.push_back(std::move(all));
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+  };
+  if (fieldsOf(found) != fieldsOf(again)) return 0;
+  if (!CheckDocument(document.Text(), tree, context, check, parser, &findings, &why)) return 0;
+  for (const BlockFinding& finding : findings)
+    if (finding.state == BlockFinding::State::kStale) std::abort();
   return 0;
 }

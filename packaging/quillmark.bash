@@ -76,7 +76,7 @@ _quillmark() {
       ;;
     batch)
       if [[ $cur == -* ]]; then
-        COMPREPLY=($(compgen -W '--kinds --dry-run --diff --jobs --encoding --help' -- "$cur"))
+        COMPREPLY=($(compgen -W '--kinds --dry-run --diff --refresh --no-new --jobs --encoding --help' -- "$cur"))
       else
         _filedir
       fi

@@ -266,8 +266,10 @@ bool MatchBlock(std::string_view text, const LineTable& lines, int first, int la
 
 // Where a value ends and the user's words after it begin: after the longest
 // expected value the text starts with (blanks aside) when one is followed by
-// a blank or the end; else at the first tab or double space.
-std::size_t ValueEnd(std::string_view text, const std::vector<std::string_view>& expected) {
+// a blank or the end; else, for a name (`oneWord`), at the first blank after
+// it; else at the first tab or double space.
+std::size_t ValueEnd(std::string_view text, const std::vector<std::string_view>& expected,
+                     bool oneWord) {
   std::size_t best = std::string_view::npos;
   for (const std::string_view value : expected) {
     std::size_t i = 0, j = 0;
@@ -290,10 +292,26 @@ std::size_t ValueEnd(std::string_view text, const std::vector<std::string_view>&
     if (best == std::string_view::npos || i > best) best = i;
   }
   if (best != std::string_view::npos) return best;
+  if (oneWord) {
+    const std::size_t word = text.find_first_not_of(" \t");
+    if (word != std::string_view::npos) {
+      const std::size_t blank = text.find_first_of(" \t", word);
+      return blank == std::string_view::npos ? text.size() : blank;
+    }
+  }
   const std::size_t tab = text.find('\t');
   const std::size_t spaces = text.find("  ");
   const std::size_t end = std::min(tab, spaces);
   return end == std::string_view::npos ? text.size() : end;
+}
+
+// A name or class is one word when every reading of it is: then the words
+// after it are the user's even when a single blank parts them.
+bool OneWord(char slot, const std::vector<std::string_view>& expected) {
+  if (slot != 'n' && slot != 's') return false;
+  return std::all_of(expected.begin(), expected.end(), [](std::string_view value) {
+    return !Trim(value).empty() && Trim(value).find_first_of(" \t") == std::string_view::npos;
+  });
 }
 
 // A value and the user's words after it.
@@ -302,8 +320,9 @@ struct ValueAndNote {
   std::string note;
 };
 
-ValueAndNote SplitNote(std::string_view text, const std::vector<std::string_view>& expected) {
-  const std::size_t end = ValueEnd(text, expected);
+ValueAndNote SplitNote(std::string_view text, const std::vector<std::string_view>& expected,
+                       bool oneWord = false) {
+  const std::size_t end = ValueEnd(text, expected, oneWord);
   return {std::string(text.substr(0, end)), std::string(text.substr(end))};
 }
 
@@ -384,7 +403,7 @@ std::vector<BlockFieldValue> FieldsOf(const ReadBlock& block, const BlockPattern
       } else if (last) {
         std::vector<std::string_view> expected;
         for (const FieldValues& reading : readings) expected.push_back(SingleValue(reading, slot));
-        field.items.push_back(SplitNote(text, expected));
+        field.items.push_back(SplitNote(text, expected, OneWord(slot, expected)));
       } else {
         field.items.push_back({text, {}});
       }
@@ -451,7 +470,10 @@ std::vector<std::string> RenderLine(const std::vector<BlockPattern::Piece>& piec
       out.back() += captured;
     } else if (!IsListSlot(piece.slot)) {
       out.back() += SingleValue(now, piece.slot);
-      if (last) out.back() += SplitNote(captured, {SingleValue(now, piece.slot)}).note;
+      if (last) {
+        const std::vector<std::string_view> expected{SingleValue(now, piece.slot)};
+        out.back() += SplitNote(captured, expected, OneWord(piece.slot, expected)).note;
+      }
     } else if (read.listLines.empty()) {
       out.back() += JoinItems(ListValue(now, piece.slot)).value;
     } else {

@@ -105,15 +105,24 @@ bool CheckDocument(std::string_view text, const TemplateTree& tree, const Commen
   std::vector<syntax::FoundDeclaration> found;
   syntax::FindOptions find{options.kinds, true, options.parseTimeLimit};
   if (!parser.FindDeclarations(utf8, find, &found, error)) return false;
-  // One block per line, as batch writes them: the first declaration of a line.
-  found.erase(std::unique(found.begin(), found.end(),
-                          [](const auto& a, const auto& b) { return a.line == b.line; }),
-              found.end());
+  return CheckFound(text, utf8, found, tree, context, options, findings);
+}
 
+bool CheckFound(std::string_view text, std::string_view utf8,
+                const std::vector<syntax::FoundDeclaration>& all, const TemplateTree& tree,
+                const CommentContext& context, const CheckOptions& options,
+                std::vector<BlockFinding>* findings) {
+  findings->clear();
+  const bool converted = context.page != CodePage::kUtf8;
+  if (converted && context.converter == nullptr) return false;
   const LineTable lines(text);
   const std::string lineBreak = FirstLineBreak(text);
   Patterns patterns(tree, context);
-  for (const syntax::FoundDeclaration& f : found) {
+  int previousLine = 0;
+  for (const syntax::FoundDeclaration& f : all) {
+    // One block per line, as batch writes them: the first declaration of a line.
+    if (f.line == previousLine) continue;
+    previousLine = f.line;
     BlockFinding finding;
     finding.kind = f.declaration.kind;
     finding.subject = SubjectOf(f.declaration);

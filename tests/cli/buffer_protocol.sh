@@ -87,7 +87,7 @@ check delete_mark 0 '{"status":0,"changed":true,"line":4,"column":19,"kind":"del
 STDERR='8:13' check plain_caret 0 - class_utf8_lf "$data/view.h" -- \
   comment - --assume-filename view.h --line 4
 check refresh_member 0 '{"status":0,"changed":true,"line":31,"column":21,"kind":"member_function","message":""}' \
-  refresh_member "$data/shapes_stale.cpp" -- refresh - --assume-filename shapes_stale.cpp --line 32 --format json
+  refresh_member "$data/shapes_stale.cpp" -- --parser keywords refresh - --assume-filename shapes_stale.cpp --line 32 --format json
 
 # 1: the command showed its message; the buffer comes back unchanged.
 check empty_line 1 '{"status":1,"changed":false,"line":null,"column":null,"kind":null,"message":"请选中要加注释的类，或函数声明!"}' \
@@ -129,10 +129,10 @@ SETTINGS=empty.ini check empty_template 3 '{"status":3,"changed":false,"line":nu
 STDERR='' check plain_nothing 3 - = "$data/plain.c" -- comment - --line 1
 STDERR="quillmark: $nothing" check plain_nothing_verbose 3 - = "$data/plain.c" -- --verbose comment - --line 1
 check refresh_current 3 '{"status":3,"changed":false,"line":null,"column":null,"kind":"member_function","message":"the comment is current; nothing changed"}' \
-  = "$dir/expected/refresh_member" -- refresh - --line 33 --format json
-STDERR='' check refresh_current_quiet 3 - = "$dir/expected/refresh_member" -- refresh - --line 33
+  = "$dir/expected/refresh_member" -- --parser keywords refresh - --line 33 --format json
+STDERR='' check refresh_current_quiet 3 - = "$dir/expected/refresh_member" -- --parser keywords refresh - --line 33
 STDERR='quillmark: there is no comment above the declaration; nothing changed' \
-  check refresh_no_block_verbose 3 - = f.c -- --verbose refresh - --line 1
+  check refresh_no_block_verbose 3 - = f.c -- --verbose --parser keywords refresh - --line 1
 
 # A mistake in the settings: named on standard error with --format json, never
 # in text form, whose standard error is the caret or the message alone.

@@ -83,12 +83,17 @@ run_case() {
   status "$name check after refresh" 0 $?
   [ -s "$name.clean" ] && problem "$name" "check after refresh printed $(cat "$name.clean")"
   cp "$file" "$file.refreshed"
-  for line in $(cut -d: -f2 "$name.check"); do
+  local lines
+  lines=$(grep -n -E '^(class CCircle|double CCircle::Area|#define SCALE)' "$file" | cut -d: -f1)
+  [ "$(echo $lines)" = "15 33 48" ] || problem "$name" "declarations on lines $(echo $lines)"
+  for line in $lines; do
     q refresh "$file" --line "$line" >/dev/null 2>&1
     local got=$?
-    # The declarations moved down by the lines the refresh added; a
-    # declaration line that now holds no declaration is also "nothing".
     status "$name refresh again --line $line" 3 "$got"
+    # The keyword mode spaces lists its own way, and still finds them current.
+    q --parser keywords refresh "$file" --line "$line" >/dev/null 2>&1
+    got=$?
+    status "$name refresh again in the keyword mode --line $line" 3 "$got"
   done
   cmp -s "$file" "$file.refreshed" || problem "$name" "a second refresh changed the file"
 }
@@ -110,6 +115,40 @@ msg=$(q refresh plain.c --line 4 2>&1)
 [ -z "$msg" ] || problem quiet "said '$msg' without --verbose"
 q check plain.c nowhere.c >/dev/null 2>&1
 status "missing file" 2 $?
+q check --kinds bogus plain.c >/dev/null 2>&1
+status "unknown kind" 2 $?
+q check --format xml plain.c >/dev/null 2>&1
+status "unknown format" 2 $?
+# --missing and --verbose: the undocumented and the foreign, in one line each.
+q --verbose check --missing --kinds function plain.c >missing.txt 2>/dev/null
+status "missing and foreign" 1 $?
+printf '%s\n' "plain.c:2:1: warning: comment of 'f' does not follow the template of its kind (function); it is left as it is [foreign]" \
+  "plain.c:4:1: warning: function 'g' has no comment [missing]" >missing.expected
+cmp -s missing.expected missing.txt || problem "missing and foreign" "printed $(cat missing.txt)"
+q check --format json plain.c >empty.json
+status "json, nothing found" 0 $?
+[ "$(cat empty.json)" = "[]" ] || problem "json, nothing found" "printed $(cat empty.json)"
+
+# batch --refresh: stale blocks refreshed in the same pass as new ones go in.
+mkdir tree && cp "$dir/data/shapes_stale.cpp" tree/a.cpp && printf 'int Fresh(int a);\n' >>tree/a.cpp
+(cd tree && q batch --refresh --dry-run . >../dry.txt 2>../dry.err)
+status "batch --refresh --dry-run" 0 $?
+same refresh_batch_dry_run.txt dry.txt
+grep -q "1 files, 2 declarations to comment, 2 blocks to refresh, 0 failed" dry.err ||
+  problem "batch --refresh --dry-run" "said $(cat dry.err)"
+q batch --refresh --no-new tree >/dev/null 2>&1
+status "batch --refresh --no-new" 0 $?
+same refresh_batch_no_new tree/a.cpp
+q batch --refresh tree >/dev/null 2>batch.err
+grep -q "1 files, 2 declarations commented, 0 blocks refreshed, 0 failed" batch.err ||
+  problem "batch --refresh" "said $(cat batch.err)"
+q check --missing tree >/dev/null 2>&1
+status "check --missing after batch --refresh" 0 $?
+cp tree/a.cpp once.cpp
+q batch --refresh tree >/dev/null 2>&1
+cmp -s once.cpp tree/a.cpp || problem "batch --refresh" "a second run changed the file"
+q batch --no-new tree >/dev/null 2>&1
+status "--no-new without --refresh" 2 $?
 
 echo "refresh: $pass passed, $fail failed"
 [ "$fail" = 0 ]

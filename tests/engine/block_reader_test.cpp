@@ -136,6 +136,12 @@ const std::string kFunctionBlock = Block({
     kRule,
 });
 
+std::string ClassBlock(const std::string& name) {
+  return Block({kRule, "//\t类    名 : " + name, "//\t基    类 : ", "//\t描    述 : ",
+                "//\t功    能 : ", "//\t历史记录 : ", "//\t使用说明 : ", "//\t作    者 : A",
+                "//\t时    间 : 2002年9月17日", "//\t备    注 : ", kRule});
+}
+
 // Blocks as users leave them: words after the caret marker, after a field and
 // on lines of their own survive; other people's comments are never touched.
 TEST_F(BlockReaderTest, UserTextAndForeignBlocks) {
@@ -175,6 +181,11 @@ TEST_F(BlockReaderTest, UserTextAndForeignBlocks) {
            "double Area();\r\n",
        "trailing blanks stripped by an editor: still the template; only the changed line is "
        "written"},
+      {ClassBlock("CShape 形状类") + "class CCircle\r\n", 12, RefreshOutcome::kRefreshed,
+       ClassBlock("CCircle 形状类") + "class CCircle\r\n",
+       "a name is one word: the words after a single blank are the user's"},
+      {ClassBlock("CCircle 形状类") + "class CCircle\r\n", 12, RefreshOutcome::kCurrent, "",
+       "a current name with words after it"},
       {"// Area of a circle.\r\n// Returns square units.\r\ndouble Area(double r, int p);\r\n", 3,
        RefreshOutcome::kForeign, "", "a hand-written comment"},
       {Block({kRule, "//\t函 数 名 : Area", "//\t函数功能 : ", "//\t作    者 : A",
@@ -234,9 +245,7 @@ namespace {
 TEST_F(BlockReaderTest, TemplatesOfTheUsersOwn) {
   tree_.FindKindNode(DeclKind::Function)->lines = {
       "/* %Function% in %CurrentFileName% by %Author% of %Company%, %Time%",
-      " * why: %CaretPos% (end)",
-      " * takes (%FunctionParam%) gives %ReturnValue%",
-      " */"};
+      " * why: %CaretPos% (end)", " * takes (%FunctionParam%) gives %ReturnValue%", " */"};
   const struct {
     std::string before;
     RefreshOutcome outcome;

@@ -2,8 +2,11 @@
 // finds them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "quillmark/block_check.h"
 #include "quillmark/posix_platform.h"
+#include "quillmark/syntax_fields.h"
 
 namespace quillmark {
 namespace {
@@ -96,6 +99,69 @@ TEST(BlockCheckTest, Findings) {
           CheckDocument(ApplyEdits(c.text, f.refresh), tree, context, c.options, &after, &error));
       EXPECT_TRUE(after.empty() || after.front().declaration.line != f.declaration.line);
     }
+  }
+}
+
+}  // namespace
+}  // namespace quillmark
+
+namespace quillmark {
+namespace {
+
+// The refresh command with the syntax parser, every kind it finds: the
+// refreshed text is what the comment command in the syntax mode writes for
+// the edited declaration, and the block is then current.
+TEST(BlockCheckTest, RefreshWithTheSyntaxParser) {
+  const IconvTextConverter converter;
+  TemplateTree tree;
+  syntax::SyntaxFieldsSource source;
+  ASSERT_TRUE(source.ok(nullptr));
+  CommentContext context;
+  context.converter = &converter;
+  context.user = &tree.userInfo;
+  context.declarations = &source;
+  const auto run = [&](bool refresh, const std::string& text, int line) {
+    const LineTable lines(text);
+    const TextPosition end{line, static_cast<int>(lines.LineLength(line)) + 1};
+    const DocumentView view{text, &lines, "\n", end, {line, 1}};
+    if (refresh) return ApplyEdits(text, RefreshCommand(view, tree, context).edits);
+    return ApplyEdits(text, RunCommand(EngineCommand::kComment, view, tree, context).edits);
+  };
+  const struct {
+    const char* original;
+    const char* edited;
+    const char* why;
+  } kCases[] = {
+      {"class CShape : public CBase, public IDraw {};", "class CShape : public CBase {};",
+       "a base class dropped"},
+      {"struct SPoint { int x; };", "struct SPoint3 { int x; };", "struct renamed"},
+      {"union UValue { int i; };", "union UNumber { int i; };", "union renamed"},
+      {"enum class EColor : int { kRed };", "enum class EColour : int { kRed };", "enum renamed"},
+      {"std::string Name(int id, bool full = false);",
+       "const std::string& Name(int id, bool full = false, int width = 0);",
+       "return type and a parameter with a default"},
+      {"double CShape::Area(double radius) const {}", "double CCircle::Area(double r) const {}",
+       "member function's class and parameter"},
+      {"#define SCALE(x, y) ((x) * (y))", "#define SCALE(x, y, z) ((x) * (y))", "macro"},
+      {"interface IHost : public IDispatch {};", "interface IHost : public IUnknown {};",
+       "interface base"},
+      {"STDMETHODIMP CObj::Get(long* p) {}", "STDMETHODIMP CObject::Get(long* p, int q) {}",
+       "method implementation"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.why);
+    const std::string head = "#include \"a.h\"\n";
+    const std::string commented = run(false, head + c.original + "\n", 2);
+    ASSERT_NE(commented, head + c.original + "\n");
+    std::string edited = commented;
+    edited.replace(edited.find(c.original), std::string_view(c.original).size(), c.edited);
+    const int line = static_cast<int>(std::count(edited.begin(), edited.end(), '\n'));
+    const std::string refreshed = run(true, edited, line);
+    EXPECT_EQ(run(false, head + c.edited + "\n", 2), refreshed);
+    EXPECT_EQ(refreshed,
+              run(true, refreshed,
+                  line + static_cast<int>(std::count(refreshed.begin(), refreshed.end(), '\n')) -
+                      static_cast<int>(std::count(edited.begin(), edited.end(), '\n'))));
   }
 }
 

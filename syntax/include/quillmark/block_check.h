@@ -58,6 +58,13 @@ struct CheckOptions {
                                  const CommentContext& context, const CheckOptions& options,
                                  syntax::DeclarationParser& parser,
                                  std::vector<BlockFinding>* findings, std::string* error);
+// The same over declarations already found in the document (`utf8`, the
+// text in UTF-8, which they index), for hosts that find them anyway, as batch
+// does.
+[[nodiscard]] bool CheckFound(std::string_view text, std::string_view utf8,
+                              const std::vector<syntax::FoundDeclaration>& found,
+                              const TemplateTree& tree, const CommentContext& context,
+                              const CheckOptions& options, std::vector<BlockFinding>* findings);
 // The same with a parser made for the call.
 [[nodiscard]] bool CheckDocument(std::string_view text, const TemplateTree& tree,
                                  const CommentContext& context, const CheckOptions& options,
