@@ -307,8 +307,12 @@ ByteEdit TightenedEdit(const Document& document, const Edit& edit) {
 // file changed or could not be loaded.
 class CommandsCache {
  public:
-  CommandsCache(std::string settingsPath, const Platform& platform)
-      : settingsPath_(std::move(settingsPath)), platform_(platform) {}
+  // `syntaxUnlessKeywords`: the syntax mode unless the client chooses the
+  // keyword mode, whatever the settings file says (as refresh reads declarations).
+  CommandsCache(std::string settingsPath, const Platform& platform, bool syntaxUnlessKeywords)
+      : settingsPath_(std::move(settingsPath)),
+        platform_(platform),
+        syntaxUnlessKeywords_(syntaxUnlessKeywords) {}
 
   // The client's choices; empty for the command line's defaults.
   void Choose(const std::string& settingsPath, const std::string& parser) {
@@ -342,7 +346,7 @@ class CommandsCache {
   bool UseSyntaxMode(const Commands& commands) const {
     if (const std::optional<ParserMode> mode = ParseParserMode(parser_))
       return *mode == ParserMode::kSyntax;
-    return commands.SettingsChooseSyntax();
+    return syntaxUnlessKeywords_ || commands.SettingsChooseSyntax();
   }
 
   DeclarationFieldsSource* SyntaxSource() {
@@ -358,6 +362,7 @@ class CommandsCache {
   std::string parser_;
   std::unique_ptr<DeclarationFieldsSource> syntax_;
   const Platform& platform_;
+  const bool syntaxUnlessKeywords_;
   std::unique_ptr<Commands> commands_;
   FileIdentity loadedStamp_;
 };
@@ -390,8 +395,8 @@ StaleBlock ToStaleBlock(const Document& document, const BlockFinding& finding) {
 class CommentActions final : public ActionProvider {
  public:
   CommentActions(std::string settingsPath, const Platform& platform)
-      : actions_(settingsPath, platform),
-        checks_(settingsPath, platform),
+      : actions_(settingsPath, platform, false),
+        checks_(settingsPath, platform, true),
         checkSettingsPath_(std::move(settingsPath)),
         platform_(platform) {}
 
@@ -511,8 +516,9 @@ class CommentActions final : public ActionProvider {
     std::optional<LineTable> lines;
     for (BlockFinding& finding : findings) {
       if (finding.state != BlockFinding::State::kStale) continue;
-      // The fix is what `refresh --line N` writes, in the client's parser mode;
-      // the check's own edits where that finds nothing to do.
+      // The fix is what `refresh --line N` writes (with the syntax parser unless
+      // the client chose the keyword mode); the check's own edits where that
+      // finds nothing to do.
       if (!lines) lines.emplace(document.Text());
       const int line = finding.declaration.line;
       // The declaration's whole line, as --line takes it.

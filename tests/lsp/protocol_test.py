@@ -810,16 +810,21 @@ def stale_block_diagnostics_and_quick_fix():
     check(closed["diagnostics"] == [] and closed["uri"] == uri_of(path), "cleared on close", closed)
     check(s.finish() == 0, "clean exit")
 
-    # A client without code action literals gets the fix as a command.
+    # A client without code action literals gets the fix as a command; one
+    # that chose the keyword mode gets what `--parser keywords refresh` writes.
+    run_cli("--parser", "keywords", "refresh", path, "--line", str(declaration + 1),
+            "--output", out)
+    by_keywords = open(out, encoding="utf-8", newline="").read()
+    check(by_keywords != refreshed, "the modes space the list apart (else this proves nothing)")
     s = Server()
-    s.initialize(capabilities={"workspace": {"applyEdit": True}})
+    s.initialize(capabilities={"workspace": {"applyEdit": True}}, options={"parser": "keywords"})
     open_document(s, path, text)
     diagnostics_of(s, 1)
     commands = quick_fixes(code_actions(s, path, {"line": declaration, "character": 0}))
     check(len(commands) == 1 and commands[0]["command"] == "quillmark.run", "a command", commands)
     _, apply = run_action(s, commands[0])
-    check(apply is not None and apply_edits(text, edits_of(apply), "utf-16") == refreshed,
-          "the command applies the same edit", apply)
+    check(apply is not None and apply_edits(text, edits_of(apply), "utf-16") == by_keywords,
+          "the command applies the keyword mode's edit", apply)
     check(s.finish() == 0, "clean exit")
 
 
