@@ -132,7 +132,9 @@ bool CheckFound(std::string_view text, std::string_view utf8,
     if (!FieldValuesOf(syntax::ToFields(f.declaration), context, &syntaxValues, nullptr)) continue;
     const BlockPattern* pattern = patterns.Of(f.declaration.kind);
     ReadBlock block;
-    BlockShape shape = pattern != nullptr ? ReadBlockAbove(text, lines, f.line, *pattern, &block)
+    // Above the declaration, or between its template head and the rest of it.
+    const int anchor = BlockAnchorLine(text, lines, f.line);
+    BlockShape shape = pattern != nullptr ? ReadBlockAbove(text, lines, anchor, *pattern, &block)
                                           : BlockShape::kForeign;
     if (shape == BlockShape::kNone && !f.commented) {
       if (!options.missing) continue;
@@ -164,7 +166,7 @@ bool CheckFound(std::string_view text, std::string_view utf8,
       // A block the keyword mode wrote for the kind it recognised.
       if (const BlockPattern* other = patterns.Of(keywordReading()->first)) {
         ReadBlock otherBlock;
-        if (ReadBlockAbove(text, lines, f.line, *other, &otherBlock) == BlockShape::kMatched) {
+        if (ReadBlockAbove(text, lines, anchor, *other, &otherBlock) == BlockShape::kMatched) {
           pattern = other;
           block = std::move(otherBlock);
           shape = BlockShape::kMatched;

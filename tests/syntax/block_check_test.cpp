@@ -167,3 +167,64 @@ TEST(BlockCheckTest, RefreshWithTheSyntaxParser) {
 
 }  // namespace
 }  // namespace quillmark
+
+namespace quillmark {
+namespace {
+
+// A template head: batch puts the block above it, the comment command between
+// it and the rest of the declaration. check finds both and reports the head's
+// line; refresh works from the head's line or the declaration's.
+TEST(BlockCheckTest, TemplateHeads) {
+  const IconvTextConverter converter;
+  TemplateTree tree;
+  syntax::SyntaxFieldsSource source;
+  ASSERT_TRUE(source.ok(nullptr));
+  CommentContext context;
+  context.converter = &converter;
+  context.user = &tree.userInfo;
+  const std::string head = "template <typename T>";
+  const std::string declaration = "T Largest(const std::vector<T>& items, int n)";
+  const auto block = [](const std::vector<std::string>& params) {
+    return FunctionBlock("Largest", "T", params);
+  };
+  const struct {
+    std::vector<std::string> before, after;
+    int line;  // where refresh is asked
+    const char* why;
+  } kCases[] = {
+      {Concat(block({"const std::vector<T>& items"}), {head, declaration, "{}"}),
+       Concat(block({"const std::vector<T>& items", "int n"}), {head, declaration, "{}"}), 11,
+       "above the head, refreshed from the head's line"},
+      {Concat(block({"const std::vector<T>& items"}), {head, declaration, "{}"}),
+       Concat(block({"const std::vector<T>& items", "int n"}), {head, declaration, "{}"}), 12,
+       "above the head, refreshed from the declaration's line"},
+      {Concat(Concat({head}, block({"const std::vector<T>& items"})), {declaration, "{}"}),
+       Concat(Concat({head}, block({"const std::vector<T>& items", "int n"})), {declaration, "{}"}),
+       1, "between the head and the declaration, from the head's line"},
+      {Concat(Concat({head}, block({"const std::vector<T>& items"})), {declaration, "{}"}),
+       Concat(Concat({head}, block({"const std::vector<T>& items", "int n"})), {declaration, "{}"}),
+       12, "between the head and the declaration, from the declaration's line"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.why);
+    const std::string before = Lines(c.before);
+    std::vector<BlockFinding> findings;
+    std::string error;
+    ASSERT_TRUE(CheckDocument(before, tree, context, {}, &findings, &error)) << error;
+    ASSERT_EQ(1u, findings.size());
+    // The head's line: after the 10 lines of the block, or the first.
+    EXPECT_EQ(c.before.front() == head ? 1 : 11, findings[0].declaration.line);
+    EXPECT_EQ(Lines(c.after), ApplyEdits(before, findings[0].refresh));
+    CommentContext withParser = context;
+    withParser.declarations = &source;
+    const LineTable lines(before);
+    const TextPosition end{c.line, static_cast<int>(lines.LineLength(c.line)) + 1};
+    const RefreshResult result =
+        RefreshCommand({before, &lines, "\n", end, {c.line, 1}}, tree, withParser);
+    EXPECT_EQ(RefreshOutcome::kRefreshed, result.outcome);
+    EXPECT_EQ(Lines(c.after), ApplyEdits(before, result.edits));
+  }
+}
+
+}  // namespace
+}  // namespace quillmark

@@ -92,6 +92,15 @@ enum class BlockShape {
 BlockShape ReadBlockAbove(std::string_view text, const LineTable& lines, int declarationLine,
                           const BlockPattern& pattern, ReadBlock* out);
 
+// The line a declaration's block sits directly above: `declarationLine`, or,
+// when that line is a template head and a comment stands between the head and
+// the rest of the declaration (where the comment command puts it), the line
+// after that comment.
+int BlockAnchorLine(std::string_view text, const LineTable& lines, int declarationLine);
+
+// A template head ("template <typename T>") on a line of its own.
+bool IsTemplateHead(std::string_view line);
+
 // A generated field whose value in the block differs from the declaration.
 // Values are UTF-8, lists joined with ", ", parameters in parentheses:
 // {"parameters", "(double radius)", "(double radius, int precision)"}.
