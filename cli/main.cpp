@@ -400,7 +400,9 @@ int Main(int argc, char** argv) {
   save->excludes(check)->excludes(edit);
   check->excludes(edit);
   CLI::App* server = app.add_subcommand(
-      "lsp", "Serve code actions to any editor: a language server on standard input and output");
+      "lsp",
+      "Serve code actions and stale-block warnings to any editor: a language server on standard "
+      "input and output");
   server->add_option("--settings", options.settings,
                      "Use this settings file (the editor's initializationOptions.settings wins)");
   server->footer(

@@ -11,9 +11,9 @@ fuzz_runs=${3:-20000}
 
 if [ "$build" != - ]; then
   echo "== language server tests"
-  ctest --test-dir "$build" -R '^(lsp_|DocumentTest)' --output-on-failure
+  ctest --test-dir "$build" -R '^(lsp_|DocumentTest|DiagnosticsTest)' --output-on-failure
   if [ -x "$build/lsp/lsp_bench" ]; then
-    echo "== language server benchmark (100,000 lines: incremental change + codeAction)"
+    echo "== language server benchmark (100,000 lines: incremental change + codeAction; didChange to stale-block diagnostics)"
     "$build/lsp/lsp_bench" --benchmark_min_time=0.2
   fi
   echo "== latency added by lsp --with (1,000 forwarded requests)"

@@ -6,9 +6,14 @@
 // costs one stat of the settings file, and an edit of it is seen at once. The
 // engine's edits on the server's document go to the client as they are,
 // each only trimmed of the bytes it would rewrite with themselves.
+//
+// The checks for stale blocks run on the server's checking thread with a
+// command object and a parser of their own; only the client's choices of
+// settings file and parser cross between the threads.
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 
 #include "quillmark/commands.h"
 #include "quillmark/engine.h"
@@ -17,6 +22,7 @@
 #include "quillmark/project_name.h"
 #include "quillmark/settings.h"
 #ifdef QUILLMARK_HAVE_SYNTAX
+#include "quillmark/block_check.h"
 #include "quillmark/syntax_fields.h"
 #endif
 
@@ -296,10 +302,107 @@ ByteEdit TightenedEdit(const Document& document, const Edit& edit) {
           std::move(newText)};
 }
 
+// The command object on the current settings file, for one thread: kept while
+// the file is the one it loaded; built again, rereading the file, when the
+// file changed or could not be loaded.
+class CommandsCache {
+ public:
+  // `syntaxUnlessKeywords`: the syntax mode unless the client chooses the
+  // keyword mode, whatever the settings file says (as refresh reads declarations).
+  CommandsCache(std::string settingsPath, const Platform& platform, bool syntaxUnlessKeywords)
+      : settingsPath_(std::move(settingsPath)),
+        platform_(platform),
+        syntaxUnlessKeywords_(syntaxUnlessKeywords) {}
+
+  // The client's choices; empty for the command line's defaults.
+  void Choose(const std::string& settingsPath, const std::string& parser) {
+    if (settingsPath == settingsPath_ && parser == parser_) return;
+    settingsPath_ = settingsPath;
+    parser_ = parser;
+    commands_.reset();
+  }
+  const std::string& settingsPath() const { return settingsPath_; }
+  const std::string& parser() const { return parser_; }
+
+  Commands& Current() {
+    std::string path = settingsPath_;
+    // With no directory for the file, the command object finds that out
+    // itself and reports it when a command runs.
+    if (path.empty() && !GetProfilePath(platform_, "Comment.ini", path, nullptr)) path.clear();
+    // Stamped before loading: a change while the file is read shows at the next run.
+    const FileIdentity stamp = StampOf(path);
+    if (commands_ && commands_->SettingsLoaded() && !path.empty() &&
+        commands_->templateTree().profilePath == path && SameStamp(stamp, loadedStamp_))
+      return *commands_;
+    commands_.reset();
+    commands_ = std::make_unique<Commands>(
+        platform_, path.empty() ? std::nullopt : std::optional<std::string>(path));
+    loadedStamp_ = stamp;
+    if (UseSyntaxMode(*commands_)) commands_->SetDeclarationSource(SyntaxSource());
+    return *commands_;
+  }
+
+ private:
+  // The client's choice, else the settings file's, else the syntax mode (the
+  // server sees the whole document); a build without the parser leaves the
+  // keyword mode.
+  bool UseSyntaxMode(const Commands& commands) const {
+    if (const std::optional<ParserMode> mode = ParseParserMode(parser_))
+      return *mode == ParserMode::kSyntax;
+    return syntaxUnlessKeywords_ ||
+           commands.SettingsParser().value_or(ParserMode::kSyntax) == ParserMode::kSyntax;
+  }
+
+  DeclarationFieldsSource* SyntaxSource() {
+#ifdef QUILLMARK_HAVE_SYNTAX
+    if (!syntax_) syntax_ = std::make_unique<syntax::SyntaxFieldsSource>();
+    return syntax_.get();
+#else
+    return nullptr;
+#endif
+  }
+
+  std::string settingsPath_;
+  std::string parser_;
+  std::unique_ptr<DeclarationFieldsSource> syntax_;
+  const Platform& platform_;
+  const bool syntaxUnlessKeywords_;
+  std::unique_ptr<Commands> commands_;
+  FileIdentity loadedStamp_;
+};
+
+#ifdef QUILLMARK_HAVE_SYNTAX
+// A stale block as the server takes it: lines and columns from 0, the edits
+// tightened as the comment action's are.
+StaleBlock ToStaleBlock(const Document& document, const BlockFinding& finding) {
+  StaleBlock block;
+  const int first = finding.blockFirstLine - 1;
+  const int last = finding.blockLastLine - 1;
+  block.block = {{first, 0}, {last, static_cast<int>(document.Line(last).size())}};
+  const int line = finding.declaration.line - 1;
+  block.declaration = {{line, finding.declaration.column - 1},
+                       {line, static_cast<int>(document.Line(line).size())}};
+  block.subject = finding.subject;
+  block.message = FindingMessage(finding);
+  for (const Edit& edit : finding.refresh) block.refresh.push_back(TightenedEdit(document, edit));
+  if (block.refresh.empty()) {
+    block.changed = block.block;
+  } else {
+    const int from = block.refresh.front().range.start.line;
+    const int to = std::max(from, block.refresh.back().range.end.line);
+    block.changed = {{from, 0}, {to, static_cast<int>(document.Line(to).size())}};
+  }
+  return block;
+}
+#endif
+
 class CommentActions final : public ActionProvider {
  public:
   CommentActions(std::string settingsPath, const Platform& platform)
-      : settingsPath_(std::move(settingsPath)), platform_(platform) {}
+      : actions_(settingsPath, platform, false),
+        checks_(settingsPath, platform, true),
+        checkSettingsPath_(std::move(settingsPath)),
+        platform_(platform) {}
 
   std::vector<ListedAction> Actions(const DocumentView& view, ByteRange selection) override {
     const Document& document = view.document;
@@ -340,7 +443,7 @@ class CommentActions final : public ActionProvider {
       input.caret = {range.start.line + 1, range.start.column + 1};
     }
 
-    Commands& commands = CurrentCommands();
+    Commands& commands = actions_.Current();
     if (!commands.SettingsLoaded()) {
       result.message = "quillmark: cannot read settings file " + commands.settingsError();
       return result;
@@ -371,62 +474,87 @@ class CommentActions final : public ActionProvider {
   }
 
   void SetSettingsPath(std::string path) override {
-    if (path == settingsPath_) return;
-    settingsPath_ = std::move(path);
-    commands_.reset();
+    actions_.Choose(path, actions_.parser());
+    const std::lock_guard lock(checkChoiceMutex_);
+    checkSettingsPath_ = std::move(path);
   }
 
   void SetParser(std::string parser) override {
-    parser_ = std::move(parser);
-    commands_.reset();
+    actions_.Choose(actions_.settingsPath(), parser);
+    const std::lock_guard lock(checkChoiceMutex_);
+    checkParser_ = std::move(parser);
   }
 
- private:
-  // The command object on the current settings file: kept while the file is
-  // the one it loaded; built again, rereading the file, when the file changed
-  // or could not be loaded.
-  Commands& CurrentCommands() {
-    std::string path = settingsPath_;
-    // With no directory for the file, the command object finds that out
-    // itself and reports it when a command runs.
-    if (path.empty() && !GetProfilePath(platform_, "Comment.ini", path, nullptr)) path.clear();
-    // Stamped before loading: a change while the file is read shows at the next run.
-    const FileIdentity stamp = StampOf(path);
-    if (commands_ && commands_->SettingsLoaded() && !path.empty() &&
-        commands_->templateTree().profilePath == path && SameStamp(stamp, loadedStamp_))
-      return *commands_;
-    commands_.reset();
-    commands_ = std::make_unique<Commands>(
-        platform_, path.empty() ? std::nullopt : std::optional<std::string>(path));
-    loadedStamp_ = stamp;
-    if (UseSyntaxMode(*commands_)) commands_->SetDeclarationSource(SyntaxSource());
-    return *commands_;
-  }
-
-  // The client's choice, else the settings file's, else the syntax mode (the
-  // server sees the whole document); a build without the parser leaves the
-  // keyword mode.
-  bool UseSyntaxMode(const Commands& commands) const {
-    if (const std::optional<ParserMode> mode = ParseParserMode(parser_))
-      return *mode == ParserMode::kSyntax;
-    return commands.SettingsParser().value_or(ParserMode::kSyntax) == ParserMode::kSyntax;
-  }
-
-  DeclarationFieldsSource* SyntaxSource() {
+  bool FindStaleBlocks(const DocumentView& view, std::vector<StaleBlock>* blocks,
+                       std::string* error) override {
+    blocks->clear();
 #ifdef QUILLMARK_HAVE_SYNTAX
-    if (!syntax_) syntax_ = std::make_unique<syntax::SyntaxFieldsSource>();
-    return syntax_.get();
+    {
+      const std::lock_guard lock(checkChoiceMutex_);
+      checks_.Choose(checkSettingsPath_, checkParser_);
+    }
+    Commands& commands = checks_.Current();
+    if (!commands.SettingsLoaded()) {
+      *error = "cannot read settings file " + commands.settingsError();
+      return false;
+    }
+    if (!parser_) parser_ = std::make_unique<syntax::DeclarationParser>();
+    if (!parser_->ok()) {
+      *error = "the C++ grammar cannot be loaded";
+      return false;
+    }
+    const Document& document = view.document;
+    const std::string path = UriToPath(view.uri);
+    const std::optional<std::string> project = ProjectName(path);
+    const std::string name = std::filesystem::path(path).filename().string();
+    CommentContext context;
+    context.converter = &platform_.Converter();
+    context.today = platform_.Today();
+    context.user = &commands.templateTree().userInfo;
+    context.projectName = [&project] { return project.value_or(std::string()); };
+    context.documentName = [&name] { return name; };
+    std::vector<BlockFinding> findings;
+    if (!CheckDocument(document.Text(), commands.templateTree(), context, {}, *parser_, &findings,
+                       error))
+      return false;
+    std::optional<LineTable> lines;
+    for (BlockFinding& finding : findings) {
+      if (finding.state != BlockFinding::State::kStale) continue;
+      // The fix is what `refresh --line N` writes (with the syntax parser unless
+      // the client chose the keyword mode); the check's own edits where that
+      // finds nothing to do.
+      if (!lines) lines.emplace(document.Text());
+      const int line = finding.declaration.line;
+      // The declaration's whole line, as --line takes it.
+      TextDocumentInput input;
+      input.text = document.Text();
+      input.lines = &*lines;
+      input.anchor = {line, static_cast<int>(document.Line(line - 1).size()) + 1};
+      input.caret = {line, 1};
+      input.name = name;
+      input.projectName = project;
+      if (TextRun run = commands.Refresh(input); run.status == RunStatus::kDone)
+        finding.refresh = std::move(run.result.edits);
+      blocks->push_back(ToStaleBlock(document, finding));
+    }
+    return true;
 #else
-    return nullptr;
+    (void)view;
+    *error = "this build has no syntax parser, which the check of comment blocks needs";
+    return false;
 #endif
   }
 
-  std::string settingsPath_;
-  std::string parser_;
-  std::unique_ptr<DeclarationFieldsSource> syntax_;
+ private:
+  CommandsCache actions_;  // the server's thread
+  CommandsCache checks_;   // the checking thread
+  std::mutex checkChoiceMutex_;
+  std::string checkSettingsPath_;
+  std::string checkParser_;
+#ifdef QUILLMARK_HAVE_SYNTAX
+  std::unique_ptr<syntax::DeclarationParser> parser_;  // the checking thread's
+#endif
   const Platform& platform_;
-  std::unique_ptr<Commands> commands_;
-  FileIdentity loadedStamp_;
 };
 }  // namespace
 

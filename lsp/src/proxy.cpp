@@ -10,6 +10,9 @@
 //   - "workspace/executeCommand" for one of our commands: ours only.
 //   - requests the servers send to the editor: renumbered, so that the two
 //     servers' ids cannot collide; the answers go back under the old id.
+//   - "textDocument/publishDiagnostics": the editor replaces a document's
+//     diagnostics with each list it gets from its one server, so it gets both
+//     servers' last lists for the document as one.
 // Text synchronisation and every other notification go to both.
 //
 // Nothing from the child is trusted: a message it frames or encodes badly is
@@ -315,6 +318,13 @@ class Proxy : public std::enable_shared_from_this<Proxy> {
     Side side;
     Json id;
   };
+  // The diagnostics each server last published for one document.
+  struct Published {
+    Json child = Json::array();
+    Json ours = Json::array();
+    Json childVersion;  // null when the list came without one
+    Json oursVersion;
+  };
   // What one handler hands on once the state's lock is released.
   struct Outbox {
     std::vector<std::string> toEditor;
@@ -330,6 +340,8 @@ class Proxy : public std::enable_shared_from_this<Proxy> {
   void FromOurs(std::string_view body, Outbox& out);
   void ServerRequest(Side side, Json message, Outbox& out);
   void ServerCancel(Side side, Json message, Outbox& out);
+  void MergeDiagnostics(Side side, const Json& message, std::string_view body, Outbox& out);
+  void SendDiagnostics(const std::string& uri, const Published& published, Side side, Outbox& out);
   void ChildGone(const std::string& how, Outbox& out);
   void StartMerge(Kind kind, const Json& id, const Json& params);
   void MergePart(Side side, const std::string& key, Json response, Outbox& out);
@@ -355,9 +367,10 @@ class Proxy : public std::enable_shared_from_this<Proxy> {
   bool exiting_ = false;
   std::vector<std::string> laterNotices_;  // held until the initialize answer
   std::vector<Json> ourCommands_;
-  std::map<std::string, Merge> merges_;     // by the editor's id, dumped
-  std::map<std::string, Json> forwarded_;   // editor requests the child owes
-  std::map<long long, Outbound> outbound_;  // by our id
+  std::map<std::string, Merge> merges_;           // by the editor's id, dumped
+  std::map<std::string, Json> forwarded_;         // editor requests the child owes
+  std::map<long long, Outbound> outbound_;        // by our id
+  std::map<std::string, Published> diagnostics_;  // by the document's URI
   long long nextOutbound_ = 1;
 
   std::mutex writeMutex_;  // the editor's output
@@ -537,6 +550,8 @@ void Proxy::FromChild(std::string_view body, Outbox& out) {
     return;
   }
   if (*method == "$/cancelRequest") return ServerCancel(Side::kChild, std::move(message), out);
+  if (*method == "textDocument/publishDiagnostics")
+    return MergeDiagnostics(Side::kChild, message, body, out);
   out.toEditor.emplace_back(body);
 }
 
@@ -549,8 +564,44 @@ void Proxy::FromOurs(std::string_view body, Outbox& out) {
     if (merges_.contains(key)) return MergePart(Side::kOurs, key, std::move(message), out);
   } else if (method != nullptr && IsValidId(id)) {
     return ServerRequest(Side::kOurs, std::move(message), out);
+  } else if (method != nullptr && *method == "textDocument/publishDiagnostics") {
+    return MergeDiagnostics(Side::kOurs, message, body, out);
   }
   out.toEditor.emplace_back(body);
+}
+
+void Proxy::MergeDiagnostics(Side side, const Json& message, std::string_view body, Outbox& out) {
+  const Json* params = Member(message, "params");
+  const Json* uri = params != nullptr ? Member(*params, "uri") : nullptr;
+  const Json* list = params != nullptr ? Member(*params, "diagnostics") : nullptr;
+  if (uri == nullptr || !uri->is_string() || list == nullptr || !list->is_array()) {
+    out.toEditor.emplace_back(body);  // nothing to merge; the editor judges it
+    return;
+  }
+  const std::string key = uri->get<std::string>();
+  Published& published = diagnostics_[key];
+  const Json* version = Member(*params, "version");
+  (side == Side::kChild ? published.child : published.ours) = *list;
+  (side == Side::kChild ? published.childVersion : published.oursVersion) =
+      version != nullptr ? *version : Json();
+  SendDiagnostics(key, published, side, out);
+  if (published.child.empty() && published.ours.empty()) diagnostics_.erase(key);
+}
+
+// Both lists as one, under the version of the side that just published when
+// the other's list is empty or as of the same version.
+void Proxy::SendDiagnostics(const std::string& uri, const Published& published, Side side,
+                            Outbox& out) {
+  const bool fromChild = side == Side::kChild;
+  const Json& other = fromChild ? published.ours : published.child;
+  const Json& version = fromChild ? published.childVersion : published.oursVersion;
+  Json params = {{"uri", uri}, {"diagnostics", published.child}};
+  for (const Json& diagnostic : published.ours) params["diagnostics"].push_back(diagnostic);
+  if (!version.is_null() &&
+      (other.empty() || version == (fromChild ? published.oursVersion : published.childVersion)))
+    params["version"] = version;
+  out.toEditor.push_back(Dump(
+      Json{{"jsonrpc", "2.0"}, {"method", "textDocument/publishDiagnostics"}, {"params", params}}));
 }
 
 void Proxy::MergePart(Side side, const std::string& key, Json response, Outbox& out) {
@@ -646,6 +697,17 @@ void Proxy::Complete(Merge& merge, Outbox& out) {
 void Proxy::ChildGone(const std::string& how, Outbox& out) {
   childAlive_ = false;
   childQueue_.Close();
+  // The child's diagnostics go with it; ours stay.
+  for (auto it = diagnostics_.begin(); it != diagnostics_.end();) {
+    Published& published = it->second;
+    if (published.child.empty()) {
+      ++it;
+      continue;
+    }
+    published.child = Json::array();
+    SendDiagnostics(it->first, published, Side::kOurs, out);
+    it = published.ours.empty() ? diagnostics_.erase(it) : std::next(it);
+  }
   for (const auto& [key, id] : forwarded_)
     out.toEditor.push_back(
         Dump(ErrorResponse(id, kRequestFailed, "the language server " + name_ + " has stopped")));

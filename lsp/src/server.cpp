@@ -1,10 +1,20 @@
 // The protocol: lifecycle, text synchronisation, code actions and the
-// commands behind them, and the requests the server sends to the client.
+// commands behind them, the requests the server sends to the client, and the
+// diagnostics of stale blocks with their quick fixes.
+//
+// Threads: every message is handled on the caller's thread; the checks for
+// stale blocks run on the scheduler's (check_scheduler.h), which reads the
+// documents and publishes the diagnostics under `documentsMutex`. Only the
+// caller's thread changes a document, and only under that lock.
+#include <atomic>
+#include <cstdint>
 #include <exception>
 #include <map>
+#include <mutex>
 #include <nlohmann/json.hpp>
 #include <unordered_map>
 
+#include "check_scheduler.h"
 #include "quillmark/lsp.h"
 #include "quillmark/version.h"
 
@@ -25,8 +35,13 @@ constexpr int kContentModified = -32801;
 
 constexpr int kMessageError = 1;
 constexpr int kMessageWarning = 2;
+constexpr int kSeverityWarning = 2;
 constexpr char kRunCommand[] = "quillmark.run";
 constexpr char kActionKind[] = "refactor.rewrite";
+constexpr char kQuickFixKind[] = "quickfix";
+// The quick fix's action when it runs as a command (for clients without code
+// action literals): the server makes the check's edits itself.
+constexpr char kRefreshAction[] = "refresh";
 
 const Json* Member(const Json& object, const char* key) {
   if (!object.is_object()) return nullptr;
@@ -103,6 +118,24 @@ PositionEncoding NegotiateEncoding(const Json& capabilities) {
   return PositionEncoding::kUtf16;
 }
 
+// Whether the client's context.only (when it sends one) asks for actions of `kind`.
+bool KindWanted(const Json& params, std::string_view kind) {
+  const Json* only = At(params, {"context", "only"});
+  if (only == nullptr || !only->is_array()) return true;
+  for (const Json& asked : *only) {
+    if (!asked.is_string()) continue;
+    const std::string k = asked.get<std::string>();
+    if (k.empty() || k == kind || kind.starts_with(k + ".")) return true;
+  }
+  return false;
+}
+
+// Whether the lines of a selection meet those of a stale block or its declaration.
+bool Touches(const StaleBlock& block, ByteRange selection) {
+  return selection.start.line <= block.declaration.start.line &&
+         selection.end.line >= block.block.start.line;
+}
+
 // The text of line `line` after `edits` (document order, not overlapping).
 std::string LineAfterEdits(const Document& document, const std::vector<ByteEdit>& edits, int line) {
   if (edits.empty()) return std::string(document.Line(line));
@@ -135,6 +168,13 @@ struct Server::State {
   struct OpenDocument {
     Document document;
     long long version = 0;
+    // Tells one text of the document from another, across documents too.
+    std::uint64_t revision = 0;
+    // The stale blocks of the text of `checkedRevision`, and the diagnostics the
+    // client was sent, one for each block of the last check that published.
+    std::vector<StaleBlock> stale;
+    std::uint64_t checkedRevision = 0;
+    Json published = Json::array();
   };
   struct Pending {
     std::string method;
@@ -151,14 +191,22 @@ struct Server::State {
   bool documentChanges = false;
   bool applyEdit = false;
   bool codeActionLiterals = false;
-  bool stop = false;
+  std::atomic<bool> stop = false;
   int exitCode = 1;
   long long nextId = 1;
   std::unordered_map<std::string, OpenDocument> documents;
   std::map<long long, Pending> pending;
+  std::uint64_t lastRevision = 0;
+  std::mutex sendMutex;        // one body at a time to the client
+  std::mutex documentsMutex;   // see the top of the file
+  std::string lastCheckError;  // the checking thread's, said once
+  // Last: it stops, waiting for a check under way, before the rest goes.
+  std::unique_ptr<CheckScheduler> checks;
 
   bool Send(const Json& message) {
-    if (!send(Dump(message))) stop = true;
+    const std::string body = Dump(message);
+    const std::lock_guard lock(sendMutex);
+    if (!send(body)) stop = true;
     return !stop;
   }
   void Respond(const Json& id, Json result) {
@@ -206,6 +254,8 @@ struct Server::State {
             {"end", ToProtocol(document.Line(range.end.line), range.end)}};
   }
 
+  Json WorkspaceEdit(const std::string& uri, const OpenDocument& open,
+                     std::vector<ByteEdit> edits) const;
   void HandleRequest(const Json& id, const std::string& method, const Json& params);
   void HandleNotification(const std::string& method, const Json& params);
   void HandleResponse(const Json& message);
@@ -213,6 +263,14 @@ struct Server::State {
   void CodeAction(const Json& id, const Json& params);
   void ExecuteCommand(const Json& id, const Json& params);
   void DidChange(const Json& params);
+  void DidOpen(const Json& params);
+  void DidClose(const Json& params);
+  Json QuickFixes(const std::string& uri, const OpenDocument& open, ByteRange selection,
+                  const Json& params);
+  void RunRefresh(const Json& id, const std::string& uri, const OpenDocument& open,
+                  ByteRange range);
+  void CheckDocument(const std::string& uri);
+  void Publish(const std::string& uri, OpenDocument& open, Json diagnostics);
 };
 
 void Server::State::Initialize(const Json& id, const Json& params) {
@@ -233,7 +291,7 @@ void Server::State::Initialize(const Json& id, const Json& params) {
   Respond(id, {{"capabilities",
                 {{"positionEncoding", EncodingName(encoding)},
                  {"textDocumentSync", {{"openClose", true}, {"change", 2}}},
-                 {"codeActionProvider", {{"codeActionKinds", {kActionKind}}}},
+                 {"codeActionProvider", {{"codeActionKinds", {kQuickFixKind, kActionKind}}}},
                  {"executeCommandProvider", {{"commands", {kRunCommand}}}}}},
                {"serverInfo", {{"name", "quillmark"}, {"version", QUILLMARK_VERSION}}}});
 }
@@ -249,18 +307,10 @@ void Server::State::CodeAction(const Json& id, const Json& params) {
   if (!selection) return Fail(id, kInvalidParams, "malformed range");
 
   // A client that asks only for other kinds gets none of ours.
-  if (const Json* only = At(params, {"context", "only"}); only != nullptr && only->is_array()) {
-    bool wanted = false;
-    for (const Json& kind : *only) {
-      if (!kind.is_string()) continue;
-      const std::string k = kind.get<std::string>();
-      const std::string ours = kActionKind;
-      wanted |= k.empty() || ours == k || ours.starts_with(k + ".");
-    }
-    if (!wanted) return Respond(id, Json::array());
-  }
-
-  Json actions = Json::array();
+  Json actions = KindWanted(params, kQuickFixKind)
+                     ? QuickFixes(*uri, it->second, *selection, params)
+                     : Json::array();
+  if (!KindWanted(params, kActionKind)) return Respond(id, std::move(actions));
   for (const ListedAction& listed : provider->Actions({*uri, document}, *selection)) {
     Json command = {{"title", listed.title},
                     {"command", kRunCommand},
@@ -299,6 +349,7 @@ void Server::State::ExecuteCommand(const Json& id, const Json& params) {
   const Document& document = it->second.document;
   const auto selection = RangeToBytes(document, *range);
   if (!selection) return Fail(id, kInvalidParams, "malformed range");
+  if (*action == kRefreshAction) return RunRefresh(id, *uri, it->second, *selection);
 
   ActionResult result = provider->Run({*uri, document}, *selection, *action);
   if (!result.message.empty())
@@ -306,25 +357,93 @@ void Server::State::ExecuteCommand(const Json& id, const Json& params) {
   if (result.edits.empty()) return Respond(id, nullptr);
   if (!applyEdit) return Fail(id, kRequestFailed, "the client cannot apply workspace edits");
 
-  Json edits = Json::array();
-  for (ByteEdit& edit : result.edits) {
-    edit.range = {document.Clamp(edit.range.start), document.Clamp(edit.range.end)};
-    edits.push_back({{"range", RangeToProtocol(document, edit.range)}, {"newText", edit.newText}});
-  }
-  Json workspaceEdit;
-  if (documentChanges) {
-    workspaceEdit["documentChanges"] = {
-        {{"textDocument", {{"uri", *uri}, {"version", it->second.version}}}, {"edits", edits}}};
-  } else {
-    workspaceEdit["changes"] = {{*uri, edits}};
-  }
   Pending request{"workspace/applyEdit", *uri, std::nullopt};
   if (result.caret) {
     const std::string line = LineAfterEdits(document, result.edits, result.caret->line);
     request.caret = ToProtocol(line, *result.caret);
   }
-  Request("workspace/applyEdit", {{"label", "Quillmark"}, {"edit", std::move(workspaceEdit)}},
+  Request("workspace/applyEdit",
+          {{"label", "Quillmark"}, {"edit", WorkspaceEdit(*uri, it->second, result.edits)}},
           std::move(request));
+  Respond(id, nullptr);
+}
+
+// Edits on the document as the client takes them: in its position encoding,
+// under the document's version where the client can check it.
+Json Server::State::WorkspaceEdit(const std::string& uri, const OpenDocument& open,
+                                  std::vector<ByteEdit> edits) const {
+  const Document& document = open.document;
+  Json list = Json::array();
+  for (ByteEdit& edit : edits) {
+    edit.range = {document.Clamp(edit.range.start), document.Clamp(edit.range.end)};
+    list.push_back({{"range", RangeToProtocol(document, edit.range)}, {"newText", edit.newText}});
+  }
+  Json workspaceEdit;
+  if (documentChanges) {
+    workspaceEdit["documentChanges"] = {
+        {{"textDocument", {{"uri", uri}, {"version", open.version}}}, {"edits", list}}};
+  } else {
+    workspaceEdit["changes"] = {{uri, list}};
+  }
+  return workspaceEdit;
+}
+
+// A quick fix for each stale block of the document's current text that the
+// selection touches, or that the client names among the context's diagnostics.
+// A check still due for the current text lists none: its edits would be stale.
+Json Server::State::QuickFixes(const std::string& uri, const OpenDocument& open,
+                               ByteRange selection, const Json& params) {
+  Json fixes = Json::array();
+  const Json* named = At(params, {"context", "diagnostics"});
+  const std::lock_guard lock(documentsMutex);
+  if (open.checkedRevision != open.revision) return fixes;
+  for (std::size_t i = 0; i < open.stale.size() && i < open.published.size(); ++i) {
+    const StaleBlock& block = open.stale[i];
+    const Json& ours = open.published[i];
+    const Json* diagnostic = nullptr;
+    if (named != nullptr && named->is_array()) {
+      for (const Json& theirs : *named)
+        if (Member(theirs, "source") != nullptr && theirs["source"] == "quillmark" &&
+            Member(theirs, "range") != nullptr && theirs["range"] == ours["range"])
+          diagnostic = &theirs;
+    }
+    if (diagnostic == nullptr && !Touches(block, selection)) continue;
+    const std::string title = "Quillmark: refresh comment of " + block.subject;
+    if (!codeActionLiterals) {
+      fixes.push_back({{"title", title},
+                       {"command", kRunCommand},
+                       {"arguments",
+                        {{{"uri", uri},
+                          {"version", open.version},
+                          {"action", kRefreshAction},
+                          {"range", ours["range"]}}}}});
+      continue;
+    }
+    fixes.push_back({{"title", title},
+                     {"kind", kQuickFixKind},
+                     {"diagnostics", {diagnostic != nullptr ? *diagnostic : ours}},
+                     {"isPreferred", true},
+                     {"edit", WorkspaceEdit(uri, open, block.refresh)}});
+  }
+  return fixes;
+}
+
+// The quick fix run as a command: the edits of the block's last check.
+void Server::State::RunRefresh(const Json& id, const std::string& uri, const OpenDocument& open,
+                               ByteRange range) {
+  std::vector<ByteEdit> edits;
+  {
+    const std::lock_guard lock(documentsMutex);
+    if (open.checkedRevision != open.revision)
+      return Fail(id, kContentModified, "the document is still being checked");
+    for (const StaleBlock& block : open.stale)
+      if (block.changed == range) edits = block.refresh;
+  }
+  if (edits.empty()) return Fail(id, kRequestFailed, "no stale block there");
+  if (!applyEdit) return Fail(id, kRequestFailed, "the client cannot apply workspace edits");
+  Request("workspace/applyEdit",
+          {{"label", "Quillmark"}, {"edit", WorkspaceEdit(uri, open, std::move(edits))}},
+          {"workspace/applyEdit", uri, std::nullopt});
   Respond(id, nullptr);
 }
 
@@ -337,6 +456,8 @@ void Server::State::DidChange(const Json& params) {
   const auto it = documents.find(*uri);
   if (it == documents.end()) return;  // never opened: nothing to change
   Document& document = it->second.document;
+  std::unique_lock lock(documentsMutex);
+  it->second.revision = ++lastRevision;
   for (const Json& change : *changes) {
     const auto text = StringMember(change, "text");
     if (!text) continue;
@@ -349,6 +470,95 @@ void Server::State::DidChange(const Json& params) {
     }
   }
   if (const auto version = IntegerMember(*textDocument, "version")) it->second.version = *version;
+  lock.unlock();
+  checks->Changed(*uri);
+}
+
+void Server::State::DidOpen(const Json& params) {
+  const Json* item = Member(params, "textDocument");
+  if (item == nullptr) return;
+  const auto uri = StringMember(*item, "uri");
+  const auto text = StringMember(*item, "text");
+  if (!uri || !text) return;
+  OpenDocument open;
+  open.document.SetText(*text);
+  open.version = IntegerMember(*item, "version").value_or(0);
+  {
+    const std::lock_guard lock(documentsMutex);
+    open.revision = ++lastRevision;
+    // Opened again without a close: what the client was sent still stands.
+    if (const auto it = documents.find(*uri); it != documents.end())
+      open.published = std::move(it->second.published);
+    documents[*uri] = std::move(open);
+  }
+  checks->Changed(*uri);
+}
+
+// The client drops a closed document's diagnostics only when told to.
+void Server::State::DidClose(const Json& params) {
+  const auto uri = DocumentUri(params);
+  if (!uri) return;
+  checks->Forget(*uri);
+  const std::lock_guard lock(documentsMutex);
+  const auto it = documents.find(*uri);
+  if (it == documents.end()) return;
+  if (!it->second.published.empty())
+    Notify("textDocument/publishDiagnostics", {{"uri", *uri}, {"diagnostics", Json::array()}});
+  documents.erase(it);
+}
+
+// On the checking thread: the document's text is copied under the lock,
+// checked without it, and the result kept (and published) only when the text
+// is still the one checked; a change since has its own check due.
+void Server::State::CheckDocument(const std::string& uri) {
+  std::string text;
+  std::uint64_t revision = 0;
+  {
+    const std::lock_guard lock(documentsMutex);
+    const auto it = documents.find(uri);
+    if (it == documents.end()) return;
+    text = it->second.document.Text();
+    revision = it->second.revision;
+  }
+  const Document snapshot(std::move(text));
+  std::vector<StaleBlock> blocks;
+  std::string error;
+  bool checked = false;
+  try {
+    checked = provider->FindStaleBlocks({uri, snapshot}, &blocks, &error);
+  } catch (const std::exception& e) {
+    error = std::string("internal error: ") + e.what();
+  }
+  if (!checked) {
+    blocks.clear();
+    // Said once: the same failure comes back with every change.
+    if (error != lastCheckError)
+      Notify("window/logMessage", {{"type", kMessageError},
+                                   {"message", "quillmark: cannot check " + uri + ": " + error}});
+  }
+  lastCheckError = checked ? std::string() : error;
+  Json diagnostics = Json::array();
+  for (const StaleBlock& block : blocks)
+    diagnostics.push_back({{"range", RangeToProtocol(snapshot, block.changed)},
+                           {"severity", kSeverityWarning},
+                           {"source", "quillmark"},
+                           {"code", "stale"},
+                           {"message", block.message}});
+  const std::lock_guard lock(documentsMutex);
+  const auto it = documents.find(uri);
+  if (it == documents.end() || it->second.revision != revision || stop) return;
+  it->second.stale = std::move(blocks);
+  it->second.checkedRevision = revision;
+  Publish(uri, it->second, std::move(diagnostics));
+}
+
+// Sends the diagnostics when they differ from what the client has; a document
+// that never had a stale block hears nothing. Under `documentsMutex`.
+void Server::State::Publish(const std::string& uri, OpenDocument& open, Json diagnostics) {
+  if (diagnostics == open.published) return;
+  open.published = std::move(diagnostics);
+  Notify("textDocument/publishDiagnostics",
+         {{"uri", uri}, {"version", open.version}, {"diagnostics", open.published}});
 }
 
 void Server::State::HandleRequest(const Json& id, const std::string& method, const Json& params) {
@@ -376,16 +586,11 @@ void Server::State::HandleNotification(const std::string& method, const Json& pa
   }
   if (phase != Phase::kRunning) return;
   if (method == "textDocument/didOpen") {
-    const Json* item = Member(params, "textDocument");
-    if (item == nullptr) return;
-    const auto uri = StringMember(*item, "uri");
-    const auto text = StringMember(*item, "text");
-    if (!uri || !text) return;
-    documents[*uri] = {Document(*text), IntegerMember(*item, "version").value_or(0)};
+    DidOpen(params);
   } else if (method == "textDocument/didChange") {
     DidChange(params);
   } else if (method == "textDocument/didClose") {
-    if (auto uri = DocumentUri(params)) documents.erase(*uri);
+    DidClose(params);
   }
   // "initialized", "$/cancelRequest" (every request is answered before the
   // next is read) and anything else: nothing to do.
@@ -417,6 +622,9 @@ Server::Server(const LspOptions& options, Sender send) : state_(std::make_unique
     state_->ownProvider = MakeCommentActions(options.settingsPath, *options.platform);
     state_->provider = state_->ownProvider.get();
   }
+  State* state = state_.get();
+  state_->checks = std::make_unique<CheckScheduler>(
+      options.checkDelay, [state](const std::string& uri) { state->CheckDocument(uri); });
 }
 
 Server::~Server() = default;

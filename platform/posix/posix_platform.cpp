@@ -11,6 +11,9 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "cp936_user_area.h"
 
@@ -164,10 +167,38 @@ LocalDate PosixPlatform::Today() const {
   return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
 }
 
+namespace {
+
+struct OwnAccount {
+  std::string name;
+  std::string home;
+};
+
+// The user's entry in the password database, read with the reentrant call:
+// the language server builds command objects on two threads at once.
+std::optional<OwnAccount> ReadOwnAccount() {
+  std::vector<char> buffer(16384);
+  for (;;) {
+    passwd entry{};
+    passwd* found = nullptr;
+    const int failed = getpwuid_r(geteuid(), &entry, buffer.data(), buffer.size(), &found);
+    if (failed == ERANGE && buffer.size() < (std::size_t{1} << 20)) {
+      buffer.resize(buffer.size() * 2);
+      continue;
+    }
+    if (failed != 0 || found == nullptr) return std::nullopt;
+    return OwnAccount{entry.pw_name != nullptr ? entry.pw_name : "",
+                      entry.pw_dir != nullptr ? entry.pw_dir : ""};
+  }
+}
+
+}  // namespace
+
 std::optional<std::string> PosixPlatform::LogonName() const {
-  if (const passwd* entry = getpwuid(geteuid()); entry != nullptr && entry->pw_name != nullptr)
-    return std::string(entry->pw_name);
-  if (const char* login = getlogin(); login != nullptr) return std::string(login);
+  if (const std::optional<OwnAccount> account = ReadOwnAccount(); account && !account->name.empty())
+    return account->name;
+  char login[256];
+  if (getlogin_r(login, sizeof login) == 0) return std::string(login);
   return std::nullopt;
 }
 
@@ -178,9 +209,9 @@ std::optional<std::string> PosixPlatform::ProfileDirectory() const {
     base = xdg;
   } else if (const char* home = std::getenv("HOME"); home != nullptr && *home == '/') {
     base = fs::path(home) / ".config";
-  } else if (const passwd* entry = getpwuid(geteuid());
-             entry != nullptr && entry->pw_dir != nullptr && entry->pw_dir[0] == '/') {
-    base = fs::path(entry->pw_dir) / ".config";
+  } else if (const std::optional<OwnAccount> account = ReadOwnAccount();
+             account && account->home.starts_with('/')) {
+    base = fs::path(account->home) / ".config";
   } else {
     return std::nullopt;  // never the current directory
   }

@@ -12,6 +12,7 @@ misbehave on purpose:
     child/huge       it announces a body of a terabyte, and sends none
     child/failActions  its code actions answer with an error from now on
     child/die        it exits at once with status 3, answering nothing
+    child/publish    it publishes its params (uri, diagnostics) as publishDiagnostics, then answers
 
 Every message it reads is appended as one JSON line to $CHILD_LOG when set.
 
@@ -137,6 +138,9 @@ def main():
             write_raw(b"Content-Length: 999999999999\r\n\r\n")
         elif method == "child/failActions":
             fail_actions = True
+            answer(id_, None)
+        elif method == "child/publish":
+            send({"jsonrpc": "2.0", "method": "textDocument/publishDiagnostics", "params": params})
             answer(id_, None)
         elif method == "child/die":
             os._exit(3)

@@ -1,8 +1,11 @@
 -- Run by nvim_test.sh inside `nvim --headless`: attaches the language server
 -- to the current buffer, asks for the code actions at the cursor, picks the
 -- comment action, waits for the caret, writes the buffer and what happened.
---   QM_SERVER, QM_SETTINGS, QM_RESULT come from the environment.
+-- With QM_MODE=refresh: waits for the stale block's diagnostic, picks its
+-- quick fix and waits for the diagnostic to go away instead.
+--   QM_SERVER, QM_SETTINGS, QM_RESULT, QM_MODE come from the environment.
 local result_path = os.getenv('QM_RESULT')
+local refresh_mode = os.getenv('QM_MODE') == 'refresh'
 local lines = {}
 local function finish(status)
   table.insert(lines, 'status ' .. status)
@@ -63,15 +66,33 @@ if not vim.wait(10000, function() return client.initialized end, 20) then
   return finish('failed')
 end
 
--- The picker: record every title, choose the comment action.
+-- The picker: record every title, choose the comment action (the quick fix).
+local wanted = refresh_mode and '^Quillmark: refresh comment of ' or '^Quillmark: comment '
 vim.ui.select = function(items, opts, on_choice)
   local chosen = nil
   for _, item in ipairs(items) do
     local title = opts.format_item(item)
     table.insert(lines, 'action ' .. title)
-    if chosen == nil and title:find('^Quillmark: comment ') then chosen = item end
+    if chosen == nil and title:find(wanted) then chosen = item end
   end
   on_choice(chosen)
+end
+
+if refresh_mode then
+  if not vim.wait(10000, function() return #vim.diagnostic.get(0) > 0 end, 20) then
+    table.insert(lines, 'error: no diagnostic from the server')
+    return finish('failed')
+  end
+  for _, d in ipairs(vim.diagnostic.get(0)) do
+    table.insert(lines, string.format('diagnostic %s %d %d', d.source, d.severity, d.lnum + 1))
+  end
+  vim.lsp.buf.code_action()
+  if not vim.wait(10000, function() return #vim.diagnostic.get(0) == 0 end, 20) then
+    table.insert(lines, 'error: the diagnostic stayed after the quick fix')
+    return finish('failed')
+  end
+  table.insert(lines, 'cleared')
+  return finish('ok')
 end
 
 vim.lsp.buf.code_action()

@@ -3,6 +3,8 @@
 # comment action applied; the whole buffer and the caret must equal what
 # `quillmark comment` writes and prints for the same file and line. The
 # window/showDocument handler is the README's, for Neovim 0.7.
+# Then a stale block: its diagnostic appears, its quick fix makes the buffer
+# what `quillmark refresh` writes, and the diagnostic goes away.
 #   nvim_test.sh QUILLMARK      (the server is `QUILLMARK lsp`)
 set -u
 quillmark=$(realpath "$1")
@@ -44,6 +46,31 @@ for breaks in lf crlf; do
   else
     fail=$((fail + 1))
     printf 'FAIL (%s): %s\n' $breaks "${problems[@]}"
+  fi
+done
+line=15  # the declaration of a class that got a second base class
+for breaks in lf crlf; do
+  file=$work/project/stale_$breaks.cpp
+  cp "$here/../editors/data/stale_$breaks.$([ $breaks = lf ] && echo h || echo cpp)" "$file"
+  expected=$work/expected_stale_$breaks.cpp
+  "$quillmark" --settings "$settings" refresh "$file" --line $line --output "$expected" >/dev/null
+  result=$work/result_stale_$breaks.txt
+  (cd "$work/project" && QM_SERVER=$quillmark QM_SETTINGS=$settings QM_RESULT=$result QM_MODE=refresh \
+    QM_README=$here/../../README.md \
+    timeout 60 nvim --headless --clean -n "+$line" "+luafile $here/nvim_e2e.lua" "$file" \
+    </dev/null >"$work/nvim.log" 2>&1)
+  problems=()
+  grep -qx 'status ok' "$result" 2>/dev/null || problems+=("neovim run: $(cat "$result" "$work/nvim.log" 2>/dev/null)")
+  grep -qx 'diagnostic quillmark 2 6' "$result" 2>/dev/null ||
+    problems+=("no warning on the base class line: $(grep diagnostic "$result")")
+  grep -qx 'action Quillmark: refresh comment of CShape' "$result" 2>/dev/null ||
+    problems+=("no 'refresh comment of CShape' quick fix")
+  cmp -s "$file" "$expected" || problems+=("buffer differs: $(diff "$expected" "$file" | head -20)")
+  if [ ${#problems[@]} = 0 ]; then
+    pass=$((pass + 1))
+  else
+    fail=$((fail + 1))
+    printf 'FAIL (stale, %s): %s\n' $breaks "${problems[@]}"
   fi
 done
 echo "$pass passed, $fail failed"

@@ -702,6 +702,174 @@ def comment_takes_the_lines_of_a_short_range():
 
 
 # ---------------------------------------------------------------------------
+# Diagnostics of stale blocks and their quick fix.
+
+STALE = ("// 形状 😀\n#include <cmath>\n\n"
+         "double CCircle::Area(double radius)\n{\n    return radius;\n}\n\n"
+         "int Current(int a)\n{\n    return a;\n}\n\n"
+         "// 手写的注释：不是模板\nint Foreign(int b)\n{\n    return b;\n}\n")
+
+
+def line_of(text, start):
+    """The 0-based protocol line of the first line starting with `start`."""
+    return next(i for i, line in enumerate(split_lines(text)) if line.startswith(start))
+
+
+def stale_fixture(name, newline="\r\n"):
+    """A file with a stale block (Area got a parameter), a current one and a
+    hand-written comment; its text."""
+    path = fixture(name, STALE, newline)
+    for head in ("double CCircle::Area", "int Current"):
+        text = open(path, encoding="utf-8", newline="").read()
+        run_cli("comment", path, "--line", str(line_of(text, head) + 1))
+    text = open(path, encoding="utf-8", newline="").read()
+    text = text.replace("Area(double radius)", "Area(double radius, int precision)")
+    with open(path, "w", encoding="utf-8", newline="") as f:
+        f.write(text)
+    return path, text
+
+
+def diagnostics_of(server, version):
+    """The next publishDiagnostics, which must be for `version`."""
+    published = server.take("textDocument/publishDiagnostics")["params"]
+    check(published.get("version") == version, "diagnostics of version %d" % version, published)
+    return published["diagnostics"]
+
+
+def quick_fixes(answer):
+    return [a for a in answer.get("result") or [] if a["title"].startswith("Quillmark: refresh")]
+
+
+@case
+def stale_block_diagnostics_and_quick_fix():
+    path, text = stale_fixture("stale_diag.cpp")
+    found = json.loads(run_cli("check", "--format", "json", path).stdout)
+    check(len(found) == 1 and found[0]["subject"] == "CCircle::Area", "the command line's check",
+          found)
+    out = os.path.join(WORK, "stale_diag.cli.cpp")
+    declaration = line_of(text, "double CCircle::Area")
+    run_cli("refresh", path, "--line", str(declaration + 1), "--output", out)
+    refreshed = open(out, encoding="utf-8", newline="").read()
+    check(refreshed != text, "the command line refreshes it")
+
+    s = Server()
+    s.initialize()
+    open_document(s, path, text)
+    diagnostics = diagnostics_of(s, 1)
+    check(len(diagnostics) == 1, "one diagnostic: none for the current and the hand-written block",
+          diagnostics)
+    diagnostic = diagnostics[0]
+    block = found[0]["block"]
+    for what, ok in (
+            ("severity warning", diagnostic["severity"] == 2),
+            ("source", diagnostic["source"] == "quillmark"),
+            ("the check's message", diagnostic["message"] == found[0]["message"]),
+            ("on a line of the block",
+             block["first"] - 1 <= diagnostic["range"]["start"]["line"] <=
+             diagnostic["range"]["end"]["line"] <= block["last"] - 1),
+            ("the line's end in UTF-16 units",
+             diagnostic["range"]["end"]["character"] ==
+             units(split_lines(text)[diagnostic["range"]["end"]["line"]], "utf-16"))):
+        check(ok, "the diagnostic: " + what, diagnostic)
+
+    rows = [
+        # (line, quick fix listed, why)
+        (declaration, True, "on the declaration"),
+        (block["first"] - 1, True, "on the block's first line"),
+        (line_of(text, "int Current"), False, "on a current block's declaration"),
+        (line_of(text, "int Foreign"), False, "on a hand-written comment's declaration"),
+        (0, False, "far from any block"),
+    ]
+    for line, listed, why in rows:
+        answer = s.request("textDocument/codeAction", {
+            "textDocument": {"uri": uri_of(path)},
+            "range": {"start": {"line": line, "character": 0},
+                      "end": {"line": line, "character": 0}},
+            "context": {"diagnostics": [diagnostic] if listed else []}})
+        fixes = quick_fixes(answer)
+        check(len(fixes) == (1 if listed else 0), "quick fix " + why, titles_of(answer))
+    answer = code_actions(s, path, {"line": declaration, "character": 2})
+    fix = quick_fixes(answer)[0]
+    check(titles_of(answer)[0] == "Quillmark: refresh comment of CCircle::Area" and
+          fix["kind"] == "quickfix" and fix["diagnostics"] == [diagnostic],
+          "the quick fix comes first, names the declaration and its diagnostic", answer)
+    only = s.request("textDocument/codeAction", {
+        "textDocument": {"uri": uri_of(path)},
+        "range": {"start": {"line": declaration, "character": 0},
+                  "end": {"line": declaration, "character": 0}},
+        "context": {"diagnostics": [], "only": ["quickfix"]}})
+    check(titles_of(only) == ["Quillmark: refresh comment of CCircle::Area"],
+          "only quick fixes when only they are asked for", titles_of(only))
+    after = apply_edits(text, edits_of({"params": fix}), "utf-16")
+    check(after == refreshed, "the fix writes what `quillmark refresh` writes",
+          (after, refreshed))
+
+    # The client applies it: the diagnostic goes away.
+    s.notify("textDocument/didChange", {"textDocument": {"uri": uri_of(path), "version": 2},
+                                        "contentChanges": [{"text": after}]})
+    check(diagnostics_of(s, 2) == [], "the diagnostic goes away once the block is current")
+    s.notify("textDocument/didChange", {"textDocument": {"uri": uri_of(path), "version": 3},
+                                        "contentChanges": [{"text": text}]})
+    check(len(diagnostics_of(s, 3)) == 1, "and comes back when it is stale again")
+    s.notify("textDocument/didClose", {"textDocument": {"uri": uri_of(path)}})
+    closed = s.take("textDocument/publishDiagnostics")["params"]
+    check(closed["diagnostics"] == [] and closed["uri"] == uri_of(path), "cleared on close", closed)
+    check(s.finish() == 0, "clean exit")
+
+    # A client without code action literals gets the fix as a command; one
+    # that chose the keyword mode gets what `--parser keywords refresh` writes.
+    run_cli("--parser", "keywords", "refresh", path, "--line", str(declaration + 1),
+            "--output", out)
+    by_keywords = open(out, encoding="utf-8", newline="").read()
+    check(by_keywords != refreshed, "the modes space the list apart (else this proves nothing)")
+    s = Server()
+    s.initialize(capabilities={"workspace": {"applyEdit": True}}, options={"parser": "keywords"})
+    open_document(s, path, text)
+    diagnostics_of(s, 1)
+    commands = quick_fixes(code_actions(s, path, {"line": declaration, "character": 0}))
+    check(len(commands) == 1 and commands[0]["command"] == "quillmark.run", "a command", commands)
+    _, apply = run_action(s, commands[0])
+    check(apply is not None and apply_edits(text, edits_of(apply), "utf-16") == by_keywords,
+          "the command applies the keyword mode's edit", apply)
+    check(s.finish() == 0, "clean exit")
+
+
+@case
+def diagnostics_do_not_hold_back_requests():
+    # Each check made slow on purpose (each stat of its settings file held for
+    # a second): a request sent right after a change is answered before the
+    # change's diagnostics come.
+    if not shutil.which("strace"):
+        print("SKIP diagnostics_do_not_hold_back_requests: strace is not installed")
+        return
+    if subprocess.run(["strace", "-o", "/dev/null", "true"], capture_output=True).returncode:
+        print("SKIP diagnostics_do_not_hold_back_requests: strace cannot trace here (no ptrace)")
+        return
+    settings = os.path.join(WORK, "slow-check.ini")
+    path, text = stale_fixture("stale_slow.cpp")
+    delay = ["strace", "-f", "-qq", "-o", "/dev/null", "-P", settings,
+             "-e", "trace=stat,newfstatat,statx,lstat",
+             "-e", "inject=stat,newfstatat,statx,lstat:delay_enter=1000000"]
+    untraced = dict(ENV, ASAN_OPTIONS=":".join(
+        filter(None, [ENV.get("ASAN_OPTIONS", ""), "detect_leaks=0"])))
+    s = Server(("--settings", settings), prefix=delay, env=untraced)
+    s.initialize()
+    open_document(s, path, text)
+    check(len(diagnostics_of(s, 1)) == 1, "the stale block is found")
+    changed = time.monotonic()
+    s.notify("textDocument/didChange", {"textDocument": {"uri": uri_of(path), "version": 2},
+                                        "contentChanges": [{"text": STALE}]})
+    answer = code_actions(s, path, {"line": 3, "character": 0})
+    check("result" in answer and not any(
+        m.get("method") == "textDocument/publishDiagnostics" for m in s.inbox),
+          "the request is answered while the check runs", s.inbox)
+    check(quick_fixes(answer) == [], "no quick fix from the check of an older text", answer)
+    check(diagnostics_of(s, 2) == [], "the check of the new text follows")
+    check(time.monotonic() - changed >= 1, "the delay was injected (else this proves nothing)")
+    check(s.finish() == 0, "clean exit")
+
+
+# ---------------------------------------------------------------------------
 # `lsp --with`: in front of another server (the scripted child_server.py).
 
 def child_log(path):
@@ -836,6 +1004,35 @@ def with_child_that_dies():
     later = s.request("textDocument/completion", {})
     check(later.get("error", {}).get("code") == -32803, "later requests fail at once", later)
     check(s.finish() == 0, "clean exit without the child")
+
+
+@case
+def with_child_merges_diagnostics():
+    path, text = stale_fixture("stale_proxy.cpp")
+    uri = uri_of(path)
+    s = with_child("--encoding", "utf-16")
+    s.initialize()
+    theirs = {"range": {"start": {"line": 0, "character": 0}, "end": {"line": 0, "character": 2}},
+              "severity": 1, "source": "child", "message": "child's own"}
+    s.request("child/publish", {"uri": uri, "diagnostics": [theirs]})
+    first = s.take("textDocument/publishDiagnostics")["params"]
+    check(first["diagnostics"] == [theirs], "the child's list alone passes", first)
+    open_document(s, path, text)
+    both = s.take("textDocument/publishDiagnostics")["params"]
+    sources = [d["source"] for d in both["diagnostics"]]
+    check(sources == ["child", "quillmark"], "ours joins the child's list", both)
+    s.request("child/publish", {"uri": uri, "diagnostics": []})
+    ours = s.take("textDocument/publishDiagnostics")["params"]
+    check([d["source"] for d in ours["diagnostics"]] == ["quillmark"],
+          "the child's empty list keeps ours", ours)
+    s.request("child/publish", {"uri": uri, "diagnostics": [theirs]})
+    s.take("textDocument/publishDiagnostics")
+    died = s.request("child/die")
+    check("error" in died, "the child dies")
+    left = s.take("textDocument/publishDiagnostics")["params"]
+    check([d["source"] for d in left["diagnostics"]] == ["quillmark"],
+          "a child that stops takes its diagnostics along", left)
+    check(s.finish() == 0, "clean exit")
 
 
 @case

@@ -273,6 +273,84 @@ function! quillmark#delete(line1, line2, range) abort
   call s:run('delete', s:selection_args(a:line1, a:line2, a:range))
 endfunction
 
+function! quillmark#refresh(line1, line2, range) abort
+  call s:run('refresh', s:selection_args(a:line1, a:line2, a:range))
+endfunction
+
+" :QuillmarkCheck without arguments: the buffer's text as it would be written,
+" in a copy under the file's own name (the check reads files only); with
+" arguments, those files and directories on disk. The findings go to the
+" quickfix list.
+function! quillmark#check(...) abort
+  let l:program = s:find_program()
+  if l:program ==# ''
+    return
+  endif
+  let l:copy = ''
+  if a:0 > 0
+    let l:targets = map(copy(a:000), 'shellescape(expand(v:val))')
+    let l:encoding = 'auto'
+  else
+    let [l:fenc, l:encoding] = s:file_encoding()
+    let l:items = s:buffer_items(l:fenc)
+    if l:items is v:null
+      call s:warn('Quillmark: the buffer cannot be written as ' . l:fenc)
+      return
+    endif
+    let l:directory = tempname()
+    call mkdir(l:directory, 'p')
+    let l:name = expand('%:t')
+    let l:copy = l:directory . '/' . (l:name ==# '' ? 'buffer.cpp' : l:name)
+    call writefile(l:items, l:copy, 'b')
+    let l:targets = [shellescape(l:copy)]
+  endif
+  let l:err = tempname()
+  try
+    let l:out = system(join([shellescape(l:program)] + s:settings_args()
+          \ + ['check', '--format', 'json', '--encoding', l:encoding] + l:targets)
+          \ . ' 2>' . shellescape(l:err))
+    let l:exit = v:shell_error
+    let l:why = filereadable(l:err) ? join(readfile(l:err), "\n") : ''
+    let l:found = v:null
+    try
+      let l:found = json_decode(l:out)
+    catch
+    endtry
+    if type(l:found) != type([])
+      call s:warn('Quillmark: check failed (exit status ' . l:exit . ')'
+            \ . (l:why ==# '' ? '' : ': ' . s:from_utf8(l:why)))
+      return
+    endif
+    let l:list = []
+    for l:finding in l:found
+      let l:entry = {'lnum': l:finding.line, 'col': l:finding.column, 'type': 'W',
+            \ 'text': s:from_utf8(l:finding.message)}
+      if l:copy ==# ''
+        let l:entry.filename = l:finding.path
+      else
+        let l:entry.bufnr = bufnr('%')
+      endif
+      call add(l:list, l:entry)
+    endfor
+    call setqflist([], ' ', {'title': 'Quillmark check', 'items': l:list})
+    if l:exit == 2
+      " Some files could not be checked; the others are listed.
+      call s:warn('Quillmark: ' . s:from_utf8(l:why))
+    endif
+    if empty(l:list)
+      echomsg 'Quillmark: no stale comment blocks'
+    else
+      echomsg printf('Quillmark: %d stale comment block%s in the quickfix list (:copen)',
+            \ len(l:list), len(l:list) == 1 ? '' : 's')
+    endif
+  finally
+    call delete(l:err)
+    if l:copy !=# ''
+      call delete(fnamemodify(l:copy, ':h'), 'rf')
+    endif
+  endtry
+endfunction
+
 " A display the dialogs can open on.
 function! s:has_display() abort
   return !empty($DISPLAY) || !empty($WAYLAND_DISPLAY)

@@ -7,6 +7,7 @@
 // alone converts them to and from the client's position encoding.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdio>
 #include <functional>
@@ -41,10 +42,15 @@ struct LspOptions {
   const Platform* platform = nullptr;
   // The largest message body accepted; larger ones are skipped with an error.
   std::size_t maxMessageBytes = std::size_t{256} << 20;
+  // How long after a document's last change its stale blocks are checked (on
+  // a thread of their own; the diagnostics follow the check).
+  std::chrono::milliseconds checkDelay{100};
 };
 
 // The protocol engine without the framing: one message body in, the bodies to
-// send handed to `send` (which returns false when the client is gone).
+// send handed to `send` (which returns false when the client is gone). The
+// diagnostics are sent from the server's checking thread, never while another
+// body is being sent.
 class Server {
  public:
   using Sender = std::function<bool(std::string_view body)>;

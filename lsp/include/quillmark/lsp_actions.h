@@ -37,6 +37,20 @@ struct ActionResult {
   std::string message;
 };
 
+// A comment block whose generated fields no longer say what its declaration
+// says (a parameter added, a class renamed), found by the engine's check.
+struct StaleBlock {
+  ByteRange block;        // the block's lines, from the first's start to the last's end
+  ByteRange declaration;  // the declaration's first line
+  ByteRange changed;      // the lines the refresh rewrites, whole: where the warning goes
+  std::string subject;    // the declaration's name, as the check names it (UTF-8)
+  std::string message;    // what changed, as `quillmark check` says it (UTF-8)
+  // What makes the block current (byte positions in the checked document, not
+  // overlapping, in document order).
+  std::vector<ByteEdit> refresh;
+  bool operator==(const StaleBlock&) const = default;
+};
+
 // The comment engine as the server sees it. An empty selection means the
 // caret's line.
 class ActionProvider {
@@ -51,6 +65,17 @@ class ActionProvider {
   // "syntax" or "keywords" as the client's initializationOptions.parser says;
   // empty: the settings file's [Quillmark] Parser=, else the keyword mode.
   virtual void SetParser(std::string parser) { (void)parser; }
+  // The stale blocks of a document, for the diagnostics. Called on the
+  // server's checking thread, one call at a time, while the members above run
+  // on the server's own; `document` belongs to that call alone. False, with
+  // `error`, when nothing could be checked (the settings cannot be read).
+  [[nodiscard]] virtual bool FindStaleBlocks(const DocumentView& document,
+                                             std::vector<StaleBlock>* blocks, std::string* error) {
+    (void)document;
+    (void)error;
+    blocks->clear();
+    return true;
+  }
 };
 
 // The provider backed by the comment engine. An empty `settingsPath` means the
