@@ -753,7 +753,7 @@ def stale_block_diagnostics_and_quick_fix():
     check(refreshed != text, "the command line refreshes it")
 
     s = Server()
-    s.initialize()
+    s.initialize(default_parser=True)
     open_document(s, path, text)
     diagnostics = diagnostics_of(s, 1)
     check(len(diagnostics) == 1, "one diagnostic: none for the current and the hand-written block",
