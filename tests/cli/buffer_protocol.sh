@@ -24,12 +24,15 @@ mkdir src && touch CMakeLists.txt
 #   first output line must be HEADER exactly ("-": there is no header line),
 #   the rest the bytes of EXPECTED ("=" for INPUT unchanged, "" for nothing,
 #   else a golden file of the file commands), standard error TEXT when given.
-#   The system's own behaviour is the keyword mode's, asked for outright.
+#   The system's own behaviour is the keyword mode's, asked for outright
+#   unless the case names its parser.
 check() {
   local name=$1 status=$2 header=$3 expected=$4 input=$5
   shift 6
   local out=$work/$name.out err=$work/$name.err got problems=()
-  "$bin" --parser keywords --settings "${SETTINGS:-$settings}" "$@" <"$input" >"$out" 2>"$err"
+  local parser=(--parser keywords)
+  [[ " $* " == *" --parser "* ]] && parser=()
+  "$bin" "${parser[@]}" --settings "${SETTINGS:-$settings}" "$@" <"$input" >"$out" 2>"$err"
   got=$?
   [ "$got" = "$status" ] || problems+=("exit status $got, expected $status: $(cat "$err")")
   if [ "$header" != - ]; then
