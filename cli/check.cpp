@@ -12,6 +12,8 @@
 #include "buffer_protocol.h"
 #include "quillmark/block_check.h"
 #include "quillmark/commands.h"
+#include "quillmark/files.h"
+#include "quillmark/settings.h"
 #include "source_file.h"
 #endif
 
@@ -118,6 +120,21 @@ std::string JsonObject(const std::string& path, const BlockFinding& finding) {
   return out;
 }
 
+// The user's templates, or the defaults when there is no settings file yet:
+// a check writes nothing, not even the first settings file.
+bool ReadSettingsWithoutCreating(const Platform& platform,
+                                 const std::optional<std::string>& settings, TemplateTree* tree,
+                                 std::string* error) {
+  std::string path;
+  if (settings) {
+    path = *settings;
+  } else if (!GetProfilePath(platform, "Comment.ini", path, error)) {
+    return false;
+  }
+  if (PathIsAbsent(path)) return true;
+  return LoadSettings(*tree, path, platform.Converter(), false, error);
+}
+
 }  // namespace
 
 int RunCheck(const CheckCommandOptions& options, const std::optional<std::string>& settings,
@@ -128,9 +145,9 @@ int RunCheck(const CheckCommandOptions& options, const std::optional<std::string
     std::cerr << "quillmark: " << error << '\n';
     return kExitError;
   }
-  Commands commands(platform, settings);
-  if (!commands.SettingsLoaded()) {
-    std::cerr << "quillmark: cannot read settings file " << commands.settingsError() << '\n';
+  TemplateTree tree(platform.LogonName());
+  if (!ReadSettingsWithoutCreating(platform, settings, &tree, &error)) {
+    std::cerr << "quillmark: cannot read settings file " << error << '\n';
     return kExitError;
   }
   {
@@ -149,7 +166,6 @@ int RunCheck(const CheckCommandOptions& options, const std::optional<std::string
   check.foreign = verbose;
   check.kinds = *kinds;
   const EncodingChoice encoding = EncodingChoiceOf(options.encoding);
-  const TemplateTree& tree = commands.templateTree();
   std::vector<FileFindings> results(files.size());
   std::atomic<std::size_t> next{0};
   const unsigned threads = std::max(

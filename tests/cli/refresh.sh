@@ -149,6 +149,14 @@ q batch --refresh tree >/dev/null 2>&1
 cmp -s once.cpp tree/a.cpp || problem "batch --refresh" "a second run changed the file"
 q batch --no-new tree >/dev/null 2>&1
 status "--no-new without --refresh" 2 $?
+# check writes nothing, not even a first settings file: the defaults serve.
+XDG_CONFIG_HOME=$work/fresh "$bin" check tree >/dev/null 2>&1
+status "check without a settings file" 0 $?
+if [ -n "$(find "$work/fresh" -type f 2>/dev/null)" ]; then
+  problem "check without a settings file" "it wrote $(find "$work/fresh" -type f)"
+else
+  pass=$((pass + 1))
+fi
 
 echo "refresh: $pass passed, $fail failed"
 [ "$fail" = 0 ]
