@@ -26,8 +26,11 @@ void CheckScheduler::Changed(const std::string& uri) {
 }
 
 void CheckScheduler::Forget(const std::string& uri) {
-  const std::lock_guard lock(mutex_);
-  due_.erase(uri);
+  {
+    const std::lock_guard lock(mutex_);
+    due_.erase(uri);
+  }
+  wake_.notify_all();
 }
 
 void CheckScheduler::Run() {
@@ -39,8 +42,11 @@ void CheckScheduler::Run() {
     }
     const auto next = std::min_element(
         due_.begin(), due_.end(), [](const auto& a, const auto& b) { return a.second < b.second; });
-    if (next->second > std::chrono::steady_clock::now()) {
-      wake_.wait_until(lock, next->second);
+    // A copy: the wait lets go of the lock, and a document closed meanwhile
+    // takes its entry with it.
+    const std::chrono::steady_clock::time_point due = next->second;
+    if (due > std::chrono::steady_clock::now()) {
+      wake_.wait_until(lock, due);
       continue;
     }
     const std::string uri = next->first;
