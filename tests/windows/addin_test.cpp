@@ -565,6 +565,9 @@ TEST_F(AddInTest, CommandsGiveTheSameBlocksAsOnLinux) {
       std::stringstream words(c.args);
       std::string command, file, option, value;
       words >> command >> file >> option >> value;
+      // The add-in has the three document commands; the command line's others
+      // (refresh) have cases of their own there.
+      if (command != "comment" && command != "header" && command != "delete") continue;
       const auto lineEnd = [&doc](int line) {
         return TextPosition{line, static_cast<int>(doc.LineText(line).size()) + 1};
       };
