@@ -104,6 +104,10 @@ if command -v git >/dev/null; then
   check "an ignored file is untouched" test "$(cat "$top/repo/generated/gen.c")" = "int Generated(int a);"
   check "the others are written" diff -r "$expected" "$top/repo" -x .git -x generated -x .gitignore
   check "the tree's core.fsmonitor command did not run" test ! -e "$top/fsmonitor-ran"
+  # check walks the tree the same way, and runs nothing of it either.
+  "$bin" --settings "$settings" check --missing "$top/repo" >"$top/check.out" 2>&1
+  check "check honours .gitignore" sh -c '! grep -q generated "$0"' "$top/check.out"
+  check "check runs no core.fsmonitor command" test ! -e "$top/fsmonitor-ran"
 fi
 
 # A failing file is reported and skipped; the others are written.
