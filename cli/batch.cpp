@@ -37,11 +37,7 @@ CLI::App* AddBatchCommand(CLI::App& app, BatchOptions& options) {
       "One block per function and macro: in a .c or .cpp file a function's definition gets it "
       "and its prototypes earlier in the file are skipped; a macro defined in several #if "
       "branches gets it above its first definition");
-  batch->add_option("PATH", options.paths, "Files or directories")->required();
-  batch->add_option("--kinds", options.kinds,
-                    "Comma-separated: class, struct, union, enum, function, member, macro, "
-                    "param-macro, interface, method, method-impl (default: class, struct, "
-                    "union, enum, function, member, param-macro)");
+  AddPathsAndKinds(*batch, options.paths, options.kinds);
   auto* dry = batch->add_flag("--dry-run", options.dryRun,
                               "Print PATH:LINE: kind name of what would be commented (PATH:LINE: "
                               "refresh kind name with --refresh); warn when // blocks would go "
@@ -56,10 +52,28 @@ CLI::App* AddBatchCommand(CLI::App& app, BatchOptions& options) {
       ->add_flag("--no-new", options.noNew,
                  "With --refresh: only refresh, comment no declaration that has no block")
       ->needs(refresh);
-  batch->add_option("--jobs,-j", options.jobs, "Files processed at once (default: one per core)");
-  batch->add_option("--encoding", options.encoding, "auto (default), utf-8 or gbk")
-      ->check(CLI::IsMember({"auto", "utf-8", "gbk"}));
+  AddJobsAndEncoding(*batch, options.jobs, options.encoding, "Files processed at once");
   return batch;
+}
+
+void AddPathsAndKinds(CLI::App& command, std::vector<std::string>& paths, std::string& kinds) {
+  command.add_option("PATH", paths, "Files or directories")->required();
+  command.add_option("--kinds", kinds,
+                     "Comma-separated: class, struct, union, enum, function, member, macro, "
+                     "param-macro, interface, method, method-impl (default: class, struct, "
+                     "union, enum, function, member, param-macro)");
+}
+
+void AddJobsAndEncoding(CLI::App& command, unsigned& jobs, std::string& encoding,
+                        const std::string& jobsHelp) {
+  command.add_option("--jobs,-j", jobs, jobsHelp + " (default: one per core)");
+  command.add_option("--encoding", encoding, "auto (default), utf-8 or gbk")
+      ->check(CLI::IsMember({"auto", "utf-8", "gbk"}));
+}
+
+unsigned WorkerCount(unsigned jobs, std::size_t files) {
+  const unsigned wanted = jobs != 0 ? jobs : std::max(1u, std::thread::hardware_concurrency());
+  return std::max(1u, static_cast<unsigned>(std::min<std::size_t>(wanted, files)));
 }
 
 #ifndef QUILLMARK_HAVE_SYNTAX
@@ -341,10 +355,7 @@ int RunBatch(const BatchOptions& options, const std::optional<std::string>& sett
   std::atomic<int> commented{0}, refreshed{0};
   std::mutex mutex;
   std::condition_variable finished;
-  const unsigned threads = std::max(
-      1u, std::min<unsigned>(
-              options.jobs != 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency()),
-              static_cast<unsigned>(std::max<std::size_t>(files.size(), 1))));
+  const unsigned threads = WorkerCount(options.jobs, files.size());
   std::vector<std::thread> workers;
   for (unsigned t = 0; t < threads; ++t) {
     workers.emplace_back([&] {

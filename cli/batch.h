@@ -32,6 +32,15 @@ struct BatchOptions {
 std::optional<syntax::KindMask> ParseKinds(std::string_view text, std::string* error);
 #endif
 
+// The options batch and check share: the paths and --kinds; --jobs and
+// --encoding.
+void AddPathsAndKinds(CLI::App& command, std::vector<std::string>& paths, std::string& kinds);
+void AddJobsAndEncoding(CLI::App& command, unsigned& jobs, std::string& encoding,
+                        const std::string& jobsHelp);
+// Threads for `files` files: --jobs, else one per core; never more than the
+// files, never none.
+unsigned WorkerCount(unsigned jobs, std::size_t files);
+
 CLI::App* AddBatchCommand(CLI::App& app, BatchOptions& options);
 
 // Exit status: 0 done (or nothing to do), 2 a usage or settings error, or a

@@ -28,13 +28,9 @@ CLI::App* AddCheckCommand(CLI::App& app, CheckCommandOptions& options) {
       "PATH:LINE:COLUMN: warning: MESSAGE [stale]. Reads only. Exit 0 nothing found, "
       "1 findings, 2 error. --verbose also reports comments that do not follow their kind's "
       "template [foreign]; `quillmark refresh FILE --line LINE` brings a stale block up to date");
-  check->add_option("PATH", options.paths, "Files or directories")->required();
+  AddPathsAndKinds(*check, options.paths, options.kinds);
   check->add_flag("--missing", options.missing,
                   "Also report every declaration of the chosen kinds without a comment [missing]");
-  check->add_option("--kinds", options.kinds,
-                    "Comma-separated: class, struct, union, enum, function, member, macro, "
-                    "param-macro, interface, method, method-impl (default: class, struct, "
-                    "union, enum, function, member, param-macro)");
   check
       ->add_option("--format", options.format,
                    "text (default) or json: one array of objects {\"path\", \"line\", "
@@ -42,9 +38,7 @@ CLI::App* AddCheckCommand(CLI::App& app, CheckCommandOptions& options) {
                    "\"message\", \"block\" ({\"first\", \"last\"} lines, or null), \"changes\" "
                    "([{\"field\", \"was\", \"now\"}])}")
       ->check(CLI::IsMember({"text", "json"}));
-  check->add_option("--jobs,-j", options.jobs, "Files checked at once (default: one per core)");
-  check->add_option("--encoding", options.encoding, "auto (default), utf-8 or gbk")
-      ->check(CLI::IsMember({"auto", "utf-8", "gbk"}));
+  AddJobsAndEncoding(*check, options.jobs, options.encoding, "Files checked at once");
   return check;
 }
 
@@ -168,10 +162,7 @@ int RunCheck(const CheckCommandOptions& options, const std::optional<std::string
   const EncodingChoice encoding = EncodingChoiceOf(options.encoding);
   std::vector<FileFindings> results(files.size());
   std::atomic<std::size_t> next{0};
-  const unsigned threads = std::max(
-      1u, std::min<unsigned>(
-              options.jobs != 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency()),
-              static_cast<unsigned>(std::max<std::size_t>(files.size(), 1))));
+  const unsigned threads = WorkerCount(options.jobs, files.size());
   std::vector<std::thread> workers;
   for (unsigned t = 0; t < threads; ++t) {
     workers.emplace_back([&] {
